@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quorlen needs to build, test and run.
+# Does nothing when all are present; uses sudo when not run as root.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config clang
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
+  nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev
+  dbus dbus-x11 xvfb xauth
+  poppler-utils cups cups-client cups-bsd printer-driver-cups-pdf
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,151 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/Command.h"
+
+namespace quorlen::cli {
+
+std::map<std::string, Command>& Commands() {
+    static std::map<std::string, Command> commands;
+    return commands;
+}
+
+Registrar::Registrar(Command c) { Commands()[c.Name] = std::move(c); }
+
+Args::Args(std::vector<std::string> raw, std::vector<std::string> flagNames) : flags_() {
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const std::string& a = raw[i];
+        if (a.rfind("--", 0) == 0 && a.size() > 2) {
+            std::string name = a.substr(2);
+            size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                options_[name.substr(0, eq)] = name.substr(eq + 1);
+            } else if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
+                flags_.push_back(name);
+            } else {
+                if (i + 1 >= raw.size()) throw UsageError("option --" + name + " needs a value");
+                options_[name] = raw[++i];
+            }
+        } else {
+            positional_.push_back(a);
+        }
+    }
+}
+
+bool Args::Has(const std::string& name) const {
+    return options_.count(name) || std::find(flags_.begin(), flags_.end(), name) != flags_.end();
+}
+
+std::optional<std::string> Args::Get(const std::string& name) const {
+    auto it = options_.find(name);
+    if (it == options_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string Args::Require(const std::string& name) const {
+    auto v = Get(name);
+    if (!v) throw UsageError("missing option --" + name);
+    return *v;
+}
+
+int Args::Int(const std::string& name, int fallback, int lo, int hi) const {
+    auto v = Get(name);
+    if (!v) return fallback;
+    try {
+        size_t used = 0;
+        long long n = std::stoll(*v, &used);
+        if (used != v->size()) throw std::invalid_argument("trailing");
+        if (n < lo || n > hi) throw std::out_of_range("range");
+        return static_cast<int>(n);
+    } catch (const std::exception&) {
+        throw UsageError("--" + name + " must be a whole number from " + std::to_string(lo) + " to " +
+                         std::to_string(hi) + ", got '" + *v + "'");
+    }
+}
+
+double Args::Double(const std::string& name, double fallback, double lo, double hi) const {
+    auto v = Get(name);
+    if (!v) return fallback;
+    try {
+        size_t used = 0;
+        double d = std::stod(*v, &used);
+        if (used != v->size() || !std::isfinite(d)) throw std::invalid_argument("bad");
+        if (d < lo || d > hi) throw std::out_of_range("range");
+        return d;
+    } catch (const std::exception&) {
+        throw UsageError("--" + name + " must be a number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                         ", got '" + *v + "'");
+    }
+}
+
+void Args::RejectUnknown(const std::vector<std::string>& known) const {
+    auto isKnown = [&](const std::string& n) { return std::find(known.begin(), known.end(), n) != known.end(); };
+    for (const auto& [name, value] : options_)
+        if (!isKnown(name)) throw UsageError("unknown option --" + name);
+    for (const auto& name : flags_)
+        if (!isKnown(name)) throw UsageError("unknown option --" + name);
+}
+
+void ShowProgress(const std::string& what, int position, int maximum) {
+    if (!isatty(STDERR_FILENO) || maximum <= 0) return;
+    const int width = 30;
+    int filled = static_cast<int>(static_cast<long long>(position) * width / maximum);
+    std::fprintf(stderr, "\r%s [%s%s] %d/%d", what.c_str(), std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(width - filled), ' ').c_str(), position, maximum);
+    if (position >= maximum) std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+}
+
+}  // namespace quorlen::cli
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: quorlen-cli COMMAND [OPTIONS]\n"
+           "       quorlen-cli COMMAND --help\n\n"
+           "Prints answer sheets and reads them back from scans, without the desktop program.\n\n"
+           "Commands:\n";
+    for (const auto& [name, cmd] : quorlen::cli::Commands()) {
+        out << "  " << name;
+        for (size_t i = name.size(); i < 12; ++i) out << ' ';
+        out << cmd.Summary << "\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quorlen::cli;
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h" ||
+        std::string(argv[1]) == "help") {
+        PrintUsage(std::cout);
+        return argc < 2 ? ExitUsage : ExitOk;
+    }
+    auto it = Commands().find(argv[1]);
+    if (it == Commands().end()) {
+        std::cerr << "quorlen-cli: unknown command '" << argv[1] << "'\n\n";
+        PrintUsage(std::cerr);
+        return ExitUsage;
+    }
+    std::vector<std::string> rest(argv + 2, argv + argc);
+    for (const auto& a : rest)
+        if (a == "--help" || a == "-h") {
+            std::cout << it->second.Help;
+            return ExitOk;
+        }
+    try {
+        Args args(rest, it->second.Flags);
+        return it->second.Run(args);
+    } catch (const UsageError& e) {
+        std::cerr << "quorlen-cli " << it->first << ": " << e.what() << "\n(see quorlen-cli " << it->first
+                  << " --help)\n";
+        return ExitUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "quorlen-cli " << it->first << ": " << e.what() << "\n";
+        return ExitFailure;
+    }
+}

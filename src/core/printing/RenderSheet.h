@@ -1,0 +1,18 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/common/MonoBitmap.h"
+
+namespace quorlen {
+
+// Draws one answer sheet: the first page, and in *continuationPage the second
+// page when the questions from firstQuestion on do not fit on one page (left
+// empty otherwise). The print lines come from DM(). headerText is the caller's
+// part of the header, lines separated by CR. Throws std::invalid_argument for
+// a code that is not empty or 1..10 decimal digits.
+TMonoBitmap RenderSheet(int questionCount, int answerCount, const std::string& code, const std::string& headerText,
+                        int firstQuestion = 1, std::unique_ptr<TMonoBitmap>* continuationPage = nullptr);
+
+}  // namespace quorlen

@@ -1,0 +1,10 @@
+#include "core/project/DM.h"
+
+namespace quorlen {
+
+TDM& DM() {
+    static TDM instance;
+    return instance;
+}
+
+}  // namespace quorlen
