@@ -8,8 +8,8 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
-  dbus dbus-x11 xvfb xauth
-  poppler-utils cups cups-client cups-bsd printer-driver-cups-pdf
+  dbus xvfb xauth
+  poppler-utils cups cups-client printer-driver-cups-pdf
 )
 
 missing=()
