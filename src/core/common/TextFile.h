@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorlen {
+
+// Decodes the bytes of an 8-bit text file to UTF-8: a UTF-8 or UTF-16 (LE/BE)
+// byte-order mark decides; without one, valid UTF-8 is taken as it is and
+// anything else is read as Windows-1250, the code page the files are written in.
+std::string DecodeTextBytes(std::string_view bytes);
+
+// Reads a whole text file and decodes it as above. Throws std::runtime_error
+// with the path and the system's reason when the file cannot be read.
+std::string ReadTextFile(const std::string& path);
+
+// Encodes UTF-8 text to Windows-1250. Returns false when some character has no
+// Windows-1250 form (out then holds nothing useful).
+bool EncodeWindows1250(std::string_view utf8, std::string& out);
+
+// Splits text into lines at CR LF, LF or a lone CR.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace quorlen
