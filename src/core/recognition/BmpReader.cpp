@@ -1,0 +1,167 @@
+#include "core/recognition/BmpReader.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "core/recognition/Threshold.h"
+
+namespace quorlen {
+
+namespace {
+
+uint32_t U32(std::string_view d, size_t at) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(d[at])) |
+           static_cast<uint32_t>(static_cast<unsigned char>(d[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(d[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(d[at + 3])) << 24;
+}
+uint16_t U16(std::string_view d, size_t at) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(d[at]) | static_cast<unsigned char>(d[at + 1]) << 8);
+}
+
+bool Fail(std::string* error, const char* why) {
+    if (error) *error = why;
+    return false;
+}
+
+// Extracts a channel through a bit-field mask, scaled to 0..255.
+struct Field {
+    uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+    explicit Field(uint32_t m = 0) : mask(m) {
+        if (m) {
+            shift = std::countr_zero(m);
+            bits = std::popcount(m);
+        }
+    }
+    int Get(uint32_t v) const {
+        if (!mask) return 0;
+        uint32_t raw = (v & mask) >> shift;
+        uint32_t max = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1);
+        return static_cast<int>((static_cast<uint64_t>(raw) * 255 + max / 2) / max);
+    }
+};
+
+}  // namespace
+
+bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
+    if (d.size() < 26 || d[0] != 'B' || d[1] != 'M') return Fail(error, "not a BMP file");
+    const uint32_t dataOffset = U32(d, 10);
+    const uint32_t headerSize = U32(d, 14);
+    int64_t width, height;
+    int bpp;
+    uint32_t compression = 0, coloursUsed = 0;
+    size_t paletteEntrySize = 4;
+    if (headerSize == 12) {
+        width = U16(d, 18);
+        height = static_cast<int16_t>(U16(d, 20));
+        bpp = U16(d, 24);
+        paletteEntrySize = 3;
+    } else if (headerSize >= 40 && headerSize <= 124) {
+        if (d.size() < 14 + static_cast<size_t>(headerSize)) return Fail(error, "truncated BMP header");
+        width = static_cast<int32_t>(U32(d, 18));
+        height = static_cast<int32_t>(U32(d, 22));
+        bpp = U16(d, 28);
+        compression = U32(d, 30);
+        coloursUsed = U32(d, 46);
+    } else {
+        return Fail(error, "unsupported BMP header");
+    }
+    const bool topDown = height < 0;
+    if (topDown) height = -height;
+    if (width <= 0 || height <= 0) return Fail(error, "BMP has no pixels");
+    if (width > kMaxScanSide || height > kMaxScanSide) return Fail(error, "BMP larger than 65535 pixels");
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return Fail(error, "unsupported BMP bit depth");
+
+    Field red, green, blue;
+    if (compression == 3 || compression == 6) {
+        if (bpp != 32 && bpp != 16) return Fail(error, "bit fields need 16 or 32 bits per pixel");
+        size_t masksAt = 14 + 40;
+        if (headerSize >= 52) masksAt = 14 + 40;  // masks inside the larger headers, same place
+        if (d.size() < masksAt + 12) return Fail(error, "truncated BMP bit fields");
+        red = Field(U32(d, masksAt));
+        green = Field(U32(d, masksAt + 4));
+        blue = Field(U32(d, masksAt + 8));
+    } else if (compression != 0) {
+        return Fail(error, "compressed BMP is not supported");
+    } else if (bpp == 32) {
+        red = Field(0x00FF0000u);
+        green = Field(0x0000FF00u);
+        blue = Field(0x000000FFu);
+    }
+
+    // Palette.
+    std::vector<uint32_t> palette;
+    if (bpp <= 8) {
+        size_t count = coloursUsed ? coloursUsed : (size_t{1} << bpp);
+        if (count > (size_t{1} << bpp)) count = size_t{1} << bpp;
+        size_t at = 14 + headerSize;
+        if (compression == 3 && headerSize == 40) at += 12;
+        if (at + count * paletteEntrySize > d.size()) return Fail(error, "truncated BMP palette");
+        for (size_t i = 0; i < count; ++i) {
+            const size_t p = at + i * paletteEntrySize;
+            palette.push_back(static_cast<uint32_t>(static_cast<unsigned char>(d[p + 2])) << 16 |
+                              static_cast<uint32_t>(static_cast<unsigned char>(d[p + 1])) << 8 |
+                              static_cast<uint32_t>(static_cast<unsigned char>(d[p])));
+        }
+        palette.resize(size_t{1} << bpp, 0);
+    }
+
+    const size_t rowBytes = ((static_cast<size_t>(width) * static_cast<size_t>(bpp) + 31) / 32) * 4;
+    if (dataOffset > d.size() || rowBytes * static_cast<size_t>(height) > d.size() - dataOffset)
+        return Fail(error, "truncated BMP pixel data");
+
+    raster.Resize(static_cast<int32_t>(width), static_cast<int32_t>(height));
+    const int w = static_cast<int>(width);
+    auto sourceRow = [&](int y) {
+        const size_t fileRow = topDown ? static_cast<size_t>(y) : static_cast<size_t>(height - 1 - y);
+        return reinterpret_cast<const uint8_t*>(d.data()) + dataOffset + fileRow * rowBytes;
+    };
+
+    if (bpp == 1) {
+        const size_t copy = (static_cast<size_t>(w) + 7) / 8;
+        for (int y = 0; y < height; ++y) {
+            uint8_t* dst = raster.Row(y);
+            std::memcpy(dst, sourceRow(y), copy);
+            if (w & 7) dst[copy - 1] &= static_cast<uint8_t>(0xFF00u >> (w & 7));
+        }
+        raster.SetPalette(palette[0], palette[1]);
+        return true;
+    }
+
+    std::vector<uint8_t> grey(static_cast<size_t>(w));
+    std::vector<uint8_t> paletteGrey(palette.size());
+    for (size_t i = 0; i < palette.size(); ++i)
+        paletteGrey[i] = static_cast<uint8_t>(
+            Luminance(static_cast<int>(palette[i] >> 16), static_cast<int>((palette[i] >> 8) & 0xFF),
+                      static_cast<int>(palette[i] & 0xFF)));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = sourceRow(y);
+        for (int x = 0; x < w; ++x) {
+            int g;
+            switch (bpp) {
+                case 4:
+                    g = paletteGrey[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F];
+                    break;
+                case 8:
+                    g = paletteGrey[src[x]];
+                    break;
+                case 24:
+                    g = Luminance(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+                    break;
+                default: {
+                    const uint32_t v = U32(std::string_view(reinterpret_cast<const char*>(src), rowBytes),
+                                           static_cast<size_t>(4 * x));
+                    g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
+                }
+            }
+            grey[static_cast<size_t>(x)] = static_cast<uint8_t>(g);
+        }
+        ReduceGreyRow(grey.data(), w, raster.Row(y));
+    }
+    return true;
+}
+
+}  // namespace quorlen

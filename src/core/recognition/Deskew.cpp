@@ -1,0 +1,128 @@
+#include "core/recognition/Deskew.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "core/common/Rounding.h"
+#include "core/recognition/Threshold.h"
+
+namespace quorlen {
+
+namespace {
+
+// One destination pixel by the rotation's formula: bilinear weights around the
+// nearest source pixel, so the weights are signed (−0.5..0.5) and the second
+// neighbour is always the next one, clamped at the source's edge.
+template <class Source>
+inline int RotatedValue(const Source& p, int w, int h, double xs, double ys, int ix, int iy) {
+    const double fx = xs - ix;
+    const double fy = ys - iy;
+    const int ix1 = std::min(ix + 1, w - 1);
+    const int iy1 = std::min(iy + 1, h - 1);
+    const int a = p(ix, iy), b = p(ix1, iy), c = p(ix, iy1), d = p(ix1, iy1);
+    const double upper = fx * (b - a) + a;
+    const double lower = fx * (d - c) + c;
+    return std::clamp(Round(upper + fy * (lower - upper)), 0, 255);
+}
+
+// True when no bit is set in columns [x0, x1] of rows [y0, y1] (all inside).
+bool RegionClear(const TMonoBitmap& r, int x0, int y0, int x1, int y1) {
+    const int b0 = x0 >> 3, b1 = x1 >> 3;
+    const uint8_t firstMask = static_cast<uint8_t>(0xFFu >> (x0 & 7));
+    const uint8_t lastMask = static_cast<uint8_t>(0xFF00u >> ((x1 & 7) + 1));
+    for (int y = y0; y <= y1; ++y) {
+        const uint8_t* row = r.Row(y);
+        if (b0 == b1) {
+            if (row[b0] & firstMask & lastMask) return false;
+            continue;
+        }
+        if (row[b0] & firstMask) return false;
+        for (int b = b0 + 1; b < b1; ++b)
+            if (row[b]) return false;
+        if (row[b1] & lastMask) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void RotateImage(const TGrayImage& src, TGrayImage& dst, int cx, int cy, double angleDegrees) {
+    const double theta = -angleDegrees * std::numbers::pi / 180.0;
+    const double s = std::sin(theta), c = std::cos(theta);
+    const int dx = (dst.Width - src.Width) / 2;
+    const int dy = (dst.Height - src.Height) / 2;
+    auto pixel = [&](int x, int y) { return static_cast<int>(src.At(x, y)); };
+    for (int y = 0; y < dst.Height; ++y) {
+        const int ty = 2 * (y - cy) + 1;
+        for (int x = 0; x < dst.Width; ++x) {
+            const int tx = 2 * (x - cx) + 1;
+            const double xs = (tx * c - ty * s - 1) / 2 + cx - dx;
+            const double ys = (tx * s + ty * c - 1) / 2 + cy - dy;
+            const int ix = Round(xs), iy = Round(ys);
+            if (ix < 0 || ix >= src.Width || iy < 0 || iy >= src.Height) continue;
+            dst.At(x, y) = static_cast<uint8_t>(RotatedValue(pixel, src.Width, src.Height, xs, ys, ix, iy));
+        }
+    }
+}
+
+// The raster is black and white, so the three equal channels of a colour
+// working image reduce to one grey value per palette entry, and the rotation
+// can read the packed bits directly. Blocks of destination pixels whose source
+// neighbourhood is blank paper take the paper's value without arithmetic;
+// the rest follow the formula pixel by pixel, so the result is identical.
+void Deskew(TMonoBitmap& raster, double angleDegrees) {
+    if (angleDegrees == 0 || raster.Empty()) return;
+    const int w = raster.Width(), h = raster.Height();
+    const TMonoBitmap src = raster;
+    const int grey[2] = {Luminance(static_cast<int>(src.PaletteColor(0) >> 16 & 0xFF),
+                                   static_cast<int>(src.PaletteColor(0) >> 8 & 0xFF),
+                                   static_cast<int>(src.PaletteColor(0) & 0xFF)),
+                         Luminance(static_cast<int>(src.PaletteColor(1) >> 16 & 0xFF),
+                                   static_cast<int>(src.PaletteColor(1) >> 8 & 0xFF),
+                                   static_cast<int>(src.PaletteColor(1) & 0xFF))};
+    auto pixel = [&](int x, int y) { return grey[src.Bit(x, y)]; };
+    const bool zeroIsInk = IsInk(grey[0]);
+    const bool outsideIsInk = IsInk(255);
+
+    const double theta = -angleDegrees * std::numbers::pi / 180.0;
+    const double s = std::sin(theta), c = std::cos(theta);
+    raster.Resize(w, h);
+
+    constexpr int kBlock = 64;
+    for (int y = 0; y < h; ++y) {
+        const int ty = 2 * y + 1;
+        uint8_t* out = raster.Row(y);
+        for (int x0 = 0; x0 < w; x0 += kBlock) {
+            const int x1 = std::min(x0 + kBlock, w) - 1;
+            // The source positions of a block lie on a straight segment, so its
+            // corners bound them; one pixel of margin covers rounding and the
+            // second neighbour.
+            const double xsA = ((2 * x0 + 1) * c - ty * s - 1) / 2, ysA = ((2 * x0 + 1) * s + ty * c - 1) / 2;
+            const double xsB = ((2 * x1 + 1) * c - ty * s - 1) / 2, ysB = ((2 * x1 + 1) * s + ty * c - 1) / 2;
+            const int sx0 = static_cast<int>(std::floor(std::min(xsA, xsB))) - 1;
+            const int sx1 = static_cast<int>(std::ceil(std::max(xsA, xsB))) + 2;
+            const int sy0 = static_cast<int>(std::floor(std::min(ysA, ysB))) - 1;
+            const int sy1 = static_cast<int>(std::ceil(std::max(ysA, ysB))) + 2;
+            if (sx0 >= 0 && sy0 >= 0 && sx1 < w && sy1 < h && RegionClear(src, sx0, sy0, sx1, sy1)) {
+                if (zeroIsInk)
+                    for (int x = x0; x <= x1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+                continue;
+            }
+            for (int x = x0; x <= x1; ++x) {
+                const int tx = 2 * x + 1;
+                const double xs = (tx * c - ty * s - 1) / 2;
+                const double ys = (tx * s + ty * c - 1) / 2;
+                const int ix = Round(xs), iy = Round(ys);
+                bool ink;
+                if (ix < 0 || ix >= w || iy < 0 || iy >= h)
+                    ink = outsideIsInk;
+                else
+                    ink = IsInk(RotatedValue(pixel, w, h, xs, ys, ix, iy));
+                if (ink) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            }
+        }
+    }
+}
+
+}  // namespace quorlen

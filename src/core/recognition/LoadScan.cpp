@@ -1,0 +1,240 @@
+#include "core/recognition/LoadScan.h"
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "core/common/Text.h"
+#include "core/recognition/BmpReader.h"
+#include "core/recognition/Threshold.h"
+
+namespace quorlen {
+
+namespace {
+
+bool Fail(std::string* detail, const std::string& why) {
+    if (detail) *detail = why;
+    return false;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    if (in.bad()) return false;
+    bytes = s.str();
+    return true;
+}
+
+// libjpeg reports fatal errors through error_exit, which must not return;
+// it jumps back to DecodeJpeg, whose own objects are all declared before the
+// jump point so that their destructors still run.
+struct JpegError {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    bool truncated;
+};
+
+void JpegErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings are quiet, except that libjpeg pads a file that ends too early with
+// grey and calls it a warning: such a scan is damaged, not readable.
+void JpegMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<JpegError*>(cinfo->err)->truncated = true;
+}
+
+bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* detail) {
+    jpeg_decompress_struct cinfo{};
+    JpegError err{};
+    std::vector<uint8_t> line;
+    std::string why;
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = JpegErrorExit;
+    err.base.emit_message = JpegMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        raster.Clear();
+        return Fail(detail, why.empty() ? std::string("JPEG: ") + err.message : why);
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > kMaxScanSide ||
+        cinfo.image_height > kMaxScanSide) {
+        jpeg_destroy_decompress(&cinfo);
+        return Fail(detail, "JPEG larger than 65535 pixels or empty");
+    }
+    // Grey output is the luminance channel itself: the same reduction as for
+    // colour pictures, without the colour conversion.
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_GRAYSCALE;
+    jpeg_start_decompress(&cinfo);
+    const int w = static_cast<int>(cinfo.output_width);
+    const int h = static_cast<int>(cinfo.output_height);
+    raster.Resize(w, h);
+    line.resize(static_cast<size_t>(w) * static_cast<size_t>(cinfo.output_components));
+    std::vector<uint8_t> grey(cmyk ? static_cast<size_t>(w) : 0);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int y = static_cast<int>(cinfo.output_scanline);
+        JSAMPROW row = line.data();
+        jpeg_read_scanlines(&cinfo, &row, 1);
+        if (cmyk) {
+            // Adobe writes CMYK inverted: each sample is already 255 − ink.
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = &line[static_cast<size_t>(4 * x)];
+                const int k = p[3];
+                grey[static_cast<size_t>(x)] =
+                    static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
+            }
+            ReduceGreyRow(grey.data(), w, raster.Row(y));
+        } else {
+            ReduceGreyRow(line.data(), w, raster.Row(y));
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    if (err.truncated) {
+        raster.Clear();
+        return Fail(detail, "JPEG: the file ends before the picture");
+    }
+    return true;
+}
+
+struct PngSource {
+    const std::string* bytes;
+    size_t at;
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t count) {
+    auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (src->at + count > src->bytes->size()) png_error(png, "truncated PNG data");
+    std::memcpy(out, src->bytes->data() + src->at, count);
+    src->at += count;
+}
+
+void PngErrorFn(png_structp png, png_const_charp message) {
+    auto* why = static_cast<std::string*>(png_get_error_ptr(png));
+    if (why) *why = std::string("PNG: ") + message;
+    png_longjmp(png, 1);
+}
+
+void PngWarningFn(png_structp, png_const_charp) {}
+
+bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detail) {
+    if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0)
+        return Fail(detail, "not a PNG file");
+    std::string why;
+    std::vector<uint8_t> rgba;
+    std::vector<uint8_t> grey;
+    std::vector<png_bytep> rows;
+    PngSource source{&bytes, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &why, PngErrorFn, PngWarningFn);
+    if (!png) return Fail(detail, "PNG: out of memory");
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return Fail(detail, "PNG: out of memory");
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        raster.Clear();
+        return Fail(detail, why.empty() ? "PNG: decoding failed" : why);
+    }
+    png_set_read_fn(png, &source, PngRead);
+    // Sizes are refused from the header, before any pixel memory exists.
+    png_set_user_limits(png, kMaxScanSide, kMaxScanSide);
+    png_read_info(png, info);
+    const png_uint_32 w = png_get_image_width(png, info);
+    const png_uint_32 h = png_get_image_height(png, info);
+    const int colourType = png_get_color_type(png, info);
+
+    // Everything becomes 8-bit RGBA; transparency is then composed over white.
+    png_set_expand(png);
+    png_set_strip_16(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    raster.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+    grey.resize(w);
+    auto reduce = [&](const uint8_t* px, int y) {
+        for (png_uint_32 x = 0; x < w; ++x) {
+            const uint8_t* p = px + 4 * x;
+            const int a = p[3];
+            const int r = (p[0] * a + 255 * (255 - a) + 127) / 255;
+            const int g = (p[1] * a + 255 * (255 - a) + 127) / 255;
+            const int b = (p[2] * a + 255 * (255 - a) + 127) / 255;
+            grey[x] = static_cast<uint8_t>(Luminance(r, g, b));
+        }
+        ReduceGreyRow(grey.data(), static_cast<int>(w), raster.Row(y));
+    };
+    if (passes > 1) {
+        // Interlaced pictures need the whole image; rare for scans.
+        rgba.resize(static_cast<size_t>(w) * 4 * h);
+        rows.resize(h);
+        for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + static_cast<size_t>(y) * w * 4;
+        png_read_image(png, rows.data());
+        for (png_uint_32 y = 0; y < h; ++y) reduce(rows[y], static_cast<int>(y));
+    } else {
+        rgba.resize(static_cast<size_t>(w) * 4);
+        for (png_uint_32 y = 0; y < h; ++y) {
+            png_read_row(png, rgba.data(), nullptr);
+            reduce(rgba.data(), static_cast<int>(y));
+        }
+    }
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail) {
+    const std::string upper = ToUpperAscii(path);
+    auto endsWith = [&](const char* ext) {
+        const std::string e(ext);
+        return upper.size() >= e.size() && upper.compare(upper.size() - e.size(), e.size(), e) == 0;
+    };
+    enum class Kind { Jpeg, Png, Bmp } kind;
+    if (endsWith(".JPG") || endsWith(".JPEG"))
+        kind = Kind::Jpeg;
+    else if (endsWith(".PNG"))
+        kind = Kind::Png;
+    else if (endsWith(".BMP"))
+        kind = Kind::Bmp;
+    else
+        return Fail(detail, "unknown file extension");
+
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return Fail(detail, "cannot open the file");
+    bool ok = false;
+    switch (kind) {
+        case Kind::Jpeg:
+            ok = DecodeJpeg(bytes, raster, detail);
+            break;
+        case Kind::Png:
+            ok = DecodePng(bytes, raster, detail);
+            break;
+        case Kind::Bmp:
+            ok = DecodeBmp(bytes, raster, detail);
+            break;
+    }
+    if (!ok) raster.Clear();
+    return ok;
+}
+
+}  // namespace quorlen

@@ -1,0 +1,339 @@
+#include "core/recognition/Quorlen.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numbers>
+#include <thread>
+
+#include "core/common/Rounding.h"
+#include "core/project/DM.h"
+#include "core/recognition/Deskew.h"
+
+namespace quorlen {
+
+namespace {
+
+// The search step used throughout: move while the pixel has the colour and the
+// bound holds, testing the bound first.
+template <class Bound>
+void SkipRight(const TMonoBitmap& r, int& x, int y, bool black, Bound inside) {
+    while (inside(x) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) ++x;
+}
+template <class Bound>
+void SkipLeft(const TMonoBitmap& r, int& x, int y, bool black, Bound inside) {
+    while (inside(x) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) --x;
+}
+template <class Bound>
+void SkipDown(const TMonoBitmap& r, int x, int& y, bool black, Bound inside) {
+    while (inside(y) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) ++y;
+}
+template <class Bound>
+void SkipUp(const TMonoBitmap& r, int x, int& y, bool black, Bound inside) {
+    while (inside(y) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) --y;
+}
+
+}  // namespace
+
+TQuorlen::TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry)
+    : Raster(raster), Level(geometry.Level), Geometry(geometry), FirstQuestionNo(firstQuestionNo) {}
+
+bool TQuorlen::MeasureSkew(double& angle) {
+    const int w = Raster.Width(), h = Raster.Height();
+    const double sx = ScaleX, sy = ScaleY;
+    const int xa = Round(50 * sx);
+    auto upperHalf = [&](int v) { return v < h / 2; };
+    auto leftHalf = [&](int v) { return v < w / 2; };
+    auto lowerHalf = [&](int v) { return v > h / 2; };
+
+    int y = 1;
+    SkipDown(Raster, xa, y, true, upperHalf);
+    SkipDown(Raster, xa, y, false, upperHalf);
+    if (y >= h / 2) return false;
+    const int ya = Round(y + 10 * sy);
+    int x = 1;
+    SkipRight(Raster, x, ya, true, leftHalf);
+    SkipRight(Raster, x, ya, false, leftHalf);
+    if (x >= w / 2) return false;
+    const TPoint p1{x, ya};
+
+    y = h - 1;
+    SkipUp(Raster, xa, y, true, lowerHalf);
+    SkipUp(Raster, xa, y, false, lowerHalf);
+    if (y <= h / 2) return false;
+    const int yb = Round(y - 10 * sy);
+    x = 1;
+    SkipRight(Raster, x, yb, true, leftHalf);
+    SkipRight(Raster, x, yb, false, leftHalf);
+    if (x >= w / 2) return false;
+    const TPoint p2{x, yb};
+
+    if (p2.Y == p1.Y) return false;
+    angle = std::atan(static_cast<double>(p2.X - p1.X) / static_cast<double>(p2.Y - p1.Y)) * 180.0 /
+            std::numbers::pi;
+    return true;
+}
+
+bool TQuorlen::AskForCorner(TRect area, TPoint& pt) {
+    if (!OnGetStartPoint) return false;
+    OnGetStartPoint(*this, area, pt, Ok);
+    return true;
+}
+
+void TQuorlen::LocateSheet() {
+    const int w = Raster.Width(), h = Raster.Height();
+    ScaleX = w / 640.0;
+    ScaleY = h / 850.0;
+    const double sx = ScaleX;
+    hx_ = Round(10 * ScaleX) / 2;
+    hy_ = Round(10 * ScaleY) / 2;
+    const bool known = Geometry.Left != 0;
+
+    // A failed measurement rotates by 0: the raster stays as scanned.
+    double angle = 0;
+    if (known) {
+        angle = Geometry.Angle;
+    } else if (MeasureSkew(angle)) {
+        Geometry.Angle = static_cast<float>(angle);
+    } else {
+        angle = 0;
+    }
+    Deskew(Raster, angle);
+
+    // Top-left corner. Every bound of this step uses sx, the vertical ones too.
+    const double near = 100 * sx;
+    int x = known ? Geometry.Left - 5 : 1;
+    SkipRight(Raster, x, h / 2, true, [&](int v) { return v < near; });
+    SkipRight(Raster, x, h / 2, false, [&](int v) { return v < near; });
+    int y = known ? Geometry.Top - 5 : 1;
+    SkipDown(Raster, w / 2, y, true, [&](int v) { return v < near; });
+    SkipDown(Raster, w / 2, y, false, [&](int v) { return v < near; });
+    Left = x;
+    Top = y;
+    const int r = Round(100 * sx);
+    if (!(sx < Left && Left < near && sx < Top && Top < near)) {
+        TPoint pt;
+        if (AskForCorner({0, 0, r, r}, pt)) {
+            Left = pt.X;
+            Top = pt.Y;
+        }
+    }
+    if (!Ok) return;
+
+    // Bottom-right corner.
+    x = known ? Geometry.Right + 5 : w - Round(10 * sx);
+    SkipLeft(Raster, x, h / 2, true, [&](int v) { return v > w - near; });
+    SkipLeft(Raster, x, h / 2, false, [&](int v) { return v > w - near; });
+    y = known ? Geometry.Bottom + 5 : h - Round(10 * sx);
+    SkipUp(Raster, w / 2, y, true, [&](int v) { return v > h - near; });
+    SkipUp(Raster, w / 2, y, false, [&](int v) { return v > h - near; });
+    int right = x, bottom = y;
+    const double margin = 10 * sx * 0.1;
+    if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
+        TPoint pt;
+        if (AskForCorner({w - r, h - r, w, h}, pt)) {
+            right = w - r + pt.X;
+            bottom = h - r + pt.Y;
+        }
+    }
+    if (!Ok) return;
+
+    Geometry.Left = Left;
+    Geometry.Top = Top;
+    Geometry.Right = right;
+    Geometry.Bottom = bottom;
+    Width = right - Left;
+    Height = bottom - Top;
+    ReadStructure();
+}
+
+void TQuorlen::MeasureColumnTicks(int column) {
+    const int yTop = Top + hy_;
+    const int yBottom = Top + Height - hy_;
+    const int start = Left - 10 > 0 ? Left - 10 : 1;
+    const int limit = Left + Width;
+    auto inside = [&](int v) { return v < limit; };
+    int xt = start, xb = start;
+    for (int i = 0; i <= column; ++i) {
+        SkipRight(Raster, xt, yTop, false, inside);
+        SkipRight(Raster, xb, yBottom, false, inside);
+        TickTable[TopRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xt);
+        TickTable[BottomRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xb);
+        if (i < column) {
+            SkipRight(Raster, xt, yTop, true, inside);
+            SkipRight(Raster, xb, yBottom, true, inside);
+            xt += hx_;
+            xb += hx_;
+        }
+    }
+}
+
+void TQuorlen::MeasureRowTicks(int row) {
+    const int xLeft = Left + hx_;
+    const int xRight = Left + Width - hx_;
+    const int start = Top - 10 > 0 ? Top - 10 : 1;
+    const int limit = Top + Height;
+    auto inside = [&](int v) { return v < limit; };
+    int yl = start, yr = start;
+    for (int i = 0; i <= row; ++i) {
+        SkipDown(Raster, xLeft, yl, false, inside);
+        SkipDown(Raster, xRight, yr, false, inside);
+        TickTable[LeftRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yl);
+        TickTable[RightRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yr);
+        if (i < row) {
+            SkipDown(Raster, xLeft, yl, true, inside);
+            SkipDown(Raster, xRight, yr, true, inside);
+            yl += hy_;
+            yr += hy_;
+        }
+    }
+}
+
+TPoint TQuorlen::GridToPixel(int column, int row) {
+    // Points off the ruler (only a misread marker row asks for them) are
+    // extrapolated from the nearest tick by whole grid steps, so nothing outside
+    // the table is read.
+    const int c = std::clamp(column, 0, 63);
+    const int r = std::clamp(row, 0, TickCount - 1);
+    if (TickTable[TopRuler][static_cast<size_t>(c)] == 0) MeasureColumnTicks(c);
+    if (TickTable[LeftRuler][static_cast<size_t>(r)] == 0) MeasureRowTicks(r);
+    const int top = TickTable[TopRuler][static_cast<size_t>(c)];
+    const int bottom = TickTable[BottomRuler][static_cast<size_t>(c)];
+    const int left = TickTable[LeftRuler][static_cast<size_t>(r)];
+    const int right = TickTable[RightRuler][static_cast<size_t>(r)];
+    const double fr = r / 84.0;
+    const double fc = c / 63.0;
+    TPoint p{top + Round((bottom - top) * fr), left + Round((right - left) * fc)};
+    p.X += (column - c) * 2 * hx_;
+    p.Y += (row - r) * 2 * hy_;
+    return p;
+}
+
+int TQuorlen::CountBlack(int x0, int y0, int x1, int y1) const {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, Raster.Width() - 1);
+    y1 = std::min(y1, Raster.Height() - 1);
+    if (x0 > x1 || y0 > y1) return 0;
+    int count = 0;
+    if (Raster.InkBit() == 1 && Raster.HasStandardPalette()) {
+        // Whole bytes by popcount; the partial bytes at either end are masked.
+        const int b0 = x0 >> 3, b1 = x1 >> 3;
+        const uint8_t firstMask = static_cast<uint8_t>(0xFFu >> (x0 & 7));
+        const uint8_t lastMask = static_cast<uint8_t>(0xFF00u >> ((x1 & 7) + 1));
+        for (int y = y0; y <= y1; ++y) {
+            const uint8_t* row = Raster.Row(y);
+            if (b0 == b1) {
+                count += std::popcount(static_cast<unsigned>(row[b0] & firstMask & lastMask));
+                continue;
+            }
+            count += std::popcount(static_cast<unsigned>(row[b0] & firstMask));
+            for (int b = b0 + 1; b < b1; ++b) count += std::popcount(static_cast<unsigned>(row[b]));
+            count += std::popcount(static_cast<unsigned>(row[b1] & lastMask));
+        }
+        return count;
+    }
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) count += Raster.IsBlack(x, y);
+    return count;
+}
+
+bool TQuorlen::IsMarked(int column, int row) {
+    const TPoint p = GridToPixel(column, row);
+    const int count = CountBlack(p.X - hx_, p.Y - hy_, p.X + hx_, p.Y + hy_);
+    return count > 100 * ScaleX * ScaleY * Level / 100.0;
+}
+
+void TQuorlen::ReadStructure() {
+    const int x = Round(20 * ScaleX + Left);
+    int y = Round(20 * ScaleY + Top);
+    SkipDown(Raster, x, y, false, [&](int v) { return v < Top + Height; });
+    // The divisor uses sx, as the sheets in circulation were read that way.
+    const int step = Round(10 * ScaleX);
+    CodeRuleRow = step > 0 ? (y - Top) / step + 1 : 0;
+
+    GridToPixel(63, 84);
+    const int m = CodeRuleRow - 1;
+    MarkerColumns.fill(0);
+    int c1 = 1;
+    while (!IsMarked(c1, m) && c1 < 20) ++c1;
+    MarkerColumns[1] = c1;
+    AnswerCount = 0;
+    while (IsMarked(c1 + 2 * AnswerCount, m) && AnswerCount < 30) ++AnswerCount;
+    int entry = 2;
+    for (int c = c1 + 2 * AnswerCount + 2; c <= 59 && entry <= MarkerColumnCount; ++c)
+        if (IsMarked(c, m)) MarkerColumns[static_cast<size_t>(entry++)] = c;
+}
+
+void TQuorlen::ReadCode() {
+    Code.clear();
+    for (int p = 1; p <= 10; ++p) {
+        const int g = p <= 5 ? 4 : 28;
+        const int row = CodeRuleRow + 2 + 2 * ((p - 1) % 5);
+        int digit = -1;
+        for (int k = 0; k <= 9 && digit < 0; ++k)
+            if (IsMarked(g + 2 * k, row)) digit = k;
+        Code += digit < 0 ? '_' : static_cast<char>('0' + digit);
+    }
+    while (!Code.empty() && Code.back() == '_') Code.pop_back();
+}
+
+bool TQuorlen::ColumnClosed(int column, int row) {
+    const TPoint p = GridToPixel(column + 1, row - 1);
+    const int h = Round(10 * ScaleX) / 2;
+    int y = p.Y - h;
+    SkipDown(Raster, p.X, y, false, [&](int v) { return v < p.Y + h; });
+    return Raster.IsBlack(p.X, y);
+}
+
+void TQuorlen::ReadAnswers() {
+    int col = MarkerColumns[1];
+    int row = CodeRuleRow + 14;
+    size_t columnIndex = 1;
+    int q = FirstQuestionNo - 1;
+    bool ended = false;
+    while (Ok && !ended) {
+        std::this_thread::yield();
+        std::string answer;
+        ++q;
+        for (int b = 0; b < AnswerCount; ++b)
+            if (IsMarked(col + 2 * b, row)) answer += static_cast<char>(65 + b);
+
+        if (answer.empty() && !DM().CheckEmpty.load(std::memory_order_relaxed)) {
+            answer = " ";
+        } else if (answer.size() != 1 && OnGetOdp) {
+            const TPoint a = GridToPixel(col - 3, row - 1);
+            const TPoint b = GridToPixel(col + 3 + 2 * AnswerCount, row + 1);
+            OnGetOdp(*this, TRect{a.X, a.Y, b.X, b.Y}, AnswerCount, answer, Ok);
+        }
+        Answers.Add(std::to_string(q), answer.empty() ? std::string() : answer.substr(0, 1));
+        if (OnAnswerRead) OnAnswerRead(*this);
+
+        row += 2;
+        bool nextColumn;
+        if (row > 83)
+            nextColumn = true;
+        else
+            nextColumn = ColumnClosed(col, row);
+        if (nextColumn) {
+            ++columnIndex;
+            col = columnIndex <= MarkerColumnCount ? MarkerColumns[columnIndex] : 0;
+            if (col == 0)
+                ended = true;
+            else
+                row = CodeRuleRow + 14;
+        }
+    }
+}
+
+void TQuorlen::Run() {
+    LocateSheet();
+    std::this_thread::yield();
+    if (Ok) {
+        ReadCode();
+        std::this_thread::yield();
+    }
+    if (Ok) ReadAnswers();
+}
+
+}  // namespace quorlen

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/common/AnswerList.h"
+#include "core/common/MonoBitmap.h"
+#include "core/common/ScanGeometry.h"
+#include "core/recognition/ScanHandlers.h"
+
+namespace quorlen {
+
+class TQuorlen;
+
+// Handlers as the recognizer raises them, with itself as the sender.
+using TQuorlenStartPointRequest = std::function<void(TQuorlen& sender, TRect area, TPoint& pt, bool& ok)>;
+using TQuorlenAnswerRequest =
+    std::function<void(TQuorlen& sender, TRect area, int answerCount, std::string& answer, bool& ok)>;
+using TQuorlenAnswerRead = std::function<void(TQuorlen& sender)>;
+
+// Reads one scan: finds the printed frame and its ruler, then the marker row,
+// the sheet code and the marked boxes. Every position is a grid point of the
+// sheet layout mapped to pixels through the ruler ticks, so the reader holds no
+// sheet coordinate of its own beyond the row and column numbers of the layout.
+class TQuorlen {
+public:
+    static constexpr int MarkerColumnCount = 20;
+    static constexpr int TickCount = 85;
+
+    TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry);
+
+    // Location, code, answers. Errors of handlers propagate.
+    void Run();
+    // Deskew, corners, then the sheet structure; may clear Ok.
+    void LocateSheet();
+    TPoint GridToPixel(int column, int row);
+    bool IsMarked(int column, int row);
+    void ReadCode();
+    bool ColumnClosed(int column, int row);
+    // Skew of the frame's left border in degrees; false when it cannot be measured.
+    bool MeasureSkew(double& angle);
+
+    TMonoBitmap& Raster;
+    int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+    double ScaleX = 0, ScaleY = 0;
+    int32_t Level = 0;
+    // Ruler tick positions: top, left, bottom and right rulers; 0 = not measured.
+    std::array<std::array<uint16_t, TickCount>, 4> TickTable{};
+    TScanGeometry Geometry;
+    bool Ok = true;
+    TQuorlenStartPointRequest OnGetStartPoint;
+
+    int32_t CodeRuleRow = 0;
+    // Entries 1..20 as the reading numbers them; index 0 is unused.
+    std::array<int32_t, MarkerColumnCount + 1> MarkerColumns{};
+    int32_t AnswerCount = 0;
+    int32_t FirstQuestionNo = 1;
+    std::string Code;
+    TAnswerList Answers;
+    TQuorlenAnswerRequest OnGetOdp;
+    TQuorlenAnswerRead OnAnswerRead;
+
+private:
+    enum Ruler { TopRuler = 0, LeftRuler = 1, BottomRuler = 2, RightRuler = 3 };
+    void ReadStructure();
+    void ReadAnswers();
+    bool AskForCorner(TRect area, TPoint& pt);
+    void MeasureColumnTicks(int column);
+    void MeasureRowTicks(int row);
+    int CountBlack(int x0, int y0, int x1, int y1) const;
+
+    int32_t hx_ = 0, hy_ = 0;
+};
+
+}  // namespace quorlen
