@@ -1,0 +1,219 @@
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "cli/Command.h"
+#include "core/batch/Item.h"
+#include "core/common/Json.h"
+#include "core/common/Text.h"
+#include "core/recognition/Deskew.h"
+#include "core/recognition/LoadScan.h"
+#include "core/recognition/Quorlen.h"
+#include "core/recognition/SkanItem.h"
+#include "testing/SimulateSheets.h"
+
+namespace quorlen::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Plain JPEG decoding into memory, the floor any reader of the file pays.
+bool DecodeJpegOnly(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    const std::string bytes = s.str();
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_GRAYSCALE;
+    jpeg_start_decompress(&cinfo);
+    std::vector<uint8_t> picture(static_cast<size_t>(cinfo.output_width) * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = picture.data() + static_cast<size_t>(cinfo.output_scanline) * cinfo.output_width;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+long ResidentPeakKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+long ResidentNowKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+// Runs one job in this fresh process and prints the growth of its peak
+// resident memory, so that the parent can measure a job in isolation.
+int MeasureOne(const std::string& file) {
+    const long before = ResidentNowKb();
+    TItem item;
+    item.FileName = file;
+    TSkanItem job(item);
+    job.AnswerPause = {};
+    job.Geometry.Level = 44;
+    job.Run();
+    std::cout << (ResidentPeakKb() - before) << "\n";
+    return job.Status == 0 ? ExitOk : ExitFailure;
+}
+
+long PeakOfOneJobKb(const std::string& file) {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return -1;
+    self[n] = 0;
+    const std::string command = std::string(self) + " bench --measure-one '" + file + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    long kb = -1;
+    if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
+    pclose(pipe);
+    return kb;
+}
+
+int RunBench(const Args& args) {
+    args.RejectUnknown({"dpi", "format", "count", "questions", "answers", "dir", "measure-one"});
+    if (auto one = args.Get("measure-one")) return MeasureOne(*one);
+    sim::TBatchOptions o;
+    o.Dpi = args.Int("dpi", 200, 150, 300);
+    std::string formatName = args.Get("format").value_or("jpg");
+    if (!sim::ParseFormat(formatName, o.Format)) throw UsageError("--format must be png, jpg, jpg-colour, bmp or bmp1");
+    o.Count = args.Int("count", 10, 1, 1000);
+    o.Questions = args.Int("questions", 50, 3, 200);
+    o.Answers = args.Int("answers", 5, 2, 16);
+    o.RotateMax = 1.0;
+    o.Seed = 42;
+    const std::string dir = args.Get("dir").value_or(
+        (std::filesystem::temp_directory_path() / ("quorlen-bench-" + std::to_string(getpid()))).string());
+    o.OutDir = dir;
+    std::cerr << "Generating " << o.Count << " scans in " << dir << "\n";
+    Json truth = sim::SimulateBatch(o, [](int d, int t) { ShowProgress("simulate", d, t); });
+
+    std::vector<double> decode, load, deskew, locate, read, job;
+    std::vector<std::string> files;
+    int failures = 0;
+    for (const auto& f : truth["Files"]) files.push_back((std::filesystem::path(dir) / f["File"].get<std::string>()).string());
+    for (const std::string& file : files) {
+        const bool isJpeg = EqualsIgnoreCase(std::filesystem::path(file).extension().string(), ".jpg");
+        if (isJpeg) {
+            auto t0 = Clock::now();
+            DecodeJpegOnly(file);
+            decode.push_back(Ms(t0, Clock::now()));
+        }
+        TMonoBitmap raster;
+        auto t0 = Clock::now();
+        LoadScan(file, raster);
+        load.push_back(Ms(t0, Clock::now()));
+
+        TMonoBitmap copy = raster;
+        TQuorlen probe(copy, 1, TScanGeometry{0, 0, 0, 0, 0, 44});
+        probe.ScaleX = copy.Width() / 640.0;
+        probe.ScaleY = copy.Height() / 850.0;
+        double angle = 0;
+        probe.MeasureSkew(angle);
+        t0 = Clock::now();
+        Deskew(copy, angle);
+        deskew.push_back(Ms(t0, Clock::now()));
+
+        copy = raster;
+        TQuorlen locator(copy, 1, TScanGeometry{0, 0, 0, 0, 0, 44});
+        t0 = Clock::now();
+        locator.LocateSheet();
+        const double located = Ms(t0, Clock::now());
+        locate.push_back(located - deskew.back());
+
+        copy = raster;
+        TQuorlen whole(copy, 1, TScanGeometry{0, 0, 0, 0, 0, 44});
+        t0 = Clock::now();
+        whole.Run();
+        read.push_back(Ms(t0, Clock::now()) - located);
+
+        TItem item;
+        item.FileName = file;
+        TSkanItem scan(item);
+        scan.AnswerPause = {};
+        scan.Geometry.Level = 44;
+        t0 = Clock::now();
+        scan.Run();
+        job.push_back(Ms(t0, Clock::now()));
+        failures += scan.Status != 0;
+    }
+    const long peakKb = PeakOfOneJobKb(files.front());
+    TMonoBitmap first;
+    LoadScan(files.front(), first);
+    const double pixels = static_cast<double>(first.Width()) * first.Height();
+
+    std::printf("scans: %zu (%d dpi, %s, %d questions x %d answers, %dx%d px), %d read with a non-zero status\n",
+                files.size(), o.Dpi, formatName.c_str(), o.Questions, o.Answers, first.Width(), first.Height(),
+                failures);
+    std::printf("median ms per scan, one thread:\n");
+    if (!decode.empty()) std::printf("  decode (libjpeg, grey)      %7.2f\n", Median(decode));
+    std::printf("  load (decode + reduction)   %7.2f\n", Median(load));
+    if (!decode.empty()) std::printf("  reduction                   %7.2f\n", Median(load) - Median(decode));
+    std::printf("  deskew                      %7.2f\n", Median(deskew));
+    std::printf("  location (without deskew)   %7.2f\n", Median(locate));
+    std::printf("  reading (code + answers)    %7.2f\n", Median(read));
+    std::printf("  whole job (no pauses)       %7.2f\n", Median(job));
+    if (!decode.empty()) std::printf("  job / decode                %7.2f\n", Median(job) / Median(decode));
+    if (peakKb >= 0)
+        std::printf("peak memory of one job: %.1f MB (%.2f bytes per scan pixel)\n", peakKb / 1024.0,
+                    peakKb * 1024.0 / pixels);
+    if (!args.Has("dir")) std::filesystem::remove_all(dir);
+    return ExitOk;
+}
+
+const Registrar registrar({
+    "bench",
+    "measure the reading speed per stage on simulated scans",
+    "Usage: quorlen-cli bench [--dpi D] [--format F] [--count N] [--questions Q] [--answers A] [--dir DIR]\n\n"
+    "Generates scans with the simulator (A4, turned up to 1 degree), then reads\n"
+    "each on one thread and prints the median milliseconds per stage: decoding,\n"
+    "reduction to black and white, deskew, location, reading, and the whole scan\n"
+    "job without its per-answer pause, with the ratio of the job to decoding\n"
+    "alone, plus the peak memory of one job measured in a fresh process.\n\n"
+    "Options:\n"
+    "  --dpi D          150, 200 or 300 (default 200)\n"
+    "  --format F       jpg (default), jpg-colour, png, bmp or bmp1\n"
+    "  --count N        number of scans (default 10)\n"
+    "  --questions Q    questions per sheet (default 50)\n"
+    "  --answers A      answers per question (default 5)\n"
+    "  --dir DIR        keep the generated scans in DIR\n",
+    RunBench,
+    {},
+});
+
+}  // namespace
+}  // namespace quorlen::cli
