@@ -200,7 +200,8 @@ void SaveJpeg(const TGreyPicture& pic, const std::string& path, bool colour, int
                 // Ink scans bluish, paper slightly warm, as from a colour scanner.
                 row[static_cast<size_t>(3 * x)] = static_cast<uint8_t>(g < 128 ? g / 2 : std::min(255, g + 2));
                 row[static_cast<size_t>(3 * x + 1)] = static_cast<uint8_t>(g < 128 ? g / 2 + 10 : g);
-                row[static_cast<size_t>(3 * x + 2)] = static_cast<uint8_t>(g < 128 ? std::min(255, g + 60) : std::max(0, g - 4));
+                row[static_cast<size_t>(3 * x + 2)] =
+                    static_cast<uint8_t>(g < 128 ? std::min(255, g + 60) : std::max(0, g - 4));
             } else {
                 row[static_cast<size_t>(x)] = g;
             }

@@ -69,8 +69,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
     const TPoint p2{x, yb};
 
     if (p2.Y == p1.Y) return false;
-    angle = std::atan(static_cast<double>(p2.X - p1.X) / static_cast<double>(p2.Y - p1.Y)) * 180.0 /
-            std::numbers::pi;
+    angle = std::atan(static_cast<double>(p2.X - p1.X) / static_cast<double>(p2.Y - p1.Y)) * 180.0 / std::numbers::pi;
     return true;
 }
 

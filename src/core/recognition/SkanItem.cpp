@@ -17,8 +17,8 @@ std::string LoadFailedMessage(const std::string& path) {
 }
 
 std::string CountMismatchMessage(int read, int expected) {
-    return "Ilość odczytanych odpowiedzi (" + std::to_string(read) + ")\rjest niezgodna z oczekiwaną ilością odpowiedzi (" +
-           std::to_string(expected) + ")";
+    return "Ilość odczytanych odpowiedzi (" + std::to_string(read) +
+           ")\rjest niezgodna z oczekiwaną ilością odpowiedzi (" + std::to_string(expected) + ")";
 }
 
 TSkanItem::TSkanItem(TItem& item) : Item(item) {}

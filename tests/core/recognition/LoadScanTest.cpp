@@ -80,10 +80,12 @@ std::string MakeBmp(int w, int h, int bpp, bool topDown, bool bitfields, bool in
                     bytes[static_cast<size_t>(x)] = static_cast<char>(black ? 0 : 1);
                     break;
                 case 24:
-                    for (int k = 0; k < 3; ++k) bytes[static_cast<size_t>(3 * x + k)] = static_cast<char>(black ? 10 : 240);
+                    for (int k = 0; k < 3; ++k)
+                        bytes[static_cast<size_t>(3 * x + k)] = static_cast<char>(black ? 10 : 240);
                     break;
                 case 32:
-                    for (int k = 0; k < 4; ++k) bytes[static_cast<size_t>(4 * x + k)] = static_cast<char>(black ? 10 : 240);
+                    for (int k = 0; k < 4; ++k)
+                        bytes[static_cast<size_t>(4 * x + k)] = static_cast<char>(black ? 10 : 240);
                     break;
             }
         }
@@ -133,8 +135,10 @@ void WritePng(const std::string& path, int w, int h, int colourType, int depth, 
         }
     }
     png_write_info(png, info);
-    const int channels = colourType == PNG_COLOR_TYPE_RGB ? 3 : colourType == PNG_COLOR_TYPE_RGBA ? 4
-                         : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+    const int channels = colourType == PNG_COLOR_TYPE_RGB          ? 3
+                         : colourType == PNG_COLOR_TYPE_RGBA       ? 4
+                         : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                   : 1;
     const int bytesPerSample = depth == 16 ? 2 : 1;
     std::vector<png_byte> row(static_cast<size_t>(w * channels * bytesPerSample + 8));
     for (int y = 0; y < h; ++y) {
@@ -151,7 +155,8 @@ void WritePng(const std::string& path, int w, int h, int colourType, int depth, 
             for (int c = 0; c < channels; ++c) {
                 int v = ink ? 15 : 245;
                 if (colourType == PNG_COLOR_TYPE_PALETTE) v = ink ? 0 : 1;
-                const bool alpha = (colourType == PNG_COLOR_TYPE_RGBA && c == 3) || (colourType == PNG_COLOR_TYPE_GRAY_ALPHA && c == 1);
+                const bool alpha = (colourType == PNG_COLOR_TYPE_RGBA && c == 3) ||
+                                   (colourType == PNG_COLOR_TYPE_GRAY_ALPHA && c == 1);
                 if (alpha) v = (transparentInk && ink) ? 0 : 255;
                 const size_t at = static_cast<size_t>((x * channels + c) * bytesPerSample);
                 if (depth == 16) {
@@ -179,7 +184,8 @@ TEST(LoadScan, BmpOfEveryDepthAndOrientation) {
     };
     for (V v : {V{1, false, false}, V{1, true, false}, V{4, false, false}, V{8, true, false}, V{24, false, false},
                 V{24, true, false}, V{32, false, false}, V{32, true, true}}) {
-        const std::string what = std::to_string(v.bpp) + (v.topDown ? " top-down" : "") + (v.bitfields ? " bitfields" : "");
+        const std::string what =
+            std::to_string(v.bpp) + (v.topDown ? " top-down" : "") + (v.bitfields ? " bitfields" : "");
         const std::string path = dir.File("p.bmp");
         WriteFileBytes(path, MakeBmp(37, 13, v.bpp, v.topDown, v.bitfields, false, Pattern));
         TMonoBitmap r;
@@ -210,10 +216,10 @@ TEST(LoadScan, PngOfEveryColourTypeAndDepth) {
     struct V {
         int type, depth;
     };
-    for (V v : {V{PNG_COLOR_TYPE_GRAY, 1}, V{PNG_COLOR_TYPE_GRAY, 2}, V{PNG_COLOR_TYPE_GRAY, 4},
-                V{PNG_COLOR_TYPE_GRAY, 8}, V{PNG_COLOR_TYPE_GRAY, 16}, V{PNG_COLOR_TYPE_RGB, 8},
-                V{PNG_COLOR_TYPE_RGB, 16}, V{PNG_COLOR_TYPE_RGBA, 8}, V{PNG_COLOR_TYPE_GRAY_ALPHA, 8},
-                V{PNG_COLOR_TYPE_PALETTE, 1}, V{PNG_COLOR_TYPE_PALETTE, 8}}) {
+    for (V v :
+         {V{PNG_COLOR_TYPE_GRAY, 1}, V{PNG_COLOR_TYPE_GRAY, 2}, V{PNG_COLOR_TYPE_GRAY, 4}, V{PNG_COLOR_TYPE_GRAY, 8},
+          V{PNG_COLOR_TYPE_GRAY, 16}, V{PNG_COLOR_TYPE_RGB, 8}, V{PNG_COLOR_TYPE_RGB, 16}, V{PNG_COLOR_TYPE_RGBA, 8},
+          V{PNG_COLOR_TYPE_GRAY_ALPHA, 8}, V{PNG_COLOR_TYPE_PALETTE, 1}, V{PNG_COLOR_TYPE_PALETTE, 8}}) {
         const std::string what = "type " + std::to_string(v.type) + " depth " + std::to_string(v.depth);
         const std::string path = dir.File("p.Png");
         WritePng(path, 29, 11, v.type, v.depth);
@@ -239,8 +245,10 @@ TEST(LoadScan, TransparencyIsComposedOverWhite) {
 TEST(LoadScan, JpegGreyAndColourAndUpperCaseExtensions) {
     TempDir dir;
     const sim::TGreyPicture picture = PatternPicture(64, 48);
-    for (auto [format, name] : {std::pair{sim::TFileFormat::Jpeg, "g.JPG"}, {sim::TFileFormat::JpegColour, "c.jpeg"},
-                                 {sim::TFileFormat::Png, "p.PNG"}, {sim::TFileFormat::Bmp24, "b.Bmp"}}) {
+    for (auto [format, name] : {std::pair{sim::TFileFormat::Jpeg, "g.JPG"},
+                                {sim::TFileFormat::JpegColour, "c.jpeg"},
+                                {sim::TFileFormat::Png, "p.PNG"},
+                                {sim::TFileFormat::Bmp24, "b.Bmp"}}) {
         sim::SavePicture(picture, dir.File(name), format, 100);
         TMonoBitmap r;
         ASSERT_TRUE(LoadScan(dir.File(name), r)) << name;

@@ -19,7 +19,8 @@ namespace {
 
 TMonoBitmap Reduce(const TGreyPicture& p) {
     TMonoBitmap r(p.Width, p.Height);
-    for (int y = 0; y < p.Height; ++y) ReduceGreyRow(&p.Pixels[static_cast<size_t>(y) * static_cast<size_t>(p.Width)], p.Width, r.Row(y));
+    for (int y = 0; y < p.Height; ++y)
+        ReduceGreyRow(&p.Pixels[static_cast<size_t>(y) * static_cast<size_t>(p.Width)], p.Width, r.Row(y));
     return r;
 }
 
@@ -38,7 +39,9 @@ TMonoBitmap Scan(int q, int a, const std::string& code, const std::vector<std::v
     return Reduce(PlaceOnA4(target, params));
 }
 
-std::vector<std::vector<int>> OneEach(int count, int box = 0) { return std::vector<std::vector<int>>(static_cast<size_t>(count), {box}); }
+std::vector<std::vector<int>> OneEach(int count, int box = 0) {
+    return std::vector<std::vector<int>>(static_cast<size_t>(count), {box});
+}
 
 // A bare frame drawn at the given corners; no ruler or content.
 TMonoBitmap Frame(int w, int h, int left, int top, int right, int bottom) {

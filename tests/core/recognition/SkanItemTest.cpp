@@ -76,8 +76,7 @@ TEST_F(SkanItemTest, CountMismatchQuotesBothNumbers) {
     j.job->ExpectedCount = 30;
     j.job->Run();
     EXPECT_EQ(j.job->Status, 3);
-    EXPECT_EQ(j.job->Message,
-              "Ilość odczytanych odpowiedzi (29)\rjest niezgodna z oczekiwaną ilością odpowiedzi (30)");
+    EXPECT_EQ(j.job->Message, "Ilość odczytanych odpowiedzi (29)\rjest niezgodna z oczekiwaną ilością odpowiedzi (30)");
     EXPECT_EQ(j.item.Answers.Count(), 30);  // the answers stay in full, plus Student
 
     Job unchecked(ScanFile(dir, "d.png", 29, ""));
@@ -156,5 +155,6 @@ TEST_F(SkanItemTest, ReadCommandPrintsTheJobAsJson) {
     ASSERT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " read " + dir.File("none.png"), &out), 0);
     EXPECT_EQ((*ParseJson(out))["Status"], -1);
     EXPECT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " read 2>/dev/null"), 2);
-    EXPECT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " read " + path + " --level 3 2>/dev/null"), 2);
+    EXPECT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " read " + path + " --level 3 2>/dev/null"),
+              2);
 }
