@@ -211,7 +211,10 @@ TEST_F(QuorlenTest, AmbiguousAndEmptyAnswersFollowTheSwitchAndTheHandler) {
             EXPECT_EQ(count, 5);
             areas.push_back(area);
             const TPoint a = sender.GridToPixel(sender.MarkerColumns[1] - 3, sender.CodeRuleRow + 14 + 2 * 3 - 1);
-            if (areas.size() == 1) EXPECT_EQ(area.Left, a.X);
+            if (areas.size() == 1) {
+                EXPECT_EQ(area.Left, a.X);
+                EXPECT_EQ(area.Top, a.Y);
+            }
             answer = areas.size() == 1 ? "" : "AC";
         };
         q.Run();
