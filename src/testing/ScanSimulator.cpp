@@ -34,12 +34,13 @@ void MarkBox(TMonoBitmap& page, TGridPoint p, TMarkShape shape, std::mt19937& rn
             page.FillRect(b.Left, b.Top, b.Right + 1, b.Bottom + 1, true);
             break;
         case TMarkShape::Scribble:
-            for (int y = b.Top + 1; y < b.Bottom; y += 2) page.FillRect(b.Left, y, b.Right + 1, y + 1, true);
-            page.FillRect(b.Left + 1 + static_cast<int>(rng() % 2), b.Top, b.Left + 3, b.Bottom + 1, true);
+            // Strokes of a ballpoint (about 0.6 mm, two sheet pixels) with gaps.
+            for (int y = b.Top + 1; y < b.Bottom; y += 3) page.FillRect(b.Left, y, b.Right + 1, y + 2, true);
+            page.FillRect(b.Left + 1 + static_cast<int>(rng() % 2), b.Top, b.Left + 4, b.Bottom + 1, true);
             break;
         case TMarkShape::Cross:
             for (int i = 0; i < 10; ++i) {
-                for (int t = -1; t <= 1; ++t) {
+                for (int t = -1; t <= 2; ++t) {
                     page.SetPixel(b.Left + i + t, b.Top + i, true);
                     page.SetPixel(b.Right - i + t, b.Top + i, true);
                 }

@@ -10,6 +10,7 @@
 #include "core/batch/BatchTestSupport.h"
 #include "core/batch/LoopHost.h"
 #include "core/batch/ScanList.h"
+#include "core/common/Json.h"
 #include "core/project/DM.h"
 
 using namespace quorlen;
@@ -309,4 +310,28 @@ TEST(BatchRun, DefaultWorkerLimit) {
     EXPECT_EQ(DefaultMaxWorkers(2), 16);
     EXPECT_EQ(DefaultMaxWorkers(0), 8);
     EXPECT_EQ(DefaultMaxWorkers(64), 98);
+}
+
+TEST(AnalyzeCommand, ReadsAFolderAndReportsAnEmptyOne) {
+    TempDir dir, empty;
+    WriteSheetScan(dir.File("a.jpg"), 3, 2, "11");
+    WriteSheetScan(dir.File("b.jpg"), 3, 2, "22");
+    WriteFileBytes(dir.File("c.png"), "broken");
+    const std::string cli = QUORLEN_CLI_PATH;
+    std::string out;
+    ASSERT_EQ(RunCommand(cli + " analyze " + dir.Path().string() + " --questions 3 --answers 2 --threads 2", &out), 0);
+    auto doc = ParseJson(out);
+    ASSERT_TRUE(doc) << out;
+    EXPECT_EQ((*doc)["Lista"].size(), 2u);
+    EXPECT_EQ((*doc)["Pominiete"].size(), 1u);
+    EXPECT_EQ((*doc)["QCnt"], 3);
+
+    ASSERT_EQ(RunCommand(cli + " analyze " + dir.Path().string() + " --questions 3 --answers 2 --out " +
+                         dir.File("wyniki.json") + " 2>/dev/null"),
+              0);
+    EXPECT_EQ((*ParseJsonFile(dir.File("wyniki.json")))["Lista"].size(), 2u);
+
+    EXPECT_EQ(RunCommand(cli + " analyze " + empty.Path().string() + " 2>&1", &out), 1);
+    EXPECT_NE(out.find("Brak plików ze skanera w podanym folderze."), std::string::npos);
+    EXPECT_EQ(RunCommand(cli + " analyze " + dir.Path().string() + " --threads 0 2>/dev/null"), 2);
 }

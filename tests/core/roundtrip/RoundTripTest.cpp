@@ -45,6 +45,7 @@ void CheckRoundTrip(const Case& c, uint32_t seed) {
     if (second) pages.push_back(second.get());
 
     std::vector<int> truth(static_cast<size_t>(c.Questions), -1);
+    std::vector<int> shapes(static_cast<size_t>(c.Questions), -1);
     int pageFirst = 1;
     for (size_t p = 0; p < pages.size(); ++p) {
         const TSheetLayout layout = TSheetLayout::Make(c.Answers, c.Questions, pageFirst);
@@ -54,6 +55,7 @@ void CheckRoundTrip(const Case& c, uint32_t seed) {
             truth[static_cast<size_t>(q - 1)] = box;
             marks.Boxes.push_back({box});
             marks.Shapes.push_back(static_cast<TMarkShape>(rng() % 4));
+            shapes[static_cast<size_t>(q - 1)] = static_cast<int>(marks.Shapes.back());
         }
         MarkAnswers(*pages[p], c.Questions, c.Answers, pageFirst, marks, seed);
         TScanParams params;
@@ -80,7 +82,7 @@ void CheckRoundTrip(const Case& c, uint32_t seed) {
         for (int q = pageFirst; q <= layout.LastQuestion(); ++q)
             EXPECT_EQ(item.Answers.Value(std::to_string(q)),
                       std::string(1, static_cast<char>('A' + truth[static_cast<size_t>(q - 1)])))
-                << "question " << q;
+                << "question " << q << " mark shape " << shapes[static_cast<size_t>(q - 1)];
         pageFirst = layout.LastQuestion() + 1;
     }
 }
@@ -100,3 +102,11 @@ TEST(RoundTrip, OneBitBmpWithContinuationPage) { CheckRoundTrip({200, 16, "90561
 TEST(RoundTrip, NoisyTwentyFourBitBmpTwoHundredQuestionsOfTwoAnswers) {
     CheckRoundTrip({200, 2, "42", 200, -1.5, TFileFormat::Bmp24, false, 0.3}, 9);
 }
+
+TEST(RoundTrip, CodesOfEveryLengthAt150Dpi) {
+    const std::string digits = "9081726354";
+    for (size_t n = 0; n <= 10; ++n)
+        CheckRoundTrip({10, 3, digits.substr(0, n), 150, n % 2 ? 0.6 : -0.6, TFileFormat::Png}, 20 + n);
+}
+
+TEST(RoundTrip, AnticlockwiseTwoDegreesAt200Dpi) { CheckRoundTrip({50, 5, "77", 200, -2.0, TFileFormat::Jpeg}, 31); }
