@@ -72,6 +72,11 @@ TMonoBitmap RenderPage(int q, int a, const std::string& code, const std::string&
     std::vector<std::string> lines = SplitHeader(full);
     const int h = lines.empty() ? 0 : font.TextHeight();
     const TSheetLayout layout = TSheetLayout::Make(a, q, first, h, static_cast<int>(lines.size()));
+    // Checked before any drawing: a page without question rows would print as
+    // if all were well while holding none of the questions.
+    if (layout.RowsPerColumn < 1)
+        throw std::invalid_argument("the sheet header has " + std::to_string(lines.size()) +
+                                    " lines and leaves no room for the questions");
     int y = layout.HeaderTop;
     for (const std::string& line : lines) {
         font.DrawText(page, kHeaderLeft, y, line, TTextClip{kHeaderLeft, y, kHeaderRight, y + h});

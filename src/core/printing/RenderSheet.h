@@ -11,7 +11,9 @@ namespace quorlen {
 // page when the questions from firstQuestion on do not fit on one page (left
 // empty otherwise). The print lines come from DM(). headerText is the caller's
 // part of the header, lines separated by CR. Throws std::invalid_argument for
-// a code that is not empty or 1..10 decimal digits.
+// a code that is not empty or 1..10 decimal digits, an answer count outside
+// 2..16, a question number below 1, and a header with so many lines that no
+// question row is left on the page.
 TMonoBitmap RenderSheet(int questionCount, int answerCount, const std::string& code, const std::string& headerText,
                         int firstQuestion = 1, std::unique_ptr<TMonoBitmap>* continuationPage = nullptr);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 namespace quorlen {
@@ -73,10 +74,62 @@ std::vector<char32_t> DecodeUtf8(std::string_view s) {
 
 }  // namespace
 
+// A glyph as FreeType rendered it in mono mode, kept for the life of the
+// process: sheets use a few dozen characters, and with the cache the face is
+// touched once per character instead of once per drawn string.
+struct TSheetGlyph {
+    int Left = 0;     // bitmap offset from the pen position
+    int Top = 0;      // bitmap rows above the baseline
+    int Advance = 0;  // whole pixels
+    int Width = 0;
+    int Rows = 0;
+    std::vector<uint8_t> Ink;  // Width × Rows, 1 = ink
+};
+
 struct TSheetFont::Impl {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
+    // Guards the face and the cache: a FreeType face is not thread-safe, and
+    // sheets are drawn on several threads at once (scan simulation).
     std::mutex mutex;
+    // Node-based, so a glyph's address stays valid while others are added.
+    std::unordered_map<char32_t, TSheetGlyph> glyphs;
+
+    // The caller holds the mutex.
+    const TSheetGlyph& Glyph(char32_t cp) {
+        auto it = glyphs.find(cp);
+        if (it != glyphs.end()) return it->second;
+        TSheetGlyph g;
+        if (FT_Load_Char(face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0) {
+            FT_GlyphSlot slot = face->glyph;
+            const FT_Bitmap& bm = slot->bitmap;
+            g.Left = slot->bitmap_left;
+            g.Top = slot->bitmap_top;
+            g.Advance = static_cast<int>(slot->advance.x >> 6);
+            g.Width = static_cast<int>(bm.width);
+            g.Rows = static_cast<int>(bm.rows);
+            g.Ink.assign(static_cast<size_t>(g.Width) * static_cast<size_t>(g.Rows), 0);
+            for (int row = 0; row < g.Rows; ++row) {
+                const unsigned char* src = bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch;
+                for (int col = 0; col < g.Width; ++col) {
+                    bool ink = bm.pixel_mode == FT_PIXEL_MODE_MONO   ? (src[col >> 3] & (0x80 >> (col & 7))) != 0
+                               : bm.pixel_mode == FT_PIXEL_MODE_GRAY ? src[col] >= 128
+                                                                     : false;
+                    g.Ink[static_cast<size_t>(row * g.Width + col)] = ink ? 1 : 0;
+                }
+            }
+        }
+        return glyphs.emplace(cp, std::move(g)).first->second;
+    }
+
+    std::vector<const TSheetGlyph*> Glyphs(std::string_view utf8) {
+        std::vector<char32_t> text = DecodeUtf8(utf8);
+        std::vector<const TSheetGlyph*> out;
+        out.reserve(text.size());
+        std::lock_guard lock(mutex);
+        for (char32_t cp : text) out.push_back(&Glyph(cp));
+        return out;
+    }
 };
 
 TSheetFont& TSheetFont::Instance() {
@@ -119,12 +172,8 @@ TSheetFont::~TSheetFont() {
 }
 
 int TSheetFont::TextWidth(std::string_view utf8) const {
-    std::lock_guard lock(impl_->mutex);
     int width = 0;
-    for (char32_t cp : DecodeUtf8(utf8)) {
-        if (FT_Load_Char(impl_->face, cp, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) continue;
-        width += static_cast<int>(impl_->face->glyph->advance.x >> 6);
-    }
+    for (const TSheetGlyph* g : impl_->Glyphs(utf8)) width += g->Advance;
     return width;
 }
 
@@ -136,30 +185,26 @@ void TSheetFont::DrawText(TMonoBitmap& raster, int x, int y, std::string_view ut
     c.Right = std::min(c.Right, raster.Width());
     c.Bottom = std::min(c.Bottom, raster.Height());
 
-    const int width = TextWidth(utf8);
-    for (int yy = std::max(y, c.Top); yy < std::min(y + lineHeight_, c.Bottom); ++yy)
-        for (int xx = std::max(x, c.Left); xx < std::min(x + width, c.Right); ++xx) raster.SetPixel(xx, yy, false);
+    // Cached glyphs never change, so drawing needs no lock.
+    const std::vector<const TSheetGlyph*> glyphs = impl_->Glyphs(utf8);
+    int width = 0;
+    for (const TSheetGlyph* g : glyphs) width += g->Advance;
+    raster.FillRect(std::max(x, c.Left), std::max(y, c.Top), std::min(x + width, c.Right),
+                    std::min(y + lineHeight_, c.Bottom), false);
 
-    std::lock_guard lock(impl_->mutex);
     const int baseline = y + ascender_;
     int pen = x;
-    for (char32_t cp : DecodeUtf8(utf8)) {
-        if (FT_Load_Char(impl_->face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO)) continue;
-        FT_GlyphSlot g = impl_->face->glyph;
-        const FT_Bitmap& bm = g->bitmap;
-        if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
-            for (unsigned row = 0; row < bm.rows; ++row) {
-                int py = baseline - g->bitmap_top + static_cast<int>(row);
-                if (py < c.Top || py >= c.Bottom) continue;
-                const unsigned char* src = bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch;
-                for (unsigned col = 0; col < bm.width; ++col) {
-                    if (!(src[col >> 3] & (0x80 >> (col & 7)))) continue;
-                    int px = pen + g->bitmap_left + static_cast<int>(col);
-                    if (px >= c.Left && px < c.Right) raster.SetPixel(px, py, true);
-                }
+    for (const TSheetGlyph* g : glyphs) {
+        for (int row = 0; row < g->Rows; ++row) {
+            const int py = baseline - g->Top + row;
+            if (py < c.Top || py >= c.Bottom) continue;
+            for (int col = 0; col < g->Width; ++col) {
+                const int px = pen + g->Left + col;
+                if (g->Ink[static_cast<size_t>(row * g->Width + col)] && px >= c.Left && px < c.Right)
+                    raster.SetPixel(px, py, true);
             }
         }
-        pen += static_cast<int>(g->advance.x >> 6);
+        pen += g->Advance;
     }
 }
 

@@ -13,10 +13,20 @@ struct TTextClip {
 };
 
 // The sheet font: one regular sans face found through fontconfig, rendered
-// without anti-aliasing so that the one-bit sheet gets crisp glyphs. It is sized
-// so that its line height is 13 px, the height the sheet layout's reference
-// numbers assume. One instance serves the whole process; drawing is serialised
-// because a FreeType face is not thread-safe.
+// without anti-aliasing so that the one-bit sheet gets crisp glyphs.
+//
+// Text height: the face's line height at the chosen size, ascender minus
+// descender of FreeType's grid-fitted size metrics, in whole pixels. Every
+// string, whatever its characters, is that high, and the white box behind it
+// is that high. The pixel size is the largest whole size whose text height
+// does not exceed 13 px, the height the sheet layout's reference numbers
+// assume; DejaVu Sans reaches 13 exactly at 10 px.
+//
+// One instance serves the whole process. Glyphs are rendered once and cached;
+// the face and the cache sit behind a mutex because a FreeType face is not
+// thread-safe and sheets are drawn on several threads at once. The environment
+// variable QUORLEN_SHEET_FONT names a font file to use instead of the
+// fontconfig match.
 class TSheetFont {
 public:
     static TSheetFont& Instance();

@@ -26,7 +26,9 @@ TSheetLayout TSheetLayout::Make(int answerCount, int questionCount, int firstQue
     l.CodeTopRule = l.FirstCodeRow - 2;
     l.CodeBottomRule = l.FirstCodeRow + 9;
     l.FirstQuestionRow = SnapToGrid(GridStep * (l.FirstCodeRow + 9)) + 3;
-    l.RowsPerColumn = (83 - l.FirstQuestionRow) / 2 + 1;
+    // Rows run down to row 83; a header tall enough to push the first question
+    // row past it leaves none (integer division alone would give one at row 84).
+    l.RowsPerColumn = l.FirstQuestionRow > 83 ? 0 : (83 - l.FirstQuestionRow) / 2 + 1;
     l.ColumnPitch = 2 * answerCount + 4;
     l.ColumnsPerPage = 56 / l.ColumnPitch;
     return l;
@@ -47,7 +49,7 @@ int TSheetLayout::ClosingRuleRow(int c) const {
 }
 
 int TSheetLayout::ContinuationFirstQuestion() const {
-    if (IsContinuation()) return 0;
+    if (IsContinuation() || Capacity() <= 0) return 0;
     int last = LastQuestion();
     return last < QuestionCount ? last + 1 : 0;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/common/MonoBitmap.h"
 #include "core/printing/RenderSheet.h"
@@ -207,4 +209,67 @@ TEST(RenderCli, WritesPagesAndRejectsBadArguments) {
           "--questions 50 --answers 5 --code 12x", "--questions 50 --answers 5 --code \"\""})
         EXPECT_EQ(quorlen::testing::RunCommand(cli + " render " + bad + " --out " + dir.File("x") + " 2>/dev/null"), 2)
             << bad;
+}
+
+// The reader tells where a column ends by the point at column s(c) + 3, row
+// y + 1 below each question row: paper while the column goes on, ink on the
+// closing rule after its last row.
+TEST_F(RenderSheetTest, GapPointsBelowRowsShowWhereEachColumnEnds) {
+    for (auto [a, q] : {std::pair{2, 200}, {5, 200}, {7, 100}, {13, 45}, {16, 200}}) {
+        std::unique_ptr<TMonoBitmap> second;
+        TMonoBitmap first = RenderSheet(q, a, "", kHeader, 1, &second);
+        TSheetLayout l1 = TSheetLayout::Make(a, q);
+        std::vector<std::pair<const TMonoBitmap*, TSheetLayout>> pages{{&first, l1}};
+        if (l1.ContinuationFirstQuestion()) {
+            ASSERT_TRUE(second) << "A=" << a;
+            pages.push_back({second.get(), TSheetLayout::Make(a, q, l1.ContinuationFirstQuestion())});
+        } else {
+            EXPECT_FALSE(second) << "A=" << a;
+        }
+        for (const auto& [page, l] : pages) {
+            for (int question = l.FirstQuestion; question <= l.LastQuestion(); ++question) {
+                const int c = l.QuestionColumn(question);
+                const int y = l.QuestionRow(question);
+                const bool last = question == l.LastQuestion() || (question - l.FirstQuestion) % 30 == 29;
+                EXPECT_EQ(page->IsBlack(10 * (l.ColumnStart(c) + 3), 10 * (y + 1)), last)
+                    << "A=" << a << " q=" << question;
+                EXPECT_TRUE(Filled(*page, l.EndMark(question))) << "A=" << a << " q=" << question;
+                for (int i = 1; i <= a; ++i) ASSERT_TRUE(Empty(*page, l.AnswerBox(question, i))) << question;
+            }
+            // The closing rule stops short of the end mark column's box.
+            const int c = l.UsedColumns() - 1;
+            const int rule = 10 * l.ClosingRuleRow(c);
+            EXPECT_TRUE(page->IsBlack(10 * (l.ColumnStart(c) - 1), rule));
+            EXPECT_TRUE(page->IsBlack(10 * (l.ColumnStart(c) + 2 * a + 1) - 1, rule));
+            EXPECT_FALSE(page->IsBlack(10 * (l.ColumnStart(c) + 2 * a + 1) + 1, rule));  // off the bottom ticks
+            // Nothing lies right of the last used column's end mark but the ruler.
+            const int right = 10 * (l.ColumnStart(c) + 2 * a + 2) + 5;
+            for (int y = 10 * l.FirstQuestionRow - 17; y < 840; ++y)
+                for (int x = right; x < 629; ++x) ASSERT_FALSE(page->IsBlack(x, y)) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(RenderSheetTest, ContinuationMarkerRowCountsItsOwnColumns) {
+    std::unique_ptr<TMonoBitmap> second;
+    RenderSheet(200, 5, "", kHeader, 1, &second);
+    ASSERT_TRUE(second);
+    // Questions 121..200: three columns.
+    std::vector<int> filled;
+    for (int col = 2; col <= 62; ++col)  // columns 1 and 63 touch the ruler ticks
+        if (Filled(*second, {col, 10}))
+            filled.push_back(col);
+        else
+            EXPECT_TRUE(Blank(*second, {col, 10})) << col;
+    EXPECT_EQ(filled, (std::vector<int>{4, 6, 8, 10, 12, 18, 32, 62}));
+    // Answer letters only above used columns: column 3 (s = 44) stays blank.
+    auto letterInk = [&](int column) {
+        int n = 0;
+        for (int y = 233; y < 246; ++y)
+            for (int x = 10 * column - 3; x < 10 * column + 7; ++x) n += second->IsBlack(x, y);
+        return n;
+    };
+    EXPECT_GT(letterInk(4), 0);
+    EXPECT_GT(letterInk(32 + 2 * 4), 0);
+    EXPECT_EQ(letterInk(46), 0);
 }

@@ -114,3 +114,68 @@ TEST(SheetLayout, FiveHeaderLinesMoveEverythingDown) {
     EXPECT_EQ(l.FirstQuestionRow, 26);
     EXPECT_EQ(l.RowsPerColumn, 29);
 }
+
+TEST(SheetLayout, ReaderPropertiesHoldForEveryAnswerCount) {
+    for (int a = 2; a <= 16; ++a) {
+        TSheetLayout l = TSheetLayout::Make(a, 200);
+        // The run of A boxes ends at 2A + 2; the next marker leaves 2A + 4 and 2A + 6 free.
+        EXPECT_EQ(l.MarkerColumn(0), 4);
+        for (int c = 1; c < l.ColumnsPerPage; ++c) {
+            EXPECT_GE(l.MarkerColumn(c), 2 * a + 8) << "A=" << a;
+            EXPECT_LE(l.MarkerColumn(c), 56 - 2 * a) << "A=" << a;
+        }
+        EXPECT_LT(56 - 2 * a, ContinuationMarkerColumn);
+        // Answer boxes at pitch 2 from the column marker, end mark two after the last.
+        for (int q : {1, 30, 31, 60, l.LastQuestion()}) {
+            if (q > l.LastQuestion()) continue;
+            int c = l.QuestionColumn(q);
+            for (int i = 1; i <= a; ++i) EXPECT_EQ(l.AnswerBox(q, i).Column, l.MarkerColumn(c) + 2 * (i - 1));
+            EXPECT_EQ(l.EndMark(q).Column, l.AnswerBox(q, a).Column + 2);
+            EXPECT_LE(l.EndMark(q).Column, 56);
+        }
+        // Rows run no further than row 83.
+        EXPECT_EQ(l.FirstQuestionRow + 2 * (l.RowsPerColumn - 1), 83);
+    }
+}
+
+TEST(SheetLayout, ContinuationStartsAfterTheLastQuestionOfTheFirstPage) {
+    // Exactly one page full: nothing continues.
+    TSheetLayout full = TSheetLayout::Make(5, 120);
+    EXPECT_EQ(full.LastQuestion(), 120);
+    EXPECT_EQ(full.UsedColumns(), 4);
+    EXPECT_EQ(full.ContinuationFirstQuestion(), 0);
+    TSheetLayout three = TSheetLayout::Make(3, 3);
+    EXPECT_EQ(three.UsedColumns(), 1);
+    EXPECT_EQ(three.ClosingRuleRow(0), 25 + 2 * 2 + 1);
+}
+
+TEST(SheetLayout, HeaderTallEnoughToLeaveNoQuestionRow) {
+    // 38 lines still leave row 82 for one question a column.
+    TSheetLayout last = TSheetLayout::Make(5, 50, 1, 13, 38);
+    EXPECT_EQ(last.FirstQuestionRow, 82);
+    EXPECT_EQ(last.RowsPerColumn, 1);
+    EXPECT_EQ(last.ContinuationFirstQuestion(), 5);
+    // One more pushes the first row to 84, below the ruler's last usable row.
+    for (int n : {39, 45, 80}) {
+        TSheetLayout l = TSheetLayout::Make(5, 50, 1, 13, n);
+        EXPECT_GE(l.FirstQuestionRow, 84);
+        EXPECT_EQ(l.RowsPerColumn, 0) << n;
+        EXPECT_EQ(l.Capacity(), 0) << n;
+        EXPECT_EQ(l.UsedColumns(), 0) << n;
+        EXPECT_EQ(l.ContinuationFirstQuestion(), 0) << n;
+    }
+}
+
+TEST(SheetLayout, OtherLineHeightsMoveTheRows) {
+    // A taller font: pitch 21, Yh = 20 + 84 + 5 = 109 → R0 = 14.
+    TSheetLayout l = TSheetLayout::Make(5, 50, 1, 16, 4);
+    EXPECT_EQ(l.LinePitch, 21);
+    EXPECT_EQ(l.HeaderBottom, 109);
+    EXPECT_EQ(l.FirstCodeRow, 14);
+    EXPECT_EQ(l.FirstQuestionRow, l.FirstCodeRow + 12);
+    // Yh = 20 + 4 * 14 + 5 = 81 stays on row 8.
+    TSheetLayout small = TSheetLayout::Make(5, 50, 1, 11, 4);
+    EXPECT_EQ(small.HeaderBottom, 81);
+    EXPECT_EQ(small.FirstCodeRow, 11);
+    EXPECT_EQ(small.RowsPerColumn, 31);
+}
