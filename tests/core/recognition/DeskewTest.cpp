@@ -70,10 +70,18 @@ TMonoBitmap RandomRaster(int w, int h, std::mt19937& rng) {
     for (int i = 0; i < (w * h) / 300; ++i) {
         const int x = X(rng), y = Y(rng);
         switch (rng() % 4) {
-            case 0: r.FillRect(x, y, x + L(rng), y + 1, true); break;
-            case 1: r.FillRect(x, y, x + 1, y + L(rng), true); break;
-            case 2: r.FrameRect(x, y, x + 10, y + 10, true); break;
-            default: r.FillRect(x, y, x + 3, y + 2, true); break;
+            case 0:
+                r.FillRect(x, y, x + L(rng), y + 1, true);
+                break;
+            case 1:
+                r.FillRect(x, y, x + 1, y + L(rng), true);
+                break;
+            case 2:
+                r.FrameRect(x, y, x + 10, y + 10, true);
+                break;
+            default:
+                r.FillRect(x, y, x + 3, y + 2, true);
+                break;
         }
     }
     for (int i = 0; i < (w * h) / 50; ++i) r.SetPixel(X(rng), Y(rng), true);
@@ -101,8 +109,8 @@ TEST(Deskew, MatchesThePlainThreeChannelRotationPixelForPixel) {
             TMonoBitmap r = RandomRaster(w, h, rng);
             TMonoBitmap fast = r;
             Deskew(fast, angle);
-            ExpectIdentical(fast, ReferenceDeskew(r, angle), std::to_string(w) + "x" + std::to_string(h) + " at " +
-                                                                 std::to_string(angle));
+            ExpectIdentical(fast, ReferenceDeskew(r, angle),
+                            std::to_string(w) + "x" + std::to_string(h) + " at " + std::to_string(angle));
         }
     }
     for (double angle : {30.0, 90.0, -135.0, 180.0, 0.5, -0.5, 1e-7}) {

@@ -181,16 +181,16 @@ TEST_F(QuorlenTest, BlankPageAsksForBothCornersAndStopsAtTheFirstAbort) {
 }
 
 TEST_F(QuorlenTest, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners) {
-    // A speck in the margin on the middle row fools a fresh search.
+    // A fleck in the margin on the middle row fools a fresh search.
     const TSheetLayout l = TSheetLayout::Make(5, 50);
     const TPlacement at;
     TMonoBitmap page = DrawPage(l, "77");
     MarkAnswer(page, l, 1, 3);
     TMonoBitmap clean = Scan(page, at);
-    TMonoBitmap speck = clean;
-    speck.FillRect(10, 890, 13, 893, true);
+    TMonoBitmap fleck = clean;
+    fleck.FillRect(10, 890, 13, 893, true);
 
-    TQuorlen fresh(speck, 1, Fresh());
+    TQuorlen fresh(fleck, 1, Fresh());
     fresh.LocateSheet();
     EXPECT_EQ(fresh.Geometry.Left, 10);
 
@@ -198,7 +198,7 @@ TEST_F(QuorlenTest, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners) {
     first.Run();
     TScanGeometry stored = first.Geometry;
     stored.Angle = 0.0f;
-    TQuorlen next(speck, 1, stored);
+    TQuorlen next(fleck, 1, stored);
     next.Run();
     EXPECT_EQ(next.Geometry.Left, at.X(0));
     EXPECT_EQ(next.Geometry.Right, first.Geometry.Right);
@@ -557,4 +557,16 @@ TEST_F(QuorlenTest, RenderedSheetReadsLikeTheLayoutSays) {
     for (int question = 1; question <= 40; ++question)
         EXPECT_EQ(q.Answers.ValueAt(question - 1),
                   question % 3 == 1 ? std::string(1, static_cast<char>('A' + question % 4)) : " ");
+}
+
+TEST_F(QuorlenTest, RastersWithoutAUsableGridRaiseInsteadOfGuessing) {
+    // Under 32 pixels wide a grid step rounds to 0 pixels.
+    TMonoBitmap tiny(31, 40);
+    tiny.FrameRect(2, 2, 29, 38, true);
+    TQuorlen small(tiny, 1, Fresh());
+    EXPECT_THROW(small.Run(), std::domain_error);
+    // Tick positions are 16-bit: a wider raster is refused, not wrapped.
+    TMonoBitmap wide(65536, 1);
+    TQuorlen q(wide, 1, Fresh());
+    EXPECT_THROW(q.Run(), std::length_error);
 }

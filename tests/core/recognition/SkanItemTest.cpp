@@ -95,6 +95,7 @@ TEST_F(SkanItemTest, CodeAddsStudentLineAfterTheAnswers) {
         EXPECT_EQ(job.Geometry.Left, TPlacement{}.X(0));
         EXPECT_EQ(job.Geometry.Level, 50);
         EXPECT_TRUE(job.Raster.Empty());
+        EXPECT_EQ(job.Raster.Bits().capacity(), 0u);
     }
 }
 
@@ -232,6 +233,17 @@ TEST_F(SkanItemTest, ErrorInsideRecognitionGivesStatusOneAndKeepsTheItem) {
     EXPECT_EQ(job.Geometry.Level, 44);
     EXPECT_TRUE(job.Raster.Empty());
     EXPECT_FALSE(LockedElsewhere(job.Raster));
+}
+
+TEST_F(SkanItemTest, PictureTooSmallForAGridIsAnError) {
+    const std::string path = dir_.File("tiny.png");
+    WriteMonoPng(TMonoBitmap(20, 28), path);
+    TItem item;
+    item.FileName = path;
+    TSkanItem job(item);
+    job.Run();
+    EXPECT_EQ(job.Status, 1);
+    EXPECT_EQ(job.Message, "Wystąpił nieznany błąd.");
 }
 
 TEST_F(SkanItemTest, JobWithoutGeometryReadsAtLevelFifty) {
