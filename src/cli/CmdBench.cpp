@@ -47,7 +47,8 @@ bool DecodeJpegOnly(const std::string& path) {
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_GRAYSCALE;
     jpeg_start_decompress(&cinfo);
@@ -125,7 +126,8 @@ int RunBench(const Args& args) {
     std::vector<double> decode, load, deskew, locate, read, job;
     std::vector<std::string> files;
     int failures = 0;
-    for (const auto& f : truth["Files"]) files.push_back((std::filesystem::path(dir) / f["File"].get<std::string>()).string());
+    for (const auto& f : truth["Files"])
+        files.push_back((std::filesystem::path(dir) / f["File"].get<std::string>()).string());
     for (const std::string& file : files) {
         const bool isJpeg = EqualsIgnoreCase(std::filesystem::path(file).extension().string(), ".jpg");
         if (isJpeg) {

@@ -13,7 +13,9 @@ struct TGreyPicture {
     int Width = 0;
     int Height = 0;
     std::vector<uint8_t> Pixels;
-    uint8_t& At(int x, int y) { return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)]; }
+    uint8_t& At(int x, int y) {
+        return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)];
+    }
     uint8_t At(int x, int y) const {
         return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)];
     }

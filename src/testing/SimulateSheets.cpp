@@ -39,12 +39,18 @@ bool ApplyPreset(const std::string& name, TBatchOptions& o) {
 }
 
 bool ParseFormat(const std::string& name, TFileFormat& format) {
-    if (name == "png") format = TFileFormat::Png;
-    else if (name == "jpg" || name == "jpeg") format = TFileFormat::Jpeg;
-    else if (name == "jpg-colour" || name == "jpg-color") format = TFileFormat::JpegColour;
-    else if (name == "bmp") format = TFileFormat::Bmp24;
-    else if (name == "bmp1") format = TFileFormat::Bmp1;
-    else return false;
+    if (name == "png")
+        format = TFileFormat::Png;
+    else if (name == "jpg" || name == "jpeg")
+        format = TFileFormat::Jpeg;
+    else if (name == "jpg-colour" || name == "jpg-color")
+        format = TFileFormat::JpegColour;
+    else if (name == "bmp")
+        format = TFileFormat::Bmp24;
+    else if (name == "bmp1")
+        format = TFileFormat::Bmp1;
+    else
+        return false;
     return true;
 }
 

@@ -38,7 +38,6 @@ bool ParseFormat(const std::string& name, TFileFormat& format);
 
 // Writes the scans (a continuation page as its own file) and OutDir/truth.json;
 // returns the truth document. progress(done, total) is called after each sheet.
-nlohmann::json SimulateBatch(const TBatchOptions& options,
-                             const std::function<void(int, int)>& progress = nullptr);
+nlohmann::json SimulateBatch(const TBatchOptions& options, const std::function<void(int, int)>& progress = nullptr);
 
 }  // namespace quorlen::sim

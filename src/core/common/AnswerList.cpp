@@ -27,8 +27,7 @@ int TAnswerList::IndexOfName(std::string_view name) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string_view line = lines_[i];
         size_t eq = line.find('=');
-        if (eq != std::string_view::npos && EqualsIgnoreCase(line.substr(0, eq), name))
-            return static_cast<int>(i);
+        if (eq != std::string_view::npos && EqualsIgnoreCase(line.substr(0, eq), name)) return static_cast<int>(i);
     }
     return -1;
 }

@@ -98,9 +98,8 @@ std::string DecodeWindows1250(std::string_view bytes) {
         for (int b = 0x80; b <= 0xFF; ++b) {
             char in = static_cast<char>(b);
             std::string out;
-            t[static_cast<size_t>(b - 0x80)] = conv.Convert(std::string_view(&in, 1), out) && !out.empty()
-                                                   ? out
-                                                   : std::string("\xEF\xBF\xBD");
+            t[static_cast<size_t>(b - 0x80)] =
+                conv.Convert(std::string_view(&in, 1), out) && !out.empty() ? out : std::string("\xEF\xBF\xBD");
         }
         return t;
     }();

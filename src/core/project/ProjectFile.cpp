@@ -12,8 +12,8 @@ namespace quorlen {
 
 namespace {
 
-const char* const kKeys[] = {"Nazwa",      "IlePytan",   "IleOdpowiedzi", "Wybor",      "SkanFolder",
-                             "Poziom",     "TakieSame",  "KontrPuste",    "PrintLine2", "PrintLine1"};
+const char* const kKeys[] = {"Nazwa",  "IlePytan",  "IleOdpowiedzi", "Wybor",      "SkanFolder",
+                             "Poziom", "TakieSame", "KontrPuste",    "PrintLine2", "PrintLine1"};
 
 // Upper-cased name → value of the first line with that name.
 std::map<std::string, std::string> ReadValues(const std::string& text) {

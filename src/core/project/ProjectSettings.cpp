@@ -10,7 +10,9 @@ int ClampQuestionCount(int value) {
     return std::clamp(value, TProjectSettings::MinQuestions, TProjectSettings::MaxQuestions);
 }
 
-int ClampAnswerCount(int value) { return std::clamp(value, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers); }
+int ClampAnswerCount(int value) {
+    return std::clamp(value, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
+}
 
 void ApplyToDM(const TProjectSettings& settings) {
     TDM& dm = DM();

@@ -36,17 +36,17 @@ struct TSheetLayout {
     int HeaderLines = 4;    // n
 
     // Derived.
-    int HeaderTop = 0;       // sheet y of the first header line
-    int LinePitch = 0;       // h + h div 3
-    int HeaderBottom = 0;    // Yh
-    int FirstCodeRow = 0;    // R0
-    int MarkerRow = 0;       // R0 − 3
-    int CodeTopRule = 0;     // row R0 − 2
-    int CodeBottomRule = 0;  // row R0 + 9
+    int HeaderTop = 0;         // sheet y of the first header line
+    int LinePitch = 0;         // h + h div 3
+    int HeaderBottom = 0;      // Yh
+    int FirstCodeRow = 0;      // R0
+    int MarkerRow = 0;         // R0 − 3
+    int CodeTopRule = 0;       // row R0 − 2
+    int CodeBottomRule = 0;    // row R0 + 9
     int FirstQuestionRow = 0;  // R1
-    int RowsPerColumn = 0;   // N
-    int ColumnPitch = 0;     // P = 2A + 4
-    int ColumnsPerPage = 0;  // C = 56 div P
+    int RowsPerColumn = 0;     // N
+    int ColumnPitch = 0;       // P = 2A + 4
+    int ColumnsPerPage = 0;    // C = 56 div P
 
     static TSheetLayout Make(int answerCount, int questionCount, int firstQuestion = 1, int lineHeight = 13,
                              int headerLines = 4);

@@ -134,9 +134,9 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     std::vector<uint8_t> grey(static_cast<size_t>(w));
     std::vector<uint8_t> paletteGrey(palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
-        paletteGrey[i] = static_cast<uint8_t>(
-            Luminance(static_cast<int>(palette[i] >> 16), static_cast<int>((palette[i] >> 8) & 0xFF),
-                      static_cast<int>(palette[i] & 0xFF)));
+        paletteGrey[i] = static_cast<uint8_t>(Luminance(static_cast<int>(palette[i] >> 16),
+                                                        static_cast<int>((palette[i] >> 8) & 0xFF),
+                                                        static_cast<int>(palette[i] & 0xFF)));
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = sourceRow(y);
         for (int x = 0; x < w; ++x) {
@@ -152,8 +152,8 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
                     g = Luminance(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
                     break;
                 default: {
-                    const uint32_t v = U32(std::string_view(reinterpret_cast<const char*>(src), rowBytes),
-                                           static_cast<size_t>(4 * x));
+                    const uint32_t v =
+                        U32(std::string_view(reinterpret_cast<const char*>(src), rowBytes), static_cast<size_t>(4 * x));
                     g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
                 }
             }

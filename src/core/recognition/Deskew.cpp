@@ -86,12 +86,11 @@ void Deskew(TMonoBitmap& raster, double angleDegrees) {
     if (angleDegrees == 0 || raster.Empty()) return;
     const int w = raster.Width(), h = raster.Height();
     const TMonoBitmap src = raster;
-    const int grey[2] = {Luminance(static_cast<int>(src.PaletteColor(0) >> 16 & 0xFF),
-                                   static_cast<int>(src.PaletteColor(0) >> 8 & 0xFF),
-                                   static_cast<int>(src.PaletteColor(0) & 0xFF)),
-                         Luminance(static_cast<int>(src.PaletteColor(1) >> 16 & 0xFF),
-                                   static_cast<int>(src.PaletteColor(1) >> 8 & 0xFF),
-                                   static_cast<int>(src.PaletteColor(1) & 0xFF))};
+    const int grey[2] = {
+        Luminance(static_cast<int>(src.PaletteColor(0) >> 16 & 0xFF), static_cast<int>(src.PaletteColor(0) >> 8 & 0xFF),
+                  static_cast<int>(src.PaletteColor(0) & 0xFF)),
+        Luminance(static_cast<int>(src.PaletteColor(1) >> 16 & 0xFF), static_cast<int>(src.PaletteColor(1) >> 8 & 0xFF),
+                  static_cast<int>(src.PaletteColor(1) & 0xFF))};
     auto pixel = [&](int x, int y) { return grey[src.Bit(x, y)]; };
     const bool zeroIsInk = IsInk(grey[0]);
     const bool outsideIsInk = IsInk(255);

@@ -21,8 +21,12 @@ struct TGrayImage {
     TGrayImage() = default;
     TGrayImage(int32_t w, int32_t h, uint8_t fill = 255)
         : Width(w), Height(h), Pixels(static_cast<size_t>(w) * static_cast<size_t>(h), fill) {}
-    uint8_t At(int32_t x, int32_t y) const { return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)]; }
-    uint8_t& At(int32_t x, int32_t y) { return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)]; }
+    uint8_t At(int32_t x, int32_t y) const {
+        return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)];
+    }
+    uint8_t& At(int32_t x, int32_t y) {
+        return Pixels[static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)];
+    }
 };
 
 // Writes dst from src rotated by angleDegrees about (cx, cy); bilinear on a

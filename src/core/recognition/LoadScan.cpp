@@ -1,7 +1,7 @@
 #include "core/recognition/LoadScan.h"
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <png.h>
 
 #include <csetjmp>
@@ -70,7 +70,8 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
         return Fail(detail, why.empty() ? std::string("JPEG: ") + err.message : why);
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
     if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > kMaxScanSide ||
         cinfo.image_height > kMaxScanSide) {

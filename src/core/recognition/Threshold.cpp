@@ -11,7 +11,8 @@ void ReduceGreyRow(const uint8_t* grey, int width, uint8_t* row) {
     }
     if (x < width) {
         unsigned byte = 0;
-        for (int k = 0; k < 8; ++k) byte = (byte << 1) | static_cast<unsigned>(x + k < width && grey[x + k] < kInkThreshold);
+        for (int k = 0; k < 8; ++k)
+            byte = (byte << 1) | static_cast<unsigned>(x + k < width && grey[x + k] < kInkThreshold);
         row[x >> 3] = static_cast<uint8_t>(byte);
     }
 }

@@ -34,13 +34,17 @@ TEST(Json, EveryNonAsciiCharacterIsEscaped) {
 }
 
 TEST(Json, InvalidUtf8DoesNotAbortWriting) {
-    Json doc = {{"bad", std::string("a\xFF" "b")}};
+    Json doc = {{"bad", std::string("a\xFF"
+                                    "b")}};
     EXPECT_NO_THROW(DumpJsonCompact(doc));
 }
 
 TEST(TextFile, ByteOrderMarksDecideTheEncoding) {
     EXPECT_EQ(DecodeTextBytes("\xEF\xBB\xBFZa\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87"), "Zażółć");
-    EXPECT_EQ(DecodeTextBytes(std::string("\xFF\xFE" "A\0\x05\x01", 6)), "Aą");
+    EXPECT_EQ(DecodeTextBytes(std::string("\xFF\xFE"
+                                          "A\0\x05\x01",
+                                          6)),
+              "Aą");
     EXPECT_EQ(DecodeTextBytes(std::string("\xFE\xFF\0A\x01\x05", 6)), "Aą");
     // Surrogate pair in UTF-16 LE.
     EXPECT_EQ(DecodeTextBytes(std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6)), "\xF0\x9F\x98\x80");
@@ -52,7 +56,10 @@ TEST(TextFile, WithoutAMarkValidUtf8WinsElseWindows1250) {
     // 0xB9 is 'ą', 0x9C 'ś', 0xA3 'Ł' in Windows-1250; alone they are not UTF-8.
     EXPECT_EQ(DecodeTextBytes("\xB9\x9C\xA3"), "ąśŁ");
     // Unassigned bytes of the code page do not fail the file.
-    EXPECT_EQ(DecodeTextBytes("a\x98" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(DecodeTextBytes("a\x98"
+                              "b"),
+              "a\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(TextFile, Windows1250EncodingReportsLoss) {

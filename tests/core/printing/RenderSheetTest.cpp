@@ -106,8 +106,8 @@ TEST_F(RenderSheetTest, ContinuationPageCarriesColumn62AndTheRemainingQuestions)
     EXPECT_TRUE(Filled(*second, {62, 10}));
     for (const TMonoBitmap* page : {&first, second.get()}) {
         EXPECT_TRUE(Filled(*page, {4, 13}) == false);
-        EXPECT_TRUE(Filled(*page, {4 + 2 * 4, 13}));   // digit 4 at position 1
-        EXPECT_TRUE(Filled(*page, {4 + 2 * 2, 15}));   // digit 2 at position 2
+        EXPECT_TRUE(Filled(*page, {4 + 2 * 4, 13}));  // digit 4 at position 1
+        EXPECT_TRUE(Filled(*page, {4 + 2 * 2, 15}));  // digit 2 at position 2
         EXPECT_TRUE(Empty(*page, {2 + 2, 25}));
         EXPECT_TRUE(Filled(*page, {2 + 2 * 16 + 2, 83}));  // end mark of the 30th row
     }
@@ -192,8 +192,8 @@ TEST(RenderCli, WritesPagesAndRejectsBadArguments) {
     quorlen::testing::TempDir dir("render");
     std::string out;
     std::string cli = QUORLEN_CLI_PATH;
-    EXPECT_EQ(quorlen::testing::RunCommand(cli + " render --questions 200 --answers 16 --code 0042 --out " +
-                                               dir.File("o"), &out),
+    EXPECT_EQ(quorlen::testing::RunCommand(
+                  cli + " render --questions 200 --answers 16 --code 0042 --out " + dir.File("o"), &out),
               0);
     EXPECT_NE(out.find("page1.png"), std::string::npos);
     EXPECT_NE(out.find("page2.png"), std::string::npos);
@@ -201,11 +201,10 @@ TEST(RenderCli, WritesPagesAndRejectsBadArguments) {
     ASSERT_GT(png.size(), 33u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(static_cast<unsigned char>(png[24]), 1);  // bit depth
-    for (const std::string bad : {"--questions 2 --answers 5", "--questions 201 --answers 5",
-                                  "--questions 50 --answers 1", "--questions 50 --answers 17",
-                                  "--questions 50 --answers 5 --code 12345678901",
-                                  "--questions 50 --answers 5 --code 12x", "--questions 50 --answers 5 --code \"\""})
-        EXPECT_EQ(quorlen::testing::RunCommand(cli + " render " + bad + " --out " + dir.File("x") + " 2>/dev/null"),
-                  2)
+    for (const std::string bad :
+         {"--questions 2 --answers 5", "--questions 201 --answers 5", "--questions 50 --answers 1",
+          "--questions 50 --answers 17", "--questions 50 --answers 5 --code 12345678901",
+          "--questions 50 --answers 5 --code 12x", "--questions 50 --answers 5 --code \"\""})
+        EXPECT_EQ(quorlen::testing::RunCommand(cli + " render " + bad + " --out " + dir.File("x") + " 2>/dev/null"), 2)
             << bad;
 }

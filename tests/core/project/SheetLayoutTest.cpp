@@ -31,7 +31,7 @@ TEST(SheetLayout, ReferenceNumbersForTheReferenceFont) {
         EXPECT_EQ(GridStep * l.CodeRow(p), 110 + 20 * p);
         EXPECT_EQ(l.CodeRow(p + 5), l.CodeRow(p));
     }
-    EXPECT_EQ(GridStep * l.FirstCodeRow - 19, 111);  // digit captions
+    EXPECT_EQ(GridStep * l.FirstCodeRow - 19, 111);      // digit captions
     EXPECT_EQ(GridStep * l.FirstQuestionRow - 17, 233);  // answer letters
     EXPECT_EQ(l.FirstQuestionRow, 25);
     EXPECT_EQ(l.RowsPerColumn, 30);

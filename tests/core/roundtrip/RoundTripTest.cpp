@@ -95,9 +95,7 @@ TEST(RoundTrip, GreyJpegAt150DpiWithDarkBorder) {
 
 TEST(RoundTrip, ColourJpegAt300Dpi) { CheckRoundTrip({3, 2, "", 300, 0.5, TFileFormat::JpegColour}, 3); }
 
-TEST(RoundTrip, OneBitBmpWithContinuationPage) {
-    CheckRoundTrip({200, 16, "905612", 200, -0.8, TFileFormat::Bmp1}, 5);
-}
+TEST(RoundTrip, OneBitBmpWithContinuationPage) { CheckRoundTrip({200, 16, "905612", 200, -0.8, TFileFormat::Bmp1}, 5); }
 
 TEST(RoundTrip, NoisyTwentyFourBitBmpTwoHundredQuestionsOfTwoAnswers) {
     CheckRoundTrip({200, 2, "42", 200, -1.5, TFileFormat::Bmp24, false, 0.3}, 9);

@@ -1,0 +1,123 @@
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "cli/Command.h"
+#include "core/batch/BatchRun.h"
+#include "core/batch/LoopHost.h"
+#include "core/common/Json.h"
+#include "core/output/ResultsFile.h"
+#include "core/project/DM.h"
+#include "core/project/ProjectFile.h"
+
+namespace quorlen::cli {
+namespace {
+
+int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
+
+int RunAnalyze(const Args& args) {
+    args.RejectUnknown(
+        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us"});
+    if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
+    std::setlocale(LC_TIME, "");
+
+    TProjectSettings project;
+    if (auto file = args.Get("project")) {
+        try {
+            project = ReadProjectFile(*file, project);
+        } catch (const std::exception& e) {
+            std::cerr << "quorlen-cli analyze: " << e.what() << "\n";
+            return ExitFailure;
+        }
+    }
+    project.ScanFolder = args.Positional()[0];
+    project.QuestionCount = args.Int("questions", project.QuestionCount, 3, 200);
+    project.AnswerCount = args.Int("answers", project.AnswerCount, 2, 16);
+    if (args.Has("multi")) project.MultipleChoice = true;
+    if (args.Has("no-check-empty")) project.CheckEmpty = false;
+    project.BlackLevel = args.Int("level", project.BlackLevel, 5, 100);
+    if (args.Has("same")) project.AllScansAlike = true;
+    const int cpus = HardwareThreads();
+    const int threads = args.Int("threads", DefaultMaxWorkers(cpus), 1, 98);
+    ApplyToDM(project);
+
+    TLoopHost host;
+    TBatchRun run(host);
+    run.MaxWorkers = threads;
+    run.CpuCount = cpus;
+    run.AnswerPause = std::chrono::microseconds(args.Int("pause-us", 1000, 0, 1000000));
+    bool noFiles = false;
+    run.Owner.NoScanFiles = [&] { noFiles = true; };
+
+    int finished = 0;
+    const auto started = std::chrono::steady_clock::now();
+    auto showProgress = [&] {
+        const int total = static_cast<int>(run.Items.size());
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double rate = seconds > 0 ? finished / seconds : 0;
+        const double left = rate > 0 ? (total - finished) / rate : 0;
+        char label[96];
+        std::snprintf(label, sizeof label, "analyze %.1f scans/s, %.0f s left", rate, left);
+        ShowProgress(label, finished, total);
+    };
+    host.SetHandler([&](const TBatchMessage& m) {
+        if (m.Message == WM_SCANFINISHED) {
+            finished += m.LParam >= 0 ? 1 : 0;
+            showProgress();
+        }
+        run.HandleMessage(m);
+    });
+
+    TRunSettings settings{project.ProjectName,    project.ScanFolder, project.QuestionCount, project.AnswerCount,
+                          project.MultipleChoice, project.BlackLevel, project.AllScansAlike};
+    if (!run.StartRun(settings)) {
+        if (noFiles) std::cerr << "Brak plików ze skanera w podanym folderze.\n";
+        return ExitFailure;
+    }
+    finished = 1;
+    host.Run([&] { return !run.Running; });
+    finished = static_cast<int>(run.Items.size());
+    showProgress();
+
+    const Json document = run.Results.Snapshot();
+    if (auto out = args.Get("out")) {
+        WriteResultsFile(*out, document);
+        std::cerr << "Results written to " << *out << "\n";
+    } else {
+        std::cout << DumpJsonIndented(document) << "\n";
+    }
+    return ExitOk;
+}
+
+const Registrar registrar({
+    "analyze",
+    "read a whole scan folder on every core and print the results",
+    "Usage: quorlen-cli analyze FOLDER [OPTIONS]\n\n"
+    "Reads every .jpg, .jpeg, .bmp and .png file of FOLDER as the desktop program\n"
+    "does: the first scan on the main thread, the rest on worker threads pinned\n"
+    "to the processors, without an operator (misplaced corners and unclear\n"
+    "answers are taken as read). Prints the results document, or writes it as a\n"
+    "results file. Options override the project file.\n\n"
+    "Options:\n"
+    "  --project FILE.spf    project file with the settings\n"
+    "  --questions Q         number of questions, 3..200 (default 50)\n"
+    "  --answers A           answer boxes per question, 2..16 (default 5)\n"
+    "  --multi               multiple choice\n"
+    "  --no-check-empty      an unmarked question reads as a single space\n"
+    "  --level L             black level in percent, 5..100 (default 44)\n"
+    "  --same                all scans come from one feeder batch: later scans\n"
+    "                        start from the first scan's geometry\n"
+    "  --threads N           worker threads, 1..98 (default 8 per processor)\n"
+    "  --out FILE            write the results file instead of printing\n"
+    "  --pause-us U          pause per answer read in microseconds (default 1000)\n\n"
+    "Exit codes: 0 done, 1 no scan files or a file could not be read or written,\n"
+    "2 bad arguments.\n",
+    RunAnalyze,
+    {"multi", "no-check-empty", "same"},
+});
+
+}  // namespace
+}  // namespace quorlen::cli

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <semaphore>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/batch/BatchHost.h"
+#include "core/batch/Item.h"
+#include "core/batch/ResultsDocument.h"
+#include "core/batch/WorkThread.h"
+#include "core/common/ScanGeometry.h"
+
+namespace quorlen {
+
+// The project settings a run reads when it starts.
+struct TRunSettings {
+    std::string ProjectName;
+    std::string ScanFolder;
+    int QuestionCount = 50;
+    int AnswerCount = 5;
+    bool MultiChoice = false;
+    int BlackLevel = 44;
+    bool AllScansAlike = false;
+};
+
+// What the owning window does for the run: its dialogs and controls. Every
+// callback runs on the host thread; any may be left empty.
+struct TBatchOwner {
+    // "Brak plików ze skanera w podanym folderze." — no run starts.
+    std::function<void()> NoScanFiles;
+    // The cancel question; true for Yes.
+    std::function<bool()> ConfirmCancel;
+    // Running switched: button caption, EnableSettings, the save buttons.
+    std::function<void(bool running)> RunningChanged;
+    // The progress bar moved (maximum, position).
+    std::function<void(int maximum, int position)> ProgressBar;
+    // After FinishRun: the results view.
+    std::function<void()> Finished;
+    // The window's operator handlers, given to every item.
+    TStartPointRequest GetStartPoint;
+    TAnswerRequest GetOdp;
+};
+
+// The default worker limit on Linux. Each scan job sleeps 1 ms per recorded
+// answer (about 50 ms a sheet) against some 12 ms of computing, so a core stays
+// busy only with several workers on it; eight per processor keeps both cores of
+// the development machine above 95 % (see the README's figures).
+int DefaultMaxWorkers(int cpuCount);
+
+// One batch run over a scan folder: the first file on the host thread, the
+// rest on up to MaxWorkers pinned worker threads, results appended as scans end.
+class TBatchRun {
+public:
+    explicit TBatchRun(TBatchHost& host);
+    ~TBatchRun();  // stops and joins workers still running
+    TBatchRun(const TBatchRun&) = delete;
+    TBatchRun& operator=(const TBatchRun&) = delete;
+
+    // Inputs of the engine, set by the shell before a run.
+    int MaxWorkers = 1;
+    int CpuCount = 1;
+    TBatchOwner Owner;
+    // Progress notification for an attached automation client.
+    std::function<void(int maximum, int position)> Progress;
+    // Pause of each scan job per recorded answer.
+    std::chrono::microseconds AnswerPause{1000};
+
+    // Host-thread operations.
+    bool StartRun(const TRunSettings& settings);
+    void RequestCancel();
+    void CancelRun();
+    void HandleMessage(const TBatchMessage& message);
+    void BuildScanList(const std::string& folder, int questionCount);
+
+    // The per-scan routine, on the thread that reads the scan.
+    void ProcessScan(TWorkThread* worker, TItem& item);
+    void ReportProgress(TItem& item);
+
+    // State, read by the window and the tests.
+    std::vector<std::unique_ptr<TItem>> Items;
+    int NextIndex = 0;
+    struct TSlot {
+        std::unique_ptr<TWorkThread> Worker;
+        int CpuIndex = 0;
+    };
+    std::vector<TSlot> Slots;
+    int SlotCount = 0;
+    std::binary_semaphore QuestionLock{0};
+    TResultsDocument Results;
+    TScanGeometry SharedGeometry{};
+    bool Running = false;
+    bool StoppedByButton = false;
+    // Cancelled in this run: no further file starts. Kept apart from NextIndex
+    // so that a folder of any size can be cancelled.
+    bool Cancelled = false;
+    int ProgressMax = 0;
+    int ProgressPosition = 0;
+    // For tests: which item started in which slot on which processor.
+    std::function<void(int itemIndex, int slot, int cpuIndex)> WorkerStarted;
+
+private:
+    void OnScanFinished(int slot);
+    void OnScanProgress(int index);
+    void FinishRun();
+    void StartWorker(int itemIndex, int slot);
+    void SetProgress(int position, bool notify);
+
+    TBatchHost& host_;
+    TRunSettings settings_;
+    bool lockReleased_ = false;
+};
+
+}  // namespace quorlen

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <semaphore>
+#include <string>
+#include <thread>
+
+#include "core/batch/BatchHost.h"
+#include "core/batch/Item.h"
+
+namespace quorlen {
+
+class TWorkThread;
+using TWorkRoutine = std::function<void(TWorkThread* worker, TItem& item)>;
+
+// One worker: reads one file on its own thread, pinned to one processor, and
+// reports its end with exactly one WM_SCANFINISHED, whatever happens.
+class TWorkThread {
+public:
+    TWorkThread(TItem& item, TWorkRoutine work, int slot, TBatchHost& window, std::binary_semaphore& lock,
+                int cpuIndex);
+    ~TWorkThread();  // joins; the thread has posted its report by then or is about to
+    TWorkThread(const TWorkThread&) = delete;
+    TWorkThread& operator=(const TWorkThread&) = delete;
+
+    // Starts the thread (created suspended), then pins it to CpuIndex.
+    void Start();
+    void RequestStop() { terminated_.store(true); }
+    bool Terminated() const { return terminated_.load(); }
+
+    // The item's question callbacks as the worker reroutes them through the host.
+    void ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
+    void ThreadOnGetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok);
+
+    TItem& Item;
+    const int Slot;
+    const int CpuIndex;
+    TStartPointRequest SavedGetStartPoint;
+    TAnswerRequest SavedGetOdp;
+    bool Pinned = false;
+
+private:
+    void Execute();
+
+    TWorkRoutine work_;
+    TBatchHost& window_;
+    std::binary_semaphore& lock_;
+    std::atomic<bool> terminated_{false};
+    std::thread thread_;
+};
+
+}  // namespace quorlen

@@ -1,0 +1,13 @@
+#include "core/output/ResultsFile.h"
+
+#include "core/common/AtomicFile.h"
+
+namespace quorlen {
+
+std::string FormatResultsFile(const Json& document) { return DumpJsonIndented(document, 2) + "\r\n"; }
+
+void WriteResultsFile(const std::string& path, const Json& document) {
+    WriteFileAtomically(path, FormatResultsFile(document));
+}
+
+}  // namespace quorlen

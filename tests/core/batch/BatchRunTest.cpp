@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "core/batch/BatchRun.h"
+#include "core/batch/BatchTestSupport.h"
+#include "core/batch/LoopHost.h"
+#include "core/batch/ScanList.h"
+#include "core/project/DM.h"
+
+using namespace quorlen;
+using namespace quorlen::testing;
+
+namespace {
+
+struct Started {
+    int Item, Slot, Cpu;
+};
+
+// An engine on a loop host, driven on the test's thread as the GUI thread.
+struct Harness {
+    TLoopHost host;
+    TBatchRun run{host};
+    std::vector<Started> started;
+    int finishedCalls = 0;
+    std::vector<std::pair<int, int>> progressEvents;
+    Harness(int maxWorkers, int cpuCount) {
+        run.MaxWorkers = maxWorkers;
+        run.CpuCount = cpuCount;
+        run.AnswerPause = {};
+        host.SetHandler([this](const TBatchMessage& m) { run.HandleMessage(m); });
+        run.WorkerStarted = [this](int item, int slot, int cpu) { started.push_back({item, slot, cpu}); };
+        run.Owner.Finished = [this] { ++finishedCalls; };
+        run.Progress = [this](int max, int pos) { progressEvents.push_back({max, pos}); };
+    }
+    bool Start(const std::string& folder, int questions = 3, bool same = false) {
+        TRunSettings s;
+        s.ScanFolder = folder;
+        s.QuestionCount = questions;
+        s.AnswerCount = 2;
+        s.AllScansAlike = same;
+        return run.StartRun(s);
+    }
+    void Finish() {
+        host.Run([this] { return !run.Running; });
+    }
+};
+
+}  // namespace
+
+TEST(ScanList, KeepsExactlyTheFourExtensionsAndSkipsFolders) {
+    TempDir dir;
+    for (const char* name : {"a.JPG", "b.jpeg", "c.Png", "d.bmp", "e.tif", "f.jpg.bak", "h.jpgx", "noext"})
+        WriteFileBytes(dir.File(name), "x");
+    std::filesystem::create_directory(dir.File("g.jpg"));
+    std::set<std::string> names;
+    for (const std::string& f : ListScanFiles(dir.Path().string()))
+        names.insert(std::filesystem::path(f).filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"a.JPG", "b.jpeg", "c.Png", "d.bmp"}));
+}
+
+TEST(BatchRun, EmptyFolderStartsNothing) {
+    TempDir dir;
+    Harness h(4, 2);
+    bool told = false;
+    h.run.Owner.NoScanFiles = [&] { told = true; };
+    EXPECT_FALSE(h.Start(dir.Path().string()));
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(h.run.Running);
+    EXPECT_TRUE(h.run.Results.Empty());
+}
+
+TEST(BatchRun, OneFileNeedsNoWorkerAndFillsTheBar) {
+    TempDir dir;
+    WriteSheetScan(dir.File("s1.jpg"), 3, 2, "12");
+    Harness h(8, 2);
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.finishedCalls, 1);
+    EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax);
+    EXPECT_EQ(h.run.ProgressMax, 3);
+    const Json doc = h.run.Results.Snapshot();
+    ASSERT_EQ(doc["Lista"].size(), 1u);
+    EXPECT_EQ(doc["Lista"][0]["Student"], "12");
+    EXPECT_EQ(doc["Lista"][0]["Wyniki"], Json::array({"A", "B", "A"}));
+}
+
+TEST(BatchRun, OneWorkerReadsTheRestInListingOrderOnProcessorZero) {
+    TempDir dir;
+    WriteBrokenScans(dir, 10);
+    Harness h(1, 2);
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    ASSERT_EQ(h.started.size(), 9u);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(h.started[static_cast<size_t>(i)].Item, i + 1);
+        EXPECT_EQ(h.started[static_cast<size_t>(i)].Slot, 0);
+        EXPECT_EQ(h.started[static_cast<size_t>(i)].Cpu, 0);
+    }
+    EXPECT_EQ(h.run.Results.Snapshot()["Pominiete"].size(), 10u);
+}
+
+TEST(BatchRun, WorkersArePinnedRoundRobinAndEveryFileIsReadOnce) {
+    {
+        TempDir dir;
+        WriteBrokenScans(dir, 3);
+        Harness h(8, 2);
+        ASSERT_TRUE(h.Start(dir.Path().string()));
+        h.Finish();
+        ASSERT_EQ(h.started.size(), 2u);
+        EXPECT_EQ(h.run.SlotCount, 2);
+        EXPECT_EQ(h.started[0].Cpu, 0);
+        EXPECT_EQ(h.started[1].Cpu, 1);
+    }
+    TempDir dir;
+    WriteBrokenScans(dir, 20);
+    Harness h(8, 4);
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    ASSERT_EQ(h.started.size(), 19u);
+    std::map<int, int> cpuOfSlot;
+    std::multiset<int> items;
+    for (const Started& s : h.started) {
+        items.insert(s.Item);
+        if (s.Item <= 8) {
+            EXPECT_EQ(s.Slot, s.Item - 1);
+            EXPECT_EQ(s.Cpu, (s.Item - 1) % 4);
+            cpuOfSlot[s.Slot] = s.Cpu;
+        } else {
+            EXPECT_EQ(s.Cpu, cpuOfSlot.at(s.Slot)) << "a replacement keeps its slot's processor";
+        }
+    }
+    for (int i = 1; i < 20; ++i) EXPECT_EQ(items.count(i), 1u) << i;
+    const Json doc = h.run.Results.Snapshot();
+    EXPECT_EQ(doc["Pominiete"].size(), 20u);
+    EXPECT_EQ(doc["Pominiete"][0]["Status"], -1);
+}
+
+TEST(BatchRun, ProgressOfTheFirstFileNeverMovesTheBar) {
+    TempDir dir;
+    WriteBrokenScans(dir, 1);
+    Harness h(2, 2);
+    h.run.Running = true;
+    h.run.ProgressMax = 100;
+    h.run.ProgressPosition = 10;
+    h.run.HandleMessage({WM_SCANPROGRESS, 0, 5});
+    EXPECT_EQ(h.run.ProgressPosition, 10);
+    h.run.HandleMessage({WM_SCANPROGRESS, 3, 5});
+    EXPECT_EQ(h.run.ProgressPosition, 11);
+    h.run.Running = false;
+}
+
+TEST(BatchRun, CancelWithNoChangesNothingAndYesStopsStartingFiles) {
+    TempDir dir;
+    WriteBrokenScans(dir, 30);
+    {
+        Harness h(1, 1);
+        int asked = 0;
+        h.run.Owner.ConfirmCancel = [&] {
+            ++asked;
+            return false;
+        };
+        ASSERT_TRUE(h.Start(dir.Path().string()));
+        h.run.RequestCancel();
+        h.Finish();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(h.started.size(), 29u);
+        EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax);
+    }
+    Harness h(1, 1);
+    h.run.Owner.ConfirmCancel = [] { return true; };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.run.RequestCancel();
+    h.Finish();
+    EXPECT_EQ(h.started.size(), 1u);  // the worker already running ends; no further file
+    EXPECT_LT(h.run.ProgressPosition, h.run.ProgressMax);
+    EXPECT_EQ(h.finishedCalls, 1);
+    EXPECT_EQ(h.run.Results.Snapshot()["Pominiete"].size(), 2u);
+}
+
+TEST(BatchRun, EndingFromTheOperatorDialogDuringTheFirstScanStartsNoWorker) {
+    TempDir dir;
+    WriteBlankScan(dir.File("a.png"));
+    WriteBrokenScans(dir, 3);
+    Harness h(4, 2);
+    int questions = 0;
+    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint&, bool& ok) {
+        ++questions;
+        ok = false;
+        h.run.CancelRun();  // "Zakończ"
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    if (h.run.Items[0]->FileName.find("a.png") != std::string::npos) {
+        EXPECT_EQ(questions, 1);
+        EXPECT_TRUE(h.started.empty());
+        EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax);
+    }
+}
+
+TEST(BatchRun, SharedGeometryComesFromASuccessfulFirstScanOnly) {
+    TempDir good, bad;
+    WriteSheetScan(good.File("a.jpg"), 3, 2, "1");
+    WriteBrokenScans(bad, 2);
+    Harness h(2, 2);
+    ASSERT_TRUE(h.Start(bad.Path().string(), 3, true));
+    h.Finish();
+    EXPECT_EQ(h.run.SharedGeometry.Left, 0);
+    EXPECT_EQ(h.run.SharedGeometry.Level, 44);
+    ASSERT_TRUE(h.Start(good.Path().string(), 3, true));
+    h.Finish();
+    EXPECT_NE(h.run.SharedGeometry.Left, 0);
+}
+
+TEST(BatchRun, OperatorQuestionsOfWorkersComeOneAtATimeOnTheHostThread) {
+    TempDir dir;
+    WriteSheetScan(dir.File("a0.jpg"), 3, 2, "5");
+    for (int i = 1; i <= 4; ++i) WriteBlankScan(dir.File("blank" + std::to_string(i) + ".png"));
+    Harness h(4, 2);
+    std::atomic<int> open{0};
+    int maxOpen = 0, calls = 0;
+    const auto hostThread = std::this_thread::get_id();
+    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint& pt, bool&) {
+        EXPECT_EQ(std::this_thread::get_id(), hostThread);
+        maxOpen = std::max(maxOpen, ++open);
+        ++calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pt = {1, 1};
+        --open;
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    EXPECT_EQ(maxOpen, 1);
+    EXPECT_GE(calls, 4 * 2 - 2);  // both corners of each blank page (the first file may be one of them)
+}
+
+TEST(BatchRun, CancelledRunAnswersPendingQuestionsWithAnAbortWithoutTheHost) {
+    TempDir dir;
+    for (int i = 0; i < 6; ++i) WriteBlankScan(dir.File("b" + std::to_string(i) + ".png"));
+    Harness h(5, 2);
+    int calls = 0;
+    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint&, bool& ok) {
+        ++calls;
+        if (calls == 3) h.run.CancelRun();
+        ok = true;
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    // Two questions of the first file, then the first worker question cancels:
+    // every later question is answered by the workers themselves.
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(h.run.Results.Snapshot()["Pominiete"].size(), 6u);
+}
+
+TEST(BatchRun, CancelConfirmationWaitsForAnOpenQuestionWithoutDeadlock) {
+    TempDir dir;
+    WriteSheetScan(dir.File("a0.jpg"), 3, 2, "5");
+    for (int i = 1; i <= 6; ++i) WriteBlankScan(dir.File("blank" + std::to_string(i) + ".png"));
+    Harness h(6, 2);
+    int calls = 0;
+    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint& pt, bool&) {
+        ++calls;
+        pt = {0, 0};
+    };
+    bool confirmed = false;
+    h.run.Owner.ConfirmCancel = [&] {
+        confirmed = true;
+        return true;
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    // Workers are now asking; the host must serve them while it waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    h.run.RequestCancel();
+    EXPECT_TRUE(confirmed);
+    h.Finish();
+    EXPECT_FALSE(h.run.Running);
+}
+
+TEST(BatchRun, OneOrTwoThreadsGiveTheSameEntriesOverTwoHundredScans) {
+    TempDir dir;
+    // Twenty distinct sheets, each copied ten times under other names.
+    for (int i = 0; i < 20; ++i) {
+        const std::string first = dir.File("s" + std::to_string(i) + "_0.jpg");
+        WriteSheetScan(first, 3, 2, std::to_string(100 + i));
+        for (int k = 1; k < 10; ++k)
+            std::filesystem::copy_file(first, dir.File("s" + std::to_string(i) + "_" + std::to_string(k) + ".jpg"));
+    }
+    std::map<std::string, std::string> byFile[2];
+    for (int threads : {1, 2}) {
+        Harness h(threads, 2);
+        ASSERT_TRUE(h.Start(dir.Path().string()));
+        h.Finish();
+        const Json doc = h.run.Results.Snapshot();
+        ASSERT_EQ(doc["Lista"].size(), 200u) << threads;
+        for (const auto& e : doc["Lista"]) {
+            const std::string name = e["FileName"];
+            EXPECT_TRUE(byFile[threads - 1].emplace(name, e.dump()).second) << "duplicate " << name;
+        }
+    }
+    EXPECT_EQ(byFile[0], byFile[1]);
+}
+
+TEST(BatchRun, DefaultWorkerLimit) {
+    EXPECT_EQ(DefaultMaxWorkers(2), 16);
+    EXPECT_EQ(DefaultMaxWorkers(0), 8);
+    EXPECT_EQ(DefaultMaxWorkers(64), 98);
+}

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "core/batch/ResultsDocument.h"
+
+using namespace quorlen;
+
+TEST(ResultsDocument, RootKeysAtCreation) {
+    TResultsDocument doc({"Sprawdzian", 40, 4, true, "/skany"});
+    const Json j = doc.Snapshot();
+    EXPECT_EQ(j["Version"], 1);
+    EXPECT_EQ(j["Project"], "Sprawdzian");
+    EXPECT_EQ(j["QCnt"], 40);
+    EXPECT_EQ(j["ACnt"], 4);
+    EXPECT_EQ(j["MultiChoice"], true);
+    EXPECT_EQ(j["Folder"], "/skany");
+    EXPECT_TRUE(j["Date"].is_number_integer());
+    EXPECT_GT(j["Date"].get<int64_t>(), 1700000000000);
+    EXPECT_TRUE(j["Date2"].is_string());
+    EXPECT_TRUE(j["Lista"].is_array());
+    EXPECT_TRUE(j["Pominiete"].is_array());
+}
+
+TEST(ResultsDocument, EntryKeepsValuesAsReadAndDropsTheStudentLine) {
+    TResultsDocument doc({"P", 3, 2, false, "/s"});
+    TAnswerList answers;
+    answers.Add("1=B");
+    answers.Add("2=");
+    answers.Add("3= ");
+    answers.Add("Student=0012");
+    doc.AddResultEntry(answers, "s1.png");
+    const Json e = doc.Snapshot()["Lista"][0];
+    EXPECT_EQ(e["Student"], "0012");
+    EXPECT_EQ(e["FileName"], "s1.png");
+    EXPECT_EQ(e["Wyniki"], Json::array({"B", "", " "}));
+}
+
+TEST(ResultsDocument, ScansWithoutACodeAreListedAsSkipped) {
+    TResultsDocument doc({"P", 3, 2, false, "/s"});
+    TAnswerList noCode;
+    noCode.Add("1=A");
+    doc.AddResultEntry(noCode, "a.png", 0, "");
+    doc.AddResultEntry(TAnswerList{}, "b.png", -1,
+                       "Nieznany format pliku graficznego:\r/s/b.png\rlub ten plik jest uszkodzony.");
+    const Json j = doc.Snapshot();
+    EXPECT_TRUE(j["Lista"].empty());
+    ASSERT_EQ(j["Pominiete"].size(), 2u);
+    EXPECT_EQ(j["Pominiete"][0]["Message"], "Nie odczytano kodu arkusza.");
+    EXPECT_EQ(j["Pominiete"][0]["Status"], 0);
+    EXPECT_EQ(j["Pominiete"][1]["Status"], -1);
+}
+
+TEST(ResultsDocument, LinesBeyondTheCountAndGapsFollowTheNumbers) {
+    TResultsDocument doc({"P", 3, 2, false, "/s"});
+    TAnswerList answers;
+    answers.Add("2=C");
+    answers.Add("Student=7");
+    answers.Add("1=A");
+    doc.AddResultEntry(answers, "x.png");
+    EXPECT_EQ(doc.Snapshot()["Lista"][0]["Wyniki"], Json::array({"A", "C"}));
+}
+
+TEST(ResultsDocument, ConcurrentAppendsAreWholeAndOnce) {
+    TResultsDocument doc({"P", 2, 2, false, "/s"});
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 250; ++i) {
+                TAnswerList a;
+                a.Add("1=A");
+                a.Add("2=B");
+                a.Add("Student=" + std::to_string(t * 1000 + i));
+                doc.AddResultEntry(a, "f.png");
+            }
+        });
+    for (auto& th : threads) th.join();
+    const Json j = doc.Snapshot();
+    ASSERT_EQ(j["Lista"].size(), 1000u);
+    std::set<std::string> codes;
+    for (const auto& e : j["Lista"]) {
+        EXPECT_EQ(e["Wyniki"].size(), 2u);
+        codes.insert(e["Student"].get<std::string>());
+    }
+    EXPECT_EQ(codes.size(), 1000u);
+}
+
+TEST(ResultsDocument, DateTextOmitsTheTimeAtMidnight) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const std::string midnight = FormatLocalDateTime(1733702400000);  // 2024-12-09 00:00:00 UTC
+    const std::string noon = FormatLocalDateTime(1733745600000);      // 12:00:00
+    EXPECT_EQ(midnight.find(':'), std::string::npos);
+    EXPECT_NE(noon.find("12:00:00"), std::string::npos);
+    EXPECT_EQ(noon.rfind(midnight, 0), 0u);
+}
