@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
 #include <thread>
 
 #include "core/common/Rounding.h"
@@ -81,6 +82,9 @@ bool TQuorlen::AskForCorner(TRect area, TPoint& pt) {
 
 void TQuorlen::LocateSheet() {
     const int w = Raster.Width(), h = Raster.Height();
+    // Tick positions are kept in 16 bits; a wider raster would wrap them
+    // silently and read a plausible but wrong grid.
+    if (w > MaxRasterSide || h > MaxRasterSide) throw std::length_error("scan raster over 65535 pixels");
     ScaleX = w / 640.0;
     ScaleY = h / 850.0;
     const double sx = ScaleX;
@@ -247,9 +251,12 @@ void TQuorlen::ReadStructure() {
     const int x = Round(20 * ScaleX + Left);
     int y = Round(20 * ScaleY + Top);
     SkipDown(Raster, x, y, false, [&](int v) { return v < Top + Height; });
-    // The divisor uses sx, as the sheets in circulation were read that way.
+    // The divisor uses sx, as the sheets in circulation were read that way. A
+    // raster under 32 pixels wide has no grid step at all: that is an error of
+    // the scan, not a row to guess.
     const int step = Round(10 * ScaleX);
-    CodeRuleRow = step > 0 ? (y - Top) / step + 1 : 0;
+    if (step == 0) throw std::domain_error("scan too small for a grid step");
+    CodeRuleRow = (y - Top) / step + 1;
 
     GridToPixel(63, 84);
     const int m = CodeRuleRow - 1;

@@ -28,10 +28,12 @@ class TQuorlen {
 public:
     static constexpr int MarkerColumnCount = 20;
     static constexpr int TickCount = 85;
+    static constexpr int MaxRasterSide = 65535;
 
     TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry);
 
-    // Location, code, answers. Errors of handlers propagate.
+    // Location, code, answers. Errors of handlers propagate, and so does a
+    // raster with no usable grid (over 65535 pixels, or under 32 wide).
     void Run();
     // Deskew, corners, then the sheet structure; may clear Ok.
     void LocateSheet();

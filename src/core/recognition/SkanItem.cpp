@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/Quorlen.h"
@@ -25,48 +26,61 @@ TSkanItem::TSkanItem(TItem& item) : Item(item) {}
 
 TSkanItem::~TSkanItem() = default;
 
+namespace {
+
+// Raster::Clear keeps the pixel memory for reuse; a finished job must give it
+// back, since the batch may keep the job until its results are collected.
+void FreeRaster(TMonoBitmap& raster) noexcept {
+    std::vector<uint8_t>().swap(raster.Bits());
+    raster.Clear();
+}
+
+// Lines other than the "Student" line, which is not an answer.
+int AnswerLines(const TAnswerList& answers) { return answers.Count() - (answers.IndexOfName("Student") >= 0 ? 1 : 0); }
+
+}  // namespace
+
 void TSkanItem::Run() noexcept {
+    bool loaded = false;
     try {
-        {
-            std::lock_guard lock(Raster.DrawingLock());
-            if (!LoadScan(Item.FileName, Raster)) {
-                Status = -1;
-                Message = LoadFailedMessage(Item.FileName);
-            }
-        }
-        if (Status == -1) {
-            Raster.Clear();
-            return;
-        }
+        std::lock_guard lock(Raster.DrawingLock());
+        loaded = LoadScan(Item.FileName, Raster);
     } catch (...) {
+        loaded = false;
+    }
+    if (!loaded) {
         Status = -1;
         Message = LoadFailedMessage(Item.FileName);
-        Raster.Clear();
+        FreeRaster(Raster);
         return;
     }
 
+    // Declared before the lock so that the recognizer goes first, while the
+    // lock is still held, and the lock is released on every path.
+    std::unique_lock<std::mutex> lock;
     std::unique_ptr<TQuorlen> recognizer;
-    std::unique_lock lock(Raster.DrawingLock());
     try {
+        lock = std::unique_lock(Raster.DrawingLock());
         recognizer = std::make_unique<TQuorlen>(Raster, FirstQuestionNo, Geometry);
-        // Forwarders: an unassigned job handler leaves the recognizer's request
-        // unanswered, which behaves exactly like a recognizer without handlers.
-        recognizer->OnGetStartPoint = [this](TQuorlen&, TRect area, TPoint& pt, bool& ok) {
-            if (OnGetStartPoint) OnGetStartPoint(*this, area, pt, ok);
-            if (!ok) {
-                Status = 2;
-                Message = AbortedByOperatorMessage;
-            }
-        };
-        recognizer->OnGetOdp = [this](TQuorlen&, TRect area, int answerCount, std::string& answer, bool& ok) {
-            if (OnGetOdp) OnGetOdp(*this, area, answerCount, answer, ok);
-            if (!ok) {
-                Status = 2;
-                Message = AbortedByOperatorMessage;
-            }
-        };
-        if (!OnGetStartPoint) recognizer->OnGetStartPoint = nullptr;
-        if (!OnGetOdp) recognizer->OnGetOdp = nullptr;
+        // A job handler left unassigned leaves the recognizer's unassigned too,
+        // so a job without an operator reads exactly like a recognizer without
+        // one: corners unchecked, answers as read.
+        if (OnGetStartPoint)
+            recognizer->OnGetStartPoint = [this](TQuorlen&, TRect area, TPoint& pt, bool& ok) {
+                OnGetStartPoint(*this, area, pt, ok);
+                if (!ok) {
+                    Status = 2;
+                    Message = AbortedByOperatorMessage;
+                }
+            };
+        if (OnGetOdp)
+            recognizer->OnGetOdp = [this](TQuorlen&, TRect area, int answerCount, std::string& answer, bool& ok) {
+                OnGetOdp(*this, area, answerCount, answer, ok);
+                if (!ok) {
+                    Status = 2;
+                    Message = AbortedByOperatorMessage;
+                }
+            };
         recognizer->OnAnswerRead = [this](TQuorlen&) {
             if (AnswerPause.count() > 0) std::this_thread::sleep_for(AnswerPause);
             ++Item.AnswersRead;
@@ -80,9 +94,7 @@ void TSkanItem::Run() noexcept {
         Item.Answers.SetValue("Student", Item.Code);
         Geometry = recognizer->Geometry;
         if (ExpectedCount > 0) {
-            int lines = 0;
-            for (int i = 0; i < Item.Answers.Count(); ++i)
-                if (Item.Answers.Name(i) != "Student") ++lines;
+            const int lines = AnswerLines(Item.Answers);
             if (lines != ExpectedCount) {
                 Status = 3;
                 Message = CountMismatchMessage(lines, ExpectedCount);
@@ -93,8 +105,8 @@ void TSkanItem::Run() noexcept {
         Message = UnknownErrorMessage;
     }
     recognizer.reset();
-    lock.unlock();
-    Raster.Clear();
+    if (lock.owns_lock()) lock.unlock();
+    FreeRaster(Raster);
 }
 
 }  // namespace quorlen
