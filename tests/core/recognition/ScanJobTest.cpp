@@ -77,7 +77,9 @@ TEST_F(ScanJob, CodeAddsStudentLineAfterTheAnswers) {
         EXPECT_EQ(item.Answers.Line(6), "7=A");
         EXPECT_EQ(item.Answers.Line(7), "8=");
         EXPECT_EQ(item.Answers.Line(29), "30=A");
-        if (!code.empty()) EXPECT_EQ(item.Answers.Line(30), "Student=1234");
+        if (!code.empty()) {
+            EXPECT_EQ(item.Answers.Line(30), "Student=1234");
+        }
         EXPECT_EQ(item.Answers.IndexOfName("Student"), code.empty() ? -1 : 30);
         EXPECT_EQ(job.Geometry.Left, TPlacement{}.X(0));
         EXPECT_EQ(job.Geometry.Level, 50);
