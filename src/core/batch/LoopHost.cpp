@@ -17,7 +17,7 @@ void TLoopHost::Call(const std::function<void()>& fn) {
         fn();
         return;
     }
-    Call_ call{fn};
+    Call_ call{fn, false, nullptr};
     std::unique_lock lock(mutex_);
     calls_.push_back(&call);
     wake_.notify_all();
