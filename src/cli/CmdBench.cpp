@@ -62,32 +62,26 @@ bool DecodeJpegOnly(const std::string& path) {
     return true;
 }
 
-long ResidentPeakKb() {
+// A "Vm…:" line of /proc/self/status in kB: VmHWM is the peak, VmRSS now.
+long StatusKb(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-long ResidentNowKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
     return 0;
 }
 
 // Runs one job in this fresh process and prints the growth of its peak
 // resident memory, so that the parent can measure a job in isolation.
 int MeasureOne(const std::string& file) {
-    const long before = ResidentNowKb();
+    const long before = StatusKb("VmRSS:");
     TItem item;
     item.FileName = file;
     TSkanItem job(item);
     job.AnswerPause = {};
     job.Geometry.Level = 44;
     job.Run();
-    std::cout << (ResidentPeakKb() - before) << "\n";
+    std::cout << (StatusKb("VmHWM:") - before) << "\n";
     return job.Status == 0 ? ExitOk : ExitFailure;
 }
 

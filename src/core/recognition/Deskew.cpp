@@ -37,6 +37,22 @@ inline int CeilInt(double v) {
     return i + (i < v);
 }
 
+// The source rectangle that the destination pixels x0..x1 of row ty can
+// read: their positions lie on a straight segment, so its ends bound them;
+// Round lands on the floor or the ceiling, and the second neighbour adds one
+// more pixel. kSlack absorbs the last-bit difference between a pixel's own
+// position and the segment.
+struct SourceSpan {
+    int X0, Y0, X1, Y1;
+};
+inline SourceSpan SpanOf(int x0, int x1, int ty, double s, double c) {
+    constexpr double kSlack = 1e-6;
+    const double xsA = ((2 * x0 + 1) * c - ty * s - 1) / 2, ysA = ((2 * x0 + 1) * s + ty * c - 1) / 2;
+    const double xsB = ((2 * x1 + 1) * c - ty * s - 1) / 2, ysB = ((2 * x1 + 1) * s + ty * c - 1) / 2;
+    return {FloorInt(std::min(xsA, xsB) - kSlack), FloorInt(std::min(ysA, ysB) - kSlack),
+            CeilInt(std::max(xsA, xsB) + kSlack) + 1, CeilInt(std::max(ysA, ysB) + kSlack) + 1};
+}
+
 // True when no bit is set in columns [x0, x1] of rows [y0, y1] (all inside).
 bool RegionClear(const TMonoBitmap& r, int x0, int y0, int x1, int y1) {
     const int b0 = x0 >> 3, b1 = x1 >> 3;
@@ -100,23 +116,14 @@ void Deskew(TMonoBitmap& raster, double angleDegrees) {
     raster.Resize(w, h);
 
     constexpr int kBlock = 64;
-    constexpr double kSlack = 1e-6;
     for (int y = 0; y < h; ++y) {
         const int ty = 2 * y + 1;
         uint8_t* out = raster.Row(y);
         for (int x0 = 0; x0 < w; x0 += kBlock) {
             const int x1 = std::min(x0 + kBlock, w) - 1;
-            // The source positions of a block lie on a straight segment, so its
-            // ends bound them; Round lands on the floor or the ceiling, and the
-            // second neighbour adds one more pixel. kSlack absorbs the last-bit
-            // difference between a pixel's own position and the interpolation.
-            const double xsA = ((2 * x0 + 1) * c - ty * s - 1) / 2, ysA = ((2 * x0 + 1) * s + ty * c - 1) / 2;
-            const double xsB = ((2 * x1 + 1) * c - ty * s - 1) / 2, ysB = ((2 * x1 + 1) * s + ty * c - 1) / 2;
-            const int sx0 = FloorInt(std::min(xsA, xsB) - kSlack);
-            const int sx1 = CeilInt(std::max(xsA, xsB) + kSlack) + 1;
-            const int sy0 = FloorInt(std::min(ysA, ysB) - kSlack);
-            const int sy1 = CeilInt(std::max(ysA, ysB) + kSlack) + 1;
-            if (sx0 >= 0 && sy0 >= 0 && sx1 < w && sy1 < h && RegionClear(src, sx0, sy0, sx1, sy1)) {
+            const SourceSpan span = SpanOf(x0, x1, ty, s, c);
+            if (span.X0 >= 0 && span.Y0 >= 0 && span.X1 < w && span.Y1 < h &&
+                RegionClear(src, span.X0, span.Y0, span.X1, span.Y1)) {
                 if (zeroIsInk)
                     for (int x = x0; x <= x1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
                 continue;
@@ -124,13 +131,9 @@ void Deskew(TMonoBitmap& raster, double angleDegrees) {
             // Inked block: look again in eighths, most of which are still blank.
             for (int e0 = x0; e0 <= x1; e0 += 8) {
                 const int e1 = std::min(e0 + 7, x1);
-                const double xsC = ((2 * e0 + 1) * c - ty * s - 1) / 2, ysC = ((2 * e0 + 1) * s + ty * c - 1) / 2;
-                const double xsD = ((2 * e1 + 1) * c - ty * s - 1) / 2, ysD = ((2 * e1 + 1) * s + ty * c - 1) / 2;
-                const int ex0 = FloorInt(std::min(xsC, xsD) - kSlack);
-                const int ex1 = CeilInt(std::max(xsC, xsD) + kSlack) + 1;
-                const int ey0 = FloorInt(std::min(ysC, ysD) - kSlack);
-                const int ey1 = CeilInt(std::max(ysC, ysD) + kSlack) + 1;
-                if (ex0 >= 0 && ey0 >= 0 && ex1 < w && ey1 < h && RegionClear(src, ex0, ey0, ex1, ey1)) {
+                const SourceSpan part = SpanOf(e0, e1, ty, s, c);
+                if (part.X0 >= 0 && part.Y0 >= 0 && part.X1 < w && part.Y1 < h &&
+                    RegionClear(src, part.X0, part.Y0, part.X1, part.Y1)) {
                     if (zeroIsInk)
                         for (int x = e0; x <= e1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
                     continue;
