@@ -110,7 +110,7 @@ const Registrar registrar({
     "  --level L             black level in percent, 5..100 (default 44)\n"
     "  --same                all scans come from one feeder batch: later scans\n"
     "                        start from the first scan's geometry\n"
-    "  --threads N           worker threads, 1..98 (default 8 per processor)\n"
+    "  --threads N           worker threads, 1..98 (default 48 per processor)\n"
     "  --out FILE            write the results file instead of printing\n"
     "  --pause-us U          pause per answer read in microseconds (default 1000)\n\n"
     "Exit codes: 0 done, 1 no scan files or a file could not be read or written,\n"

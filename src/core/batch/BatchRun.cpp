@@ -8,7 +8,7 @@
 
 namespace quorlen {
 
-int DefaultMaxWorkers(int cpuCount) { return std::clamp(8 * std::max(cpuCount, 1), 1, 98); }
+int DefaultMaxWorkers(int cpuCount) { return std::clamp(48 * std::max(cpuCount, 1), 1, 98); }
 
 TBatchRun::TBatchRun(TBatchHost& host) : host_(host) {}
 

@@ -307,8 +307,8 @@ TEST(BatchRun, OneOrTwoThreadsGiveTheSameEntriesOverTwoHundredScans) {
 }
 
 TEST(BatchRun, DefaultWorkerLimit) {
-    EXPECT_EQ(DefaultMaxWorkers(2), 16);
-    EXPECT_EQ(DefaultMaxWorkers(0), 8);
+    EXPECT_EQ(DefaultMaxWorkers(2), 96);
+    EXPECT_EQ(DefaultMaxWorkers(0), 48);
     EXPECT_EQ(DefaultMaxWorkers(64), 98);
 }
 
