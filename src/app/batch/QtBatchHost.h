@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "core/batch/BatchHost.h"
+
+namespace quorlen {
+
+// The batch engine's host on the GUI thread: posted messages become queued
+// invocations; a worker's Call is queued too and the worker waits until the
+// GUI thread has run it. While the GUI thread waits for the question lock it
+// keeps running those calls, so a worker holding the lock can finish.
+class TQtBatchHost : public QObject, public TBatchHost {
+    Q_OBJECT
+public:
+    explicit TQtBatchHost(QObject* parent = nullptr) : QObject(parent) {}
+    std::function<void(const TBatchMessage&)> Handler;
+
+    void Post(const TBatchMessage& message) override;
+    void Call(const std::function<void()>& fn) override;
+    void AcquireWhileServing(std::binary_semaphore& semaphore) override;
+
+private:
+    struct PendingCall {
+        std::function<void()> Fn;
+        bool Done = false;
+        std::exception_ptr Error = nullptr;
+    };
+    void RunPendingCalls();
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    std::deque<PendingCall*> calls_;
+};
+
+}  // namespace quorlen

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+
+#include "app/shell/FormMain.h"
+#include "core/common/Json.h"
+#include "core/printing/RenderSheet.h"
+#include "core/project/DM.h"
+#include "support/TestSupport.h"
+#include "testing/ScanSimulator.h"
+
+using namespace quorlen;
+using quorlen::testing::ReadFileBytes;
+using quorlen::testing::TempDir;
+using quorlen::testing::WriteFileBytes;
+
+namespace {
+
+template <class T>
+T* Find(TFormMain& w, const char* name) {
+    T* widget = w.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+struct Asked {
+    QString Text, Caption;
+};
+
+// A window whose message boxes are recorded and answered with `answer`.
+struct Window {
+    TFormMain w;
+    std::vector<Asked> asked;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    Window() {
+        w.Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon, QMessageBox::StandardButtons,
+                       QMessageBox::StandardButton) {
+            asked.push_back({text, caption});
+            return answer;
+        };
+    }
+    void Type(const char* name, const QString& text) {
+        QLineEdit* e = Find<QLineEdit>(w, name);
+        e->clear();
+        QTest::keyClicks(e, text);
+        emit e->editingFinished();
+    }
+};
+
+void WriteScan(const std::string& path, const std::string& code) {
+    TMonoBitmap page = RenderSheet(5, 3, code, "Brenvik Quorlen\rTest");
+    sim::TPageMarks marks;
+    for (int q = 0; q < 5; ++q) marks.Boxes.push_back({q % 3});
+    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
+    sim::TScanParams params;
+    params.Dpi = 150;
+    sim::SavePicture(sim::PlaceOnA4(page, params), path, sim::TFileFormat::Jpeg);
+}
+
+}  // namespace
+
+TEST(MainWindow, StartsWithTheDefaultsInThePrintState) {
+    Window win;
+    TFormMain& w = win.w;
+    EXPECT_EQ(Find<QLineEdit>(w, "edtIlePyt")->text(), "50");
+    EXPECT_EQ(Find<QLineEdit>(w, "edtIleOdp")->text(), "5");
+    EXPECT_EQ(Find<QLabel>(w, "lblLetters")->text(), "ABCDE");
+    EXPECT_TRUE(Find<QRadioButton>(w, "rbOnlyOne")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(w, "chkKontrPuste")->isChecked());
+    EXPECT_EQ(Find<QSlider>(w, "tbrPoziom")->value(), 44);
+    EXPECT_EQ(Find<QPushButton>(w, "btnSave")->text(), "Wydrukuj arkusze");
+    EXPECT_FALSE(Find<QPushButton>(w, "btnExecute")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(w, "btnSaveWyniki")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(w, "edtIleOdp")->toolTip(), "Ilość ospowiedzi na każde pytanie");
+    EXPECT_EQ(Find<QCheckBox>(w, "chkSkanJakPoprzedni")->text(), "Wszystkie skany są takie same");
+    EXPECT_NE(Find<QProgressBar>(w, "ProgressBar"), nullptr);
+    // The README's picture of the window: QUORLEN_SCREENSHOT=path to write it.
+    if (const char* shot = std::getenv("QUORLEN_SCREENSHOT")) {
+        w.resize(560, 320);
+        w.grab().save(QString::fromLocal8Bit(shot));
+    }
+}
+
+TEST(MainWindow, NumbersAreClampedWhenTheFieldIsLeft) {
+    Window win;
+    win.Type("edtIlePyt", "500");
+    EXPECT_EQ(Find<QLineEdit>(win.w, "edtIlePyt")->text(), "200");
+    win.Type("edtIlePyt", "abc");
+    EXPECT_EQ(Find<QLineEdit>(win.w, "edtIlePyt")->text(), "3");
+    win.Type("edtIleOdp", "1");
+    EXPECT_EQ(Find<QLineEdit>(win.w, "edtIleOdp")->text(), "2");
+    EXPECT_EQ(Find<QLabel>(win.w, "lblLetters")->text(), "AB");
+    win.Type("edtIleOdp", "16");
+    EXPECT_EQ(Find<QLabel>(win.w, "lblLetters")->text(), "ABCDEFGHIJKLMNOP");
+}
+
+TEST(MainWindow, ChangesPutTheButtonIntoTheSaveStateAndLoadingBack) {
+    TempDir dir;
+    Window win;
+    TFormMain& w = win.w;
+    QTest::keyClicks(Find<QLineEdit>(w, "edtProjectName"), "Test");
+    EXPECT_EQ(Find<QPushButton>(w, "btnSave")->text(), "Zapisz projekt");
+
+    WriteFileBytes(dir.File("p.spf"), "Nazwa=Fizyka\r\nIlePytan=40\r\nIleOdpowiedzi=4\r\nWybor=N\r\nPoziom=50\r\n");
+    w.LoadProjectFile(QString::fromStdString(dir.File("p.spf")));
+    EXPECT_EQ(Find<QPushButton>(w, "btnSave")->text(), "Wydrukuj arkusze");
+    EXPECT_EQ(Find<QLineEdit>(w, "edtProjectName")->text(), "Fizyka");
+    EXPECT_TRUE(Find<QRadioButton>(w, "rbMultiOne")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>(w, "chkKontrPuste")->isEnabled());
+    EXPECT_EQ(Find<QLabel>(w, "lblLetters")->text(), "ABCD");
+    EXPECT_EQ(Find<QSlider>(w, "tbrPoziom")->value(), 50);
+    EXPECT_TRUE(Find<QPushButton>(w, "btnExecute")->isEnabled());
+
+    Find<QRadioButton>(w, "rbOnlyOne")->click();
+    EXPECT_TRUE(Find<QCheckBox>(w, "chkKontrPuste")->isEnabled());
+    EXPECT_TRUE(w.SaveState());
+
+    // An unreadable choice in the file chooser is refused silently.
+    w.ChooseProjectFile = [&] { return QString::fromStdString(dir.File("missing.spf")); };
+    w.edtProjectFileBrowse();
+    EXPECT_EQ(Find<QLineEdit>(w, "edtProjectFile")->text().toStdString(), dir.File("p.spf"));
+    EXPECT_TRUE(win.asked.empty());
+}
+
+TEST(MainWindow, SavingWritesTheProjectOrReportsTheError) {
+    TempDir dir;
+    Window win;
+    TFormMain& w = win.w;
+    QTest::keyClicks(Find<QLineEdit>(w, "edtProjectName"), "Chemia");
+    w.ChooseSaveProjectFile = [](const QString&) { return QString(); };
+    w.btnSaveClick();
+    EXPECT_FALSE(w.SaveState());  // cancelled: back to printing, nothing written
+
+    QTest::keyClicks(Find<QLineEdit>(w, "edtProjectName"), " 2");
+    w.ChooseSaveProjectFile = [&](const QString&) { return QString::fromStdString(dir.File("no/such/dir/p.spf")); };
+    w.btnSaveClick();
+    ASSERT_EQ(win.asked.size(), 1u);
+    EXPECT_EQ(win.asked[0].Caption, "Błąd");
+    EXPECT_TRUE(w.SaveState());
+
+    w.ChooseSaveProjectFile = [&](const QString&) { return QString::fromStdString(dir.File("chemia.spf")); };
+    w.btnSaveClick();
+    EXPECT_FALSE(w.SaveState());
+    EXPECT_NE(ReadFileBytes(dir.File("chemia.spf")).find("Nazwa=Chemia 2\r\n"), std::string::npos);
+    EXPECT_EQ(Find<QLineEdit>(w, "edtScanFolder")->text().toStdString(), dir.Path().string());
+    EXPECT_TRUE(Find<QPushButton>(w, "btnExecute")->isEnabled());
+}
+
+TEST(MainWindow, AnalysisRunsTheFolderAndSavesTheResults) {
+    TempDir scans, out, empty;
+    WriteScan(scans.File("a.jpg"), "11");
+    WriteScan(scans.File("b.jpg"), "22");
+    WriteScan(scans.File("c.jpg"), "");
+    Window win;
+    TFormMain& w = win.w;
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    w.ChooseScanFolder = [&] { return QString::fromStdString(empty.Path().string()); };
+    w.edtScanFolderBrowse();
+    w.btnExecuteClick();
+    ASSERT_EQ(win.asked.size(), 1u);
+    EXPECT_EQ(win.asked[0].Text, "Brak plików ze skanera w podanym folderze.");
+    EXPECT_EQ(win.asked[0].Caption, "Uwaga");
+
+    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
+    w.edtScanFolderBrowse();
+    w.Run().AnswerPause = {};
+    w.btnExecuteClick();
+    QElapsedTimer timer;
+    timer.start();
+    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(w.Run().Running);
+    EXPECT_EQ(Find<QPushButton>(w, "btnExecute")->text(), "Analizuj");
+    EXPECT_TRUE(Find<QPushButton>(w, "btnSaveWyniki")->isEnabled());
+    EXPECT_EQ(Find<QProgressBar>(w, "ProgressBar")->value(), Find<QProgressBar>(w, "ProgressBar")->maximum());
+    EXPECT_EQ(w.LastResults()["Lista"].size(), 2u);
+    EXPECT_EQ(w.LastResults()["Pominiete"].size(), 1u);
+
+    w.ChooseResultsFile = [&] { return QString::fromStdString(out.File("wyniki")); };
+    w.btnSaveWynikiClick();
+    auto saved = ParseJsonFile(out.File("wyniki.json"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ((*saved)["Lista"].size(), 2u);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
