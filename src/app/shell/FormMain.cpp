@@ -87,6 +87,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
+        ResultsView()->ShowResultsView(lastResults_);
     };
     ShowSettings(project_);
     ApplyToDM(project_);
@@ -94,6 +95,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TFormMain::~TFormMain() = default;
+
+TfrmShowWyniki* TFormMain::ResultsView() {
+    if (!resultsView_) resultsView_ = std::make_unique<TfrmShowWyniki>();
+    return resultsView_.get();
+}
 
 void TFormMain::BuildControls() {
     auto* central = new QWidget(this);
@@ -338,6 +344,7 @@ void TFormMain::btnExecuteClick() {
         run_->RequestCancel();
         return;
     }
+    if (resultsView_) resultsView_->hide();
     const TProjectSettings s = CurrentSettings();
     DM().CheckEmpty = s.CheckEmpty;
     TRunSettings settings{s.ProjectName,    s.ScanFolder, s.QuestionCount, s.AnswerCount,

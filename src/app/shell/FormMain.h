@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app/batch/QtBatchHost.h"
+#include "app/batch/ShowWyniki.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
@@ -45,6 +46,8 @@ public:
     bool SaveState() const { return saveState_; }
     TBatchRun& Run() { return *run_; }
     const Json& LastResults() const { return lastResults_; }
+    // The results view, created on first use and kept.
+    TfrmShowWyniki* ResultsView();
 
     // Handlers, public so that menus, automation and tests reach them.
     void btnSaveClick();
@@ -67,6 +70,7 @@ private:
     Json lastResults_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
+    std::unique_ptr<TfrmShowWyniki> resultsView_;
 
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
         *lblStatus_;

@@ -1,0 +1,103 @@
+#include "app/batch/ShowWyniki.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace quorlen {
+
+namespace {
+constexpr int kRowHeight = 20;
+
+QString Text(const Json& v) { return v.is_string() ? QString::fromStdString(v.get<std::string>()) : QString(); }
+}  // namespace
+
+TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("frmShowWyniki"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+    sgrdWyniki_ = new QTableWidget(this);
+    sgrdWyniki_->setObjectName(QStringLiteral("sgrdWyniki"));
+    sgrdWyniki_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgrdWyniki_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sgrdWyniki_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    sgrdWyniki_->verticalHeader()->hide();
+    // Columns are as wide as the rules make them, however narrow.
+    sgrdWyniki_->horizontalHeader()->setMinimumSectionSize(1);
+    sgrdWyniki_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    lblPominiete_ = new QLabel(this);
+    lblPominiete_->setObjectName(QStringLiteral("lblPominiete"));
+    lblPominiete_->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(sgrdWyniki_, 1);
+    layout->addWidget(lblPominiete_);
+}
+
+void TfrmShowWyniki::FillResults(const Json& doc) {
+    setWindowTitle(Text(doc.value("Project", Json())));
+    const int qcnt = doc.value("QCnt", 0);
+    const Json lista = doc.value("Lista", Json::array());
+    sgrdWyniki_->clear();
+    sgrdWyniki_->setColumnCount(qcnt + 2);
+    sgrdWyniki_->setRowCount(static_cast<int>(lista.size()));
+    QStringList header{QStringLiteral("ID")};
+    for (int i = 1; i <= qcnt; ++i) header << QString::number(i);
+    header << QStringLiteral("Skan");
+    sgrdWyniki_->setHorizontalHeaderLabels(header);
+
+    int ls = 0, lf = 0, la = 0;
+    for (int k = 0; k < static_cast<int>(lista.size()); ++k) {
+        const Json& e = lista[static_cast<size_t>(k)];
+        const QString student = Text(e.value("Student", Json())), file = Text(e.value("FileName", Json()));
+        sgrdWyniki_->setItem(k, 0, new QTableWidgetItem(student));
+        sgrdWyniki_->setItem(k, qcnt + 1, new QTableWidgetItem(file));
+        ls = std::max(ls, static_cast<int>(student.size()));
+        lf = std::max(lf, static_cast<int>(file.size()));
+        const Json wyniki = e.value("Wyniki", Json::array());
+        for (int i = 0; i < static_cast<int>(wyniki.size()) && i < qcnt; ++i) {
+            const QString a = Text(wyniki[static_cast<size_t>(i)]);
+            sgrdWyniki_->setItem(k, i + 1, new QTableWidgetItem(a));
+            la = std::max(la, static_cast<int>(a.size()));
+        }
+    }
+    const QFontMetrics fm(sgrdWyniki_->font());
+    const int digits = static_cast<int>(QString::number(qcnt).size());
+    const int w = doc.value("MultiChoice", false) ? std::max(la, digits) : digits;
+    sgrdWyniki_->setColumnWidth(0, fm.horizontalAdvance(QString(ls, QChar('8'))) + 5);
+    for (int i = 1; i <= qcnt; ++i) sgrdWyniki_->setColumnWidth(i, fm.horizontalAdvance(QString(w, QChar('W'))));
+    sgrdWyniki_->setColumnWidth(qcnt + 1, fm.horizontalAdvance(QString(lf, QChar('W'))));
+
+    QStringList skipped;
+    for (const Json& p : doc.value("Pominiete", Json::array()))
+        skipped << QStringLiteral("%1 (%2)").arg(Text(p.value("FileName", Json())),
+                                                 Text(p.value("Message", Json())).replace('\r', ' '));
+    lblPominiete_->setText(
+        skipped.isEmpty() ? QString() : QStringLiteral("Skany bez wyniku: ") + skipped.join(QStringLiteral("; ")));
+    lblPominiete_->setVisible(!skipped.isEmpty());
+
+    if (!Sized) {
+        Sized = true;
+        int width = 2 * sgrdWyniki_->frameWidth();
+        for (int c = 0; c <= qcnt; ++c) width += sgrdWyniki_->columnWidth(c) + 1;
+        int height = (sgrdWyniki_->rowCount() + 1) * (kRowHeight + 1) + 2 * sgrdWyniki_->frameWidth() + 5 +
+                     sgrdWyniki_->horizontalScrollBar()->sizeHint().height();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            width = std::min(width, screen->availableGeometry().width() - 60);
+            height = std::min(height, screen->availableGeometry().height() - 60);
+        }
+        resize(width, height);
+    }
+}
+
+void TfrmShowWyniki::ShowResultsView(const Json& document) {
+    FillResults(document);
+    show();
+    raise();
+}
+
+}  // namespace quorlen
