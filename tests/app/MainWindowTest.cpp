@@ -192,6 +192,67 @@ TEST(MainWindow, AnalysisRunsTheFolderAndSavesTheResults) {
     EXPECT_EQ((*saved)["Lista"].size(), 2u);
 }
 
+TEST(MainWindow, OperatorAnswersTheQuestionsOfABlankPageAndCanEndTheRun) {
+    TempDir scans;
+    // A blank page: both corners are asked; the operator ends the whole run.
+    sim::TGreyPicture blank;
+    blank.Width = 620;
+    blank.Height = 877;
+    blank.Pixels.assign(static_cast<size_t>(blank.Width * blank.Height), 250);
+    sim::SavePicture(blank, scans.File("a.png"), sim::TFileFormat::Png);
+    WriteScan(scans.File("b.jpg"), "5");
+    Window win;
+    TFormMain& w = win.w;
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    std::vector<QString> titles;
+    w.ExecScaner = [&](TFormScaner2& d) {
+        titles.push_back(d.windowTitle());
+        return ScanerResultAbort;  // "Zakończ"
+    };
+    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
+    w.edtScanFolderBrowse();
+    w.Run().AnswerPause = {};
+    w.btnExecuteClick();
+    QElapsedTimer timer;
+    timer.start();
+    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(w.Run().Running);
+    ASSERT_FALSE(titles.empty());
+    EXPECT_TRUE(titles[0] == "a.png" || titles[0].startsWith("b.jpg")) << titles[0].toStdString();
+    EXPECT_TRUE(w.Run().Cancelled);
+}
+
+TEST(MainWindow, AnswerDialogCaptionsSayWhyTheQuestionIsAsked) {
+    TempDir scans;
+    // Question 2 has two marks, question 4 none.
+    TMonoBitmap page = RenderSheet(5, 3, "9", "Brenvik Quorlen\rTest");
+    sim::TPageMarks marks;
+    marks.Boxes = {{0}, {0, 2}, {1}, {}, {2}};
+    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
+    sim::TScanParams params;
+    params.Dpi = 150;
+    sim::SavePicture(sim::PlaceOnA4(page, params), scans.File("s7.jpg"), sim::TFileFormat::Jpeg);
+    Window win;
+    TFormMain& w = win.w;
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    std::vector<QString> titles;
+    w.ExecScaner = [&](TFormScaner2& d) {
+        titles.push_back(d.windowTitle());
+        return static_cast<int>(QDialog::Accepted);  // OK with "X": no answer
+    };
+    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
+    w.edtScanFolderBrowse();
+    w.Run().AnswerPause = {};
+    w.btnExecuteClick();
+    while (w.Run().Running) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], "s7.jpg - odpowiedź niejednoznaczna");
+    EXPECT_EQ(titles[1], "s7.jpg - brak odpowiedzi");
+    EXPECT_EQ(w.LastResults()["Lista"][0]["Wyniki"], Json::array({"A", "", "B", "", "C"}));
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -11,6 +11,7 @@
 #include "core/output/ResultsFile.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
+#include "core/recognition/SkanItem.h"
 
 namespace quorlen {
 
@@ -58,12 +59,20 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
 
+    ExecScaner = [](TFormScaner2& dialog) { return dialog.exec(); };
+
     run_ = std::make_unique<TBatchRun>(host_);
     host_.Handler = [this](const TBatchMessage& m) { run_->HandleMessage(m); };
     const int cpus = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     run_->CpuCount = cpus;
     run_->MaxWorkers = DefaultMaxWorkers(cpus);
     TBatchOwner& owner = run_->Owner;
+    owner.GetStartPoint = [this](TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
+        GetStartPoint(sender, area, pt, ok);
+    };
+    owner.GetOdp = [this](TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
+        GetOdp(sender, area, count, answer, ok);
+    };
     owner.NoScanFiles = [this] {
         Ask(QStringLiteral("Brak plików ze skanera w podanym folderze."), QStringLiteral("Uwaga"),
             QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
@@ -362,6 +371,34 @@ void TFormMain::btnSaveWynikiClick() {
         Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
             QMessageBox::Ok);
     }
+}
+
+void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
+    TFormScaner2 dialog(this);
+    dialog.ShowScan(CropRaster(sender.Raster, area));
+    dialog.SetMode(area.Left < sender.Raster.Width() / 2 ? qmTopLeft : qmBottomRight);
+    dialog.setWindowTitle(QFileInfo(QString::fromStdString(sender.Item.FileName)).fileName());
+    const int result = ExecScaner(dialog);
+    ok = result == QDialog::Accepted;
+    pt = dialog.ClickedPoint;
+    if (result == ScanerResultAbort) run_->CancelRun();
+}
+
+void TFormMain::GetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
+    QString suffix;
+    if (answer.empty())
+        suffix = QStringLiteral(" - brak odpowiedzi");
+    else if (rbOnlyOne_->isChecked())
+        suffix = QStringLiteral(" - odpowiedź niejednoznaczna");
+    TFormScaner2 dialog(this);
+    dialog.SetMode(qmAnswer);
+    dialog.BuildAnswers(count);
+    dialog.ShowScan(CropRaster(sender.Raster, area));
+    dialog.setWindowTitle(QFileInfo(QString::fromStdString(sender.Item.FileName)).fileName() + suffix);
+    const int result = ExecScaner(dialog);
+    ok = result == QDialog::Accepted;
+    answer = dialog.GetAnswer().toStdString();
+    if (result == ScanerResultAbort) run_->CancelRun();
 }
 
 void TFormMain::EnableSettings(bool on) {

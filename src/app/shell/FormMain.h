@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
 #include "core/batch/BatchRun.h"
@@ -38,6 +39,12 @@ public:
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton)>
         Ask;
+    // Shows the operator dialog modally and returns its result.
+    std::function<int(TFormScaner2& dialog)> ExecScaner;
+
+    // The operator's handlers of the batch's questions, on the GUI thread.
+    void GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
+    void GetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok);
 
     // Replaces the current project by the file's; throws std::runtime_error
     // when it cannot be read, before anything has changed.
