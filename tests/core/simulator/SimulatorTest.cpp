@@ -5,6 +5,7 @@
 
 #include "core/printing/RenderSheet.h"
 #include "core/project/SheetLayout.h"
+#include "core/recognition/LoadScan.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 #include "testing/SimulateSheets.h"
@@ -93,6 +94,37 @@ TEST(ScanSimulator, TruthNamesEveryPageWithItsCodeAndAnswers) {
     }
     EXPECT_EQ(answered, 200);
     EXPECT_EQ(truth["Files"][1]["FirstQuestion"].get<int>(), truth["Files"][0]["Answers"].size() + 1);
+}
+
+}  // namespace
+}  // namespace quorlen
+
+namespace quorlen {
+namespace {
+
+// Each writer must produce a file our own loader takes back at the page's size,
+// with ink where the sheet is and paper in the page's blank corner.
+TEST(ScanSimulator, EveryFormatWritesAndLoadsBack) {
+    quorlen::testing::TempDir dir;
+    const TMonoBitmap page = RenderSheet(3, 2, "7", "Test");
+    sim::TScanParams params;
+    params.Dpi = 150;
+    const sim::TGreyPicture picture = sim::PlaceOnA4(page, params);
+    for (auto format : {sim::TFileFormat::Png, sim::TFileFormat::Jpeg, sim::TFileFormat::JpegColour,
+                        sim::TFileFormat::Bmp24, sim::TFileFormat::Bmp1}) {
+        const std::string path = (dir.Path() / ("page" + sim::FileExtension(format))).string();
+        sim::SavePicture(picture, path, format, 85);
+        TMonoBitmap loaded;
+        std::string detail;
+        ASSERT_TRUE(LoadScan(path, loaded, &detail)) << path << ": " << detail;
+        EXPECT_EQ(loaded.Width(), picture.Width) << path;
+        EXPECT_EQ(loaded.Height(), picture.Height) << path;
+        int ink = 0;
+        for (int y = 0; y < loaded.Height(); y += 4)
+            for (int x = 0; x < loaded.Width(); x += 4) ink += loaded.IsBlack(x, y) ? 1 : 0;
+        EXPECT_GT(ink, 100) << path;
+        EXPECT_TRUE(loaded.IsWhite(2, 2)) << path;
+    }
 }
 
 }  // namespace
