@@ -66,6 +66,17 @@ void WriteScan(const std::string& path, const std::string& code) {
     sim::SavePicture(sim::PlaceOnA4(page, params), path, sim::TFileFormat::Jpeg);
 }
 
+// Points the window at a scan folder, starts the analysis and waits for its end.
+void AnalyzeFolder(TFormMain& w, const std::string& folder) {
+    w.ChooseScanFolder = [folder] { return QString::fromStdString(folder); };
+    w.edtScanFolderBrowse();
+    w.Run().AnswerPause = {};
+    w.btnExecuteClick();
+    QElapsedTimer timer;
+    timer.start();
+    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 }  // namespace
 
 TEST(MainWindow, StartsWithTheDefaultsInThePrintState) {
@@ -171,13 +182,7 @@ TEST(MainWindow, AnalysisRunsTheFolderAndSavesTheResults) {
     EXPECT_EQ(win.asked[0].Text, "Brak plików ze skanera w podanym folderze.");
     EXPECT_EQ(win.asked[0].Caption, "Uwaga");
 
-    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
-    w.edtScanFolderBrowse();
-    w.Run().AnswerPause = {};
-    w.btnExecuteClick();
-    QElapsedTimer timer;
-    timer.start();
-    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    AnalyzeFolder(w, scans.Path().string());
     ASSERT_FALSE(w.Run().Running);
     EXPECT_EQ(Find<QPushButton>(w, "btnExecute")->text(), "Analizuj");
     EXPECT_TRUE(Find<QPushButton>(w, "btnSaveWyniki")->isEnabled());
@@ -210,13 +215,7 @@ TEST(MainWindow, OperatorAnswersTheQuestionsOfABlankPageAndCanEndTheRun) {
         titles.push_back(d.windowTitle());
         return ScanerResultAbort;  // "Zakończ"
     };
-    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
-    w.edtScanFolderBrowse();
-    w.Run().AnswerPause = {};
-    w.btnExecuteClick();
-    QElapsedTimer timer;
-    timer.start();
-    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    AnalyzeFolder(w, scans.Path().string());
     ASSERT_FALSE(w.Run().Running);
     ASSERT_FALSE(titles.empty());
     EXPECT_TRUE(titles[0] == "a.png" || titles[0].startsWith("b.jpg")) << titles[0].toStdString();
@@ -242,11 +241,7 @@ TEST(MainWindow, AnswerDialogCaptionsSayWhyTheQuestionIsAsked) {
         titles.push_back(d.windowTitle());
         return static_cast<int>(QDialog::Accepted);  // OK with "X": no answer
     };
-    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
-    w.edtScanFolderBrowse();
-    w.Run().AnswerPause = {};
-    w.btnExecuteClick();
-    while (w.Run().Running) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    AnalyzeFolder(w, scans.Path().string());
     ASSERT_EQ(titles.size(), 2u);
     EXPECT_EQ(titles[0], "s7.jpg - odpowiedź niejednoznaczna");
     EXPECT_EQ(titles[1], "s7.jpg - brak odpowiedzi");

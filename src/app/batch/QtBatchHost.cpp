@@ -1,6 +1,5 @@
 #include "app/batch/QtBatchHost.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <chrono>
@@ -22,39 +21,15 @@ void TQtBatchHost::Call(const std::function<void()>& fn) {
         fn();
         return;
     }
-    PendingCall call{fn};
-    {
-        std::lock_guard lock(mutex_);
-        calls_.push_back(&call);
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { RunPendingCalls(); }, Qt::QueuedConnection);
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return call.Done; });
-    if (call.Error) std::rethrow_exception(call.Error);
-}
-
-void TQtBatchHost::RunPendingCalls() {
-    std::unique_lock lock(mutex_);
-    while (!calls_.empty()) {
-        PendingCall* call = calls_.front();
-        calls_.pop_front();
-        lock.unlock();
-        try {
-            call->Fn();
-        } catch (...) {
-            call->Error = std::current_exception();
-        }
-        lock.lock();
-        call->Done = true;
-        done_.notify_all();
-    }
+    calls_.CallAndWait(fn, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { calls_.RunPending(); }, Qt::QueuedConnection);
+    });
 }
 
 void TQtBatchHost::AcquireWhileServing(std::binary_semaphore& semaphore) {
     while (!semaphore.try_acquire()) {
-        RunPendingCalls();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!calls_.RunPending()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

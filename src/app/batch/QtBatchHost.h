@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 
 #include "core/batch/BatchHost.h"
+#include "core/batch/CallQueue.h"
 
 namespace quorlen {
 
@@ -25,16 +23,7 @@ public:
     void AcquireWhileServing(std::binary_semaphore& semaphore) override;
 
 private:
-    struct PendingCall {
-        std::function<void()> Fn;
-        bool Done = false;
-        std::exception_ptr Error = nullptr;
-    };
-    void RunPendingCalls();
-
-    std::mutex mutex_;
-    std::condition_variable done_;
-    std::deque<PendingCall*> calls_;
+    TCallQueue calls_;
 };
 
 }  // namespace quorlen

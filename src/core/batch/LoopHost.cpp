@@ -4,6 +4,12 @@
 
 namespace quorlen {
 
+void TLoopHost::Wake() {
+    // Taking the loop's mutex orders the wake-up after the waiter's check.
+    { std::lock_guard lock(mutex_); }
+    wake_.notify_all();
+}
+
 void TLoopHost::Post(const TBatchMessage& message) {
     {
         std::lock_guard lock(mutex_);
@@ -17,66 +23,31 @@ void TLoopHost::Call(const std::function<void()>& fn) {
         fn();
         return;
     }
-    Call_ call{fn, false, nullptr};
-    std::unique_lock lock(mutex_);
-    calls_.push_back(&call);
-    wake_.notify_all();
-    callDone_.wait(lock, [&] { return call.Done; });
-    if (call.Error) std::rethrow_exception(call.Error);
-}
-
-bool TLoopHost::RunOneCall(std::unique_lock<std::mutex>& lock) {
-    if (calls_.empty()) return false;
-    Call_* call = calls_.front();
-    calls_.pop_front();
-    lock.unlock();
-    try {
-        call->Fn();
-    } catch (...) {
-        call->Error = std::current_exception();
-    }
-    lock.lock();
-    call->Done = true;
-    callDone_.notify_all();
-    return true;
+    calls_.CallAndWait(fn, [this] { Wake(); });
 }
 
 void TLoopHost::AcquireWhileServing(std::binary_semaphore& semaphore) {
-    for (;;) {
-        if (semaphore.try_acquire()) return;
+    while (!semaphore.try_acquire()) {
+        if (calls_.RunPending()) continue;
+        // The semaphore cannot wake us, so look again shortly.
         std::unique_lock lock(mutex_);
-        if (!RunOneCall(lock))
-            // The semaphore has no way to wake us, so poll it briefly.
-            wake_.wait_for(lock, std::chrono::milliseconds(1), [&] { return !calls_.empty(); });
-    }
-}
-
-void TLoopHost::ProcessPending() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        if (RunOneCall(lock)) continue;
-        if (messages_.empty()) return;
-        TBatchMessage m = messages_.front();
-        messages_.pop_front();
-        lock.unlock();
-        if (handler_) handler_(m);
-        lock.lock();
+        wake_.wait_for(lock, std::chrono::milliseconds(1));
     }
 }
 
 void TLoopHost::Run(const std::function<bool()>& done) {
-    std::unique_lock lock(mutex_);
-    while (!done()) {
-        if (RunOneCall(lock)) continue;
-        if (!messages_.empty()) {
-            TBatchMessage m = messages_.front();
-            messages_.pop_front();
-            lock.unlock();
-            if (handler_) handler_(m);
-            lock.lock();
+    for (;;) {
+        calls_.RunPending();
+        std::unique_lock lock(mutex_);
+        if (done()) return;
+        if (messages_.empty()) {
+            wake_.wait(lock, [&] { return !messages_.empty() || calls_.HasPending(); });
             continue;
         }
-        wake_.wait(lock, [&] { return !messages_.empty() || !calls_.empty(); });
+        const TBatchMessage m = messages_.front();
+        messages_.pop_front();
+        lock.unlock();
+        if (handler_) handler_(m);
     }
 }
 
