@@ -75,6 +75,7 @@ bool RegionClear(const TMonoBitmap& r, int x0, int y0, int x1, int y1) {
 }  // namespace
 
 void RotateImage(const TGrayImage& src, TGrayImage& dst, int cx, int cy, double angleDegrees) {
+    if (!std::isfinite(angleDegrees)) return;
     const double theta = -angleDegrees * std::numbers::pi / 180.0;
     const double s = std::sin(theta), c = std::cos(theta);
     const int dx = (dst.Width - src.Width) / 2;
@@ -99,7 +100,9 @@ void RotateImage(const TGrayImage& src, TGrayImage& dst, int cx, int cy, double 
 // neighbourhood is blank paper take the paper's value without arithmetic;
 // the rest follow the formula pixel by pixel, so the result is identical.
 void Deskew(TMonoBitmap& raster, double angleDegrees) {
-    if (angleDegrees == 0 || raster.Empty()) return;
+    // A non-finite angle (a corrupt stored geometry) would make every source
+    // position NaN, whose conversion to an integer is undefined: leave the raster.
+    if (angleDegrees == 0 || !std::isfinite(angleDegrees) || raster.Empty()) return;
     const int w = raster.Width(), h = raster.Height();
     const TMonoBitmap src = raster;
     const int grey[2] = {

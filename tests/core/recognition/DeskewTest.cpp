@@ -132,6 +132,16 @@ TEST(Deskew, InvertedPaletteGivesTheSameColours) {
     ExpectIdentical(r, inverted, "inverted palette");
 }
 
+TEST(Deskew, NonFiniteAnglesLeaveTheRasterUnchanged) {
+    std::mt19937 rng(5);
+    TMonoBitmap r = RandomRaster(77, 41, rng);
+    for (double angle : {std::nan(""), static_cast<double>(INFINITY), -static_cast<double>(INFINITY)}) {
+        TMonoBitmap copy = r;
+        Deskew(copy, angle);
+        EXPECT_TRUE(copy == r);
+    }
+}
+
 TEST(Deskew, AngleZeroLeavesTheRasterUnchanged) {
     std::mt19937 rng(3);
     TMonoBitmap r = RandomRaster(97, 61, rng);
