@@ -1,0 +1,65 @@
+#include "core/output/ShellConfig.h"
+
+#include <limits>
+
+#include "core/common/AtomicFile.h"
+#include "core/common/Json.h"
+
+namespace quorlen {
+
+namespace {
+
+bool FlagOf(const Json& config, const char* key) {
+    auto it = config.find(key);
+    return it != config.end() && it->is_boolean() && it->get<bool>();
+}
+
+int LevelOf(const Json& config) {
+    auto it = config.find("tbrPoziom");
+    if (it == config.end() || !it->is_number_integer()) return 0;
+    // A value beyond int would wrap into the accepted range; it is out of range.
+    const auto v = it->get<long long>();
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return 0;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+TShellConfig ReadShellConfig(const std::string& path) {
+    TShellConfig result;
+    std::optional<Json> doc;
+    try {
+        doc = ParseJsonFile(path);
+    } catch (...) {
+        return result;
+    }
+    if (!doc || !doc->is_object()) return result;
+    auto it = doc->find("config");
+    if (it == doc->end() || !it->is_object()) return result;
+    result.BlackLevel = LevelOf(*it);
+    result.DownloadDemoFiles = FlagOf(*it, "downloadDemoFiles");
+    result.UseDemoFiles = FlagOf(*it, "useDemoFiles");
+    return result;
+}
+
+bool WriteShellConfig(const std::string& path, const TShellConfig& config) {
+    Json doc = Json::object();
+    try {
+        if (std::optional<Json> read = ParseJsonFile(path); read && read->is_object()) doc = std::move(*read);
+    } catch (...) {
+        // An unreadable file is replaced by a fresh one.
+    }
+    Json& section = doc["config"];
+    if (!section.is_object()) section = Json::object();
+    section["tbrPoziom"] = config.BlackLevel;
+    section["downloadDemoFiles"] = config.DownloadDemoFiles;
+    section["useDemoFiles"] = config.UseDemoFiles;
+    try {
+        WriteFileAtomically(path, DumpJsonCompact(doc));
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quorlen

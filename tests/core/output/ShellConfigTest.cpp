@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/common/Json.h"
+#include "core/output/ShellConfig.h"
+#include "support/TestSupport.h"
+
+using namespace quorlen;
+using quorlen::testing::ReadFileBytes;
+using quorlen::testing::TempDir;
+using quorlen::testing::WriteFileBytes;
+
+namespace {
+
+TShellConfig ReadText(const std::string& text) {
+    TempDir dir;
+    WriteFileBytes(dir.File("config.json"), text);
+    return ReadShellConfig(dir.File("config.json"));
+}
+
+}  // namespace
+
+TEST(ShellConfigRead, AbsentBrokenOrWithoutConfigObjectGivesDefaults) {
+    TempDir dir;
+    for (const TShellConfig& c :
+         {ReadShellConfig(dir.File("none.json")), ReadText("{\"config\":"), ReadText(""), ReadText("[1,2]"),
+          ReadText("{\"other\":{\"tbrPoziom\":50}}"), ReadText("{\"config\":[]}")}) {
+        EXPECT_EQ(c.BlackLevel, 0);
+        EXPECT_TRUE(c.DownloadDemoFiles);
+        EXPECT_FALSE(c.UseDemoFiles);
+    }
+}
+
+TEST(ShellConfigRead, InsideConfigMissingFlagsReadFalse) {
+    const TShellConfig empty = ReadText("{\"config\":{}}");
+    EXPECT_EQ(empty.BlackLevel, 0);
+    EXPECT_FALSE(empty.DownloadDemoFiles);
+    EXPECT_FALSE(empty.UseDemoFiles);
+
+    const TShellConfig full =
+        ReadText("{\"config\":{\"tbrPoziom\":100,\"downloadDemoFiles\":false,\"useDemoFiles\":true}}");
+    EXPECT_EQ(full.BlackLevel, 100);
+    EXPECT_FALSE(full.DownloadDemoFiles);
+    EXPECT_TRUE(full.UseDemoFiles);
+}
+
+TEST(ShellConfigRead, LevelsOfTheWrongTypeOrBeyondIntReadAsZero) {
+    EXPECT_EQ(ReadText("{\"config\":{\"tbrPoziom\":\"50\"}}").BlackLevel, 0);
+    EXPECT_EQ(ReadText("{\"config\":{\"tbrPoziom\":50.5}}").BlackLevel, 0);
+    // 2^32 + 50 must not wrap to 50.
+    EXPECT_EQ(ReadText("{\"config\":{\"tbrPoziom\":4294967346}}").BlackLevel, 0);
+    EXPECT_EQ(ReadText("{\"config\":{\"tbrPoziom\":4}}").BlackLevel, 4);
+}
+
+TEST(ShellConfigWrite, KeepsOtherKeysAndAddsAMissingConfigObject) {
+    TempDir dir;
+    const std::string path = dir.File("config.json");
+    WriteFileBytes(path, "{\"okno\":{\"x\":5},\"config\":{\"jezyk\":\"pl\",\"tbrPoziom\":44}}");
+    ASSERT_TRUE(WriteShellConfig(path, {61, false, true}));
+    const Json doc = *ParseJsonFile(path);
+    EXPECT_EQ(doc["okno"]["x"], 5);
+    EXPECT_EQ(doc["config"]["jezyk"], "pl");
+    EXPECT_EQ(doc["config"]["tbrPoziom"], 61);
+    EXPECT_EQ(doc["config"]["downloadDemoFiles"], false);
+    EXPECT_EQ(doc["config"]["useDemoFiles"], true);
+
+    WriteFileBytes(path, "{\"okno\":1}");
+    ASSERT_TRUE(WriteShellConfig(path, {44, true, false}));
+    EXPECT_EQ(*ParseJsonFile(path),
+              Json::parse(R"({"okno":1,"config":{"tbrPoziom":44,"downloadDemoFiles":true,"useDemoFiles":false}})"));
+}
+
+TEST(ShellConfigWrite, IsCompactAsciiAndReplacesAnUnparsableFile) {
+    TempDir dir;
+    const std::string path = dir.File("config.json");
+    WriteFileBytes(path, "{\"nazwa\":\"Łódź\", \"config\": 7} trailing");
+    ASSERT_TRUE(WriteShellConfig(path, {50, false, false}));
+    const std::string bytes = ReadFileBytes(path);
+    EXPECT_EQ(bytes.find(' '), std::string::npos);
+    EXPECT_EQ(bytes.find('\n'), std::string::npos);
+    EXPECT_EQ(ReadShellConfig(path).BlackLevel, 50);
+
+    WriteFileBytes(path, "{\"nazwa\":\"Łódź\"}");
+    ASSERT_TRUE(WriteShellConfig(path, {50, false, false}));
+    EXPECT_NE(ReadFileBytes(path).find("\\u0141\\u00f3d\\u017a"), std::string::npos);
+}
+
+TEST(ShellConfigWrite, AFailedWriteReportsFalseAndLeavesNothingBehind) {
+    TempDir dir;
+    EXPECT_FALSE(WriteShellConfig(dir.File("missing/folder/config.json"), {50, true, true}));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
