@@ -42,6 +42,7 @@ struct Window {
     std::vector<Asked> asked;
     QMessageBox::StandardButton answer = QMessageBox::Ok;
     Window() {
+        w.UseDemoFiles = false;
         w.Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon, QMessageBox::StandardButtons,
                        QMessageBox::StandardButton) {
             asked.push_back({text, caption});
@@ -94,11 +95,6 @@ TEST(MainWindow, StartsWithTheDefaultsInThePrintState) {
     EXPECT_EQ(Find<QLineEdit>(w, "edtIleOdp")->toolTip(), "Ilość ospowiedzi na każde pytanie");
     EXPECT_EQ(Find<QCheckBox>(w, "chkSkanJakPoprzedni")->text(), "Wszystkie skany są takie same");
     EXPECT_NE(Find<QProgressBar>(w, "ProgressBar"), nullptr);
-    // The README's picture of the window: QUORLEN_SCREENSHOT=path to write it.
-    if (const char* shot = std::getenv("QUORLEN_SCREENSHOT")) {
-        w.resize(560, 320);
-        w.grab().save(QString::fromLocal8Bit(shot));
-    }
 }
 
 TEST(MainWindow, NumbersAreClampedWhenTheFieldIsLeft) {
@@ -246,11 +242,4 @@ TEST(MainWindow, AnswerDialogCaptionsSayWhyTheQuestionIsAsked) {
     EXPECT_EQ(titles[0], "s7.jpg - odpowiedź niejednoznaczna");
     EXPECT_EQ(titles[1], "s7.jpg - brak odpowiedzi");
     EXPECT_EQ(w.LastResults()["Lista"][0]["Wyniki"], Json::array({"A", "", "B", "", "C"}));
-}
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

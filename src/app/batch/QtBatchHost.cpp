@@ -33,4 +33,10 @@ void TQtBatchHost::AcquireWhileServing(std::binary_semaphore& semaphore) {
     }
 }
 
+void TQtBatchHost::ServeUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        if (!calls_.RunPending()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 }  // namespace quorlen

@@ -21,6 +21,9 @@ public:
     void Post(const TBatchMessage& message) override;
     void Call(const std::function<void()>& fn) override;
     void AcquireWhileServing(std::binary_semaphore& semaphore) override;
+    // Waits on the GUI thread until done() holds, running the workers' calls
+    // meanwhile so that none of them stays blocked on this thread.
+    void ServeUntil(const std::function<bool()>& done);
 
 private:
     TCallQueue calls_;

@@ -28,6 +28,10 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     sgrdWyniki_->verticalHeader()->hide();
     // Columns are as wide as the rules make them, however narrow.
     sgrdWyniki_->horizontalHeader()->setMinimumSectionSize(1);
+    // The width rules leave room for the text itself only: no cell padding and
+    // no ellipsis eating the last digits of a code.
+    sgrdWyniki_->setTextElideMode(Qt::ElideNone);
+    sgrdWyniki_->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px 1px; }"));
     sgrdWyniki_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     lblPominiete_ = new QLabel(this);
     lblPominiete_->setObjectName(QStringLiteral("lblPominiete"));

@@ -2,9 +2,10 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QHBoxLayout>
+#include <QFrame>
+#include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <thread>
 
@@ -19,6 +20,12 @@ namespace {
 const QString kPrintCaption = QStringLiteral("Wydrukuj arkusze");
 const QString kSaveCaption = QStringLiteral("Zapisz projekt");
 const QString kProjectFilter = QStringLiteral("Pliki projektów (*.spf)");
+// Geometry of the panels: row pitch, control height, where the fields start
+// and the width shared by the main buttons.
+const int kRow = 28;
+const int kHeight = 24;
+const int kFieldLeft = 120;
+const int kButtonWidth = 150;
 }  // namespace
 
 QString LettersFor(int answerCount) {
@@ -27,14 +34,15 @@ QString LettersFor(int answerCount) {
     return letters;
 }
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(QStringLiteral("Brenvik Quorlen"));
     BuildControls();
 
     ChooseProjectFile = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Wybierz plik projektu ..."), QString(),
-                                            kProjectFilter);
+        QFileDialog dialog(this, QStringLiteral("Wybierz plik projektu ..."), QString(), kProjectFilter);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("spf"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     ChooseSaveProjectFile = [this](const QString& proposed) {
         QFileDialog dialog(this, QStringLiteral("Zapisz projekt jako ..."), proposed, kProjectFilter);
@@ -58,14 +66,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
         box.setDefaultButton(defaultButton);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
-
     ExecScaner = [](TFormScaner2& dialog) { return dialog.exec(); };
+    ExecAbout = [](QDialog& dialog) { dialog.exec(); };
 
     run_ = std::make_unique<TBatchRun>(host_);
     host_.Handler = [this](const TBatchMessage& m) { run_->HandleMessage(m); };
-    const int cpus = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    run_->CpuCount = cpus;
-    run_->MaxWorkers = DefaultMaxWorkers(cpus);
     TBatchOwner& owner = run_->Owner;
     owner.GetStartPoint = [this](TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
         GetStartPoint(sender, area, pt, ok);
@@ -100,10 +105,10 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     };
     ShowSettings(project_);
     ApplyToDM(project_);
-    SetSaveState(false);
+    FormCreate(arguments);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() { StopRunForClose(); }
 
 TfrmShowWyniki* TFormMain::ResultsView() {
     if (!resultsView_) resultsView_ = std::make_unique<TfrmShowWyniki>();
@@ -112,103 +117,108 @@ TfrmShowWyniki* TFormMain::ResultsView() {
 
 void TFormMain::BuildControls() {
     auto* central = new QWidget(this);
-    auto* grid = new QGridLayout;
-    auto label = [&](QLabel*& l, const char* name, const QString& text) {
-        l = new QLabel(text, central);
-        l->setObjectName(QString::fromLatin1(name));
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto panel = [&](QWidget*& p, const char* name, int height) {
+        p = new QWidget(central);
+        p->setObjectName(QString::fromLatin1(name));
+        p->setFixedHeight(height);
+        p->installEventFilter(this);
+        column->addWidget(p);
     };
-    auto edit = [&](QLineEdit*& e, const char* name, const QString& hint) {
-        e = new QLineEdit(central);
+    panel(Panel1_, "Panel1", 5 * kRow + 12);
+    auto* rule = new QFrame(central);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    column->addWidget(rule);
+    panel(Panel2_, "Panel2", 3 * kRow + 8);
+    panel(Panel3_, "Panel3", kRow + 8);
+    setCentralWidget(central);
+
+    auto label = [&](QLabel*& l, QWidget* parent, const char* name, const QString& text, int row) {
+        l = new QLabel(text, parent);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(8, 8 + row * kRow, kFieldLeft - 12, kHeight);
+    };
+    auto edit = [&](QLineEdit*& e, QWidget* parent, const char* name, const QString& hint, int row) {
+        e = new QLineEdit(parent);
         e->setObjectName(QString::fromLatin1(name));
         e->setToolTip(hint);
+        e->setGeometry(kFieldLeft, 8 + row * kRow, 60, kHeight);
     };
-    label(lblProjectFile_, "lblProjectFile", QStringLiteral("Plik projektu"));
-    edit(edtProjectFile_, "edtProjectFile", QStringLiteral("Nazwa pliku z zapisanymi ustawieniami projektu"));
-    btnProjectFile_ = new QToolButton(central);
-    btnProjectFile_->setObjectName(QStringLiteral("btnProjectFile"));
-    btnProjectFile_->setText(QStringLiteral("..."));
-    label(lblProjectName_, "lblProjectName", QStringLiteral("Nazwa"));
-    edit(edtProjectName_, "edtProjectName", QStringLiteral("Nazwa projektu umieszczona na wydruku arkusza"));
-    label(lblIlePyt_, "lblIlePyt", QStringLiteral("Ilość pytań"));
-    edit(edtIlePyt_, "edtIlePyt", QStringLiteral("Ilość pytań umieszczonych na arkuszu odpowiedzi"));
-    label(lblCount_, "lblCount", QStringLiteral("Ilość odpowiedzi"));
-    edit(edtIleOdp_, "edtIleOdp", QStringLiteral("Ilość ospowiedzi na każde pytanie"));
-    label(lblLetters_, "lblLetters", QString());
+    auto browse = [&](QLineEdit* e, const char* name) {
+        QAction* a = e->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    label(lblProjectFile_, Panel1_, "lblProjectFile", QStringLiteral("Plik projektu"), 0);
+    edit(edtProjectFile_, Panel1_, "edtProjectFile", QStringLiteral("Nazwa pliku z zapisanymi ustawieniami projektu"),
+         0);
+    btnProjectFile_ = browse(edtProjectFile_, "btnProjectFile");
+    label(lblProjectName_, Panel1_, "lblProjectName", QStringLiteral("Nazwa"), 1);
+    edit(edtProjectName_, Panel1_, "edtProjectName", QStringLiteral("Nazwa projektu umieszczona na wydruku arkusza"),
+         1);
+    label(lblIlePyt_, Panel1_, "lblIlePyt", QStringLiteral("Ilość pytań"), 2);
+    edit(edtIlePyt_, Panel1_, "edtIlePyt", QStringLiteral("Ilość pytań umieszczonych na arkuszu odpowiedzi"), 2);
+    label(lblCount_, Panel1_, "lblCount", QStringLiteral("Ilość odpowiedzi"), 3);
+    edit(edtIleOdp_, Panel1_, "edtIleOdp", QStringLiteral("Ilość ospowiedzi na każde pytanie"), 3);
+    label(lblLetters_, Panel1_, "lblLetters", QString(), 3);
+    lblLetters_->setGeometry(kFieldLeft + 68, 8 + 3 * kRow, 160, kHeight);
     lblLetters_->setStyleSheet(QStringLiteral("color: grey"));
-    label(lblWYbor_, "lblWYbor", QStringLiteral("Wybór:"));
-    rbOnlyOne_ = new QRadioButton(QStringLiteral("jednokrotny"), central);
+    label(lblWYbor_, Panel1_, "lblWYbor", QStringLiteral("Wybór:"), 4);
+    rbOnlyOne_ = new QRadioButton(QStringLiteral("jednokrotny"), Panel1_);
     rbOnlyOne_->setObjectName(QStringLiteral("rbOnlyOne"));
     rbOnlyOne_->setToolTip(QStringLiteral("Uczestnik może wybrać tylko jedną prawidłową odpowiedź"));
-    rbMultiOne_ = new QRadioButton(QStringLiteral("wielokrotny"), central);
+    rbOnlyOne_->setGeometry(kFieldLeft, 8 + 4 * kRow, 110, kHeight);
+    rbMultiOne_ = new QRadioButton(QStringLiteral("wielokrotny"), Panel1_);
     rbMultiOne_->setObjectName(QStringLiteral("rbMultiOne"));
     rbMultiOne_->setToolTip(QStringLiteral("Uczestnik może wybrać kilka prawidłowych odpowiedzi"));
-    chkKontrPuste_ = new QCheckBox(QStringLiteral("Kontroluj puste odp."), central);
+    rbMultiOne_->setGeometry(kFieldLeft + 114, 8 + 4 * kRow, 110, kHeight);
+    chkKontrPuste_ = new QCheckBox(QStringLiteral("Kontroluj puste odp."), Panel1_);
     chkKontrPuste_->setObjectName(QStringLiteral("chkKontrPuste"));
     chkKontrPuste_->setToolTip(QStringLiteral(
         "Jeżeli program nie znajdzie zaczernionego pola, uzna że to brak odpowiedzi.\r\nW przciwnym przypadku, "
         "wyświetli pytanie do kontroli sprawdzającemu"));
-    label(Label1_, "Label1", QStringLiteral("Folder skanów"));
-    edit(edtScanFolder_, "edtScanFolder",
-         QStringLiteral("Quorlen pobierze do sprawdzenia wszystkie pliki znajdujące się w tym folderze"));
+    chkKontrPuste_->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
+    btnSave_ = new QPushButton(kPrintCaption, Panel1_);
+    btnSave_->setObjectName(QStringLiteral("btnSave"));
+
+    label(Label1_, Panel2_, "Label1", QStringLiteral("Folder skanów"), 0);
+    edit(edtScanFolder_, Panel2_, "edtScanFolder",
+         QStringLiteral("Quorlen pobierze do sprawdzenia wszystkie pliki znajdujące się w tym folderze"), 0);
     edtScanFolder_->setReadOnly(true);
-    btnScanFolder_ = new QToolButton(central);
-    btnScanFolder_->setObjectName(QStringLiteral("btnScanFolder"));
-    btnScanFolder_->setText(QStringLiteral("..."));
-    label(Label2_, "Label2", QStringLiteral("Regulacja"));
-    tbrPoziom_ = new QSlider(Qt::Horizontal, central);
+    btnScanFolder_ = browse(edtScanFolder_, "btnScanFolder");
+    btnExecute_ = new QPushButton(QStringLiteral("Analizuj"), Panel2_);
+    btnExecute_->setObjectName(QStringLiteral("btnExecute"));
+    btnExecute_->setEnabled(false);
+    label(Label2_, Panel2_, "Label2", QStringLiteral("Regulacja"), 1);
+    tbrPoziom_ = new QSlider(Qt::Horizontal, Panel2_);
     tbrPoziom_->setObjectName(QStringLiteral("tbrPoziom"));
     tbrPoziom_->setRange(TProjectSettings::MinLevel, TProjectSettings::MaxLevel);
+    tbrPoziom_->setTickPosition(QSlider::TicksBelow);
+    tbrPoziom_->setTickInterval(5);
     tbrPoziom_->setToolTip(QStringLiteral(
         "Poziom zaczernienia kratek odpowiedzi.\r\n\r\nParametr dobierany doświadczalnie, przyjmujący najczęściej "
         "wartość 44"));
-    chkSkanJakPoprzedni_ = new QCheckBox(QStringLiteral("Wszystkie skany są takie same"), central);
+    chkSkanJakPoprzedni_ = new QCheckBox(QStringLiteral("Wszystkie skany są takie same"), Panel2_);
     chkSkanJakPoprzedni_->setObjectName(QStringLiteral("chkSkanJakPoprzedni"));
     chkSkanJakPoprzedni_->setToolTip(QStringLiteral(
         "Wszystkie arkusze znajdujące się w folderze skanów zostały umieszczone\r\nw podajniku automatycznego "
         "skanera w jednej paczce"));
-    btnSave_ = new QPushButton(kPrintCaption, central);
-    btnSave_->setObjectName(QStringLiteral("btnSave"));
-    btnExecute_ = new QPushButton(QStringLiteral("Analizuj"), central);
-    btnExecute_->setObjectName(QStringLiteral("btnExecute"));
-    btnExecute_->setEnabled(false);
 
-    int row = 0;
-    grid->addWidget(lblProjectFile_, row, 0);
-    grid->addWidget(edtProjectFile_, row, 1, 1, 3);
-    grid->addWidget(btnProjectFile_, row++, 4);
-    grid->addWidget(lblProjectName_, row, 0);
-    grid->addWidget(edtProjectName_, row++, 1, 1, 4);
-    grid->addWidget(lblIlePyt_, row, 0);
-    grid->addWidget(edtIlePyt_, row++, 1);
-    grid->addWidget(lblCount_, row, 0);
-    grid->addWidget(edtIleOdp_, row, 1);
-    grid->addWidget(lblLetters_, row++, 2, 1, 3);
-    grid->addWidget(lblWYbor_, row, 0);
-    grid->addWidget(rbOnlyOne_, row, 1);
-    grid->addWidget(rbMultiOne_, row, 2);
-    grid->addWidget(chkKontrPuste_, row++, 3, 1, 2);
-    grid->addWidget(Label1_, row, 0);
-    grid->addWidget(edtScanFolder_, row, 1, 1, 2);
-    grid->addWidget(btnScanFolder_, row, 3);
-    grid->addWidget(btnExecute_, row++, 4);
-    grid->addWidget(Label2_, row, 0);
-    grid->addWidget(tbrPoziom_, row, 1, 1, 2);
-    grid->addWidget(chkSkanJakPoprzedni_, row++, 3, 1, 2);
-    grid->addWidget(btnSave_, row++, 0, 1, 5);
-    central->setLayout(grid);
-    setCentralWidget(central);
-
-    ProgressBar_ = new QProgressBar(this);
+    ProgressBar_ = new QProgressBar(Panel3_);
     ProgressBar_->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar_->setValue(0);
-    lblStatus_ = new QLabel(this);
-    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
-    btnSaveWyniki_ = new QPushButton(QStringLiteral("Zapisz wyniki"), this);
+    btnSaveWyniki_ = new QPushButton(QStringLiteral("Zapisz wyniki"), Panel3_);
     btnSaveWyniki_->setObjectName(QStringLiteral("btnSaveWyniki"));
     btnSaveWyniki_->setEnabled(false);
-    statusBar()->addWidget(ProgressBar_, 1);
+    lblStatus_ = new QLabel(this);
+    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
     statusBar()->addWidget(lblStatus_, 1);
-    statusBar()->addPermanentWidget(btnSaveWyniki_);
+
+    actAbout_ = menuBar()->addAction(QStringLiteral("&O programie"));
+    actAbout_->setObjectName(QStringLiteral("actAbout"));
 
     auto changed = [this] {
         if (!loading_) SetSaveState(true);
@@ -235,12 +245,51 @@ void TFormMain::BuildControls() {
         DM().CheckEmpty = on;
     });
     connect(chkSkanJakPoprzedni_, &QCheckBox::clicked, this, changed);
-    connect(tbrPoziom_, &QSlider::valueChanged, this, changed);
+    // tbrPoziomPosChange: a load moves the bar without touching the settings file.
+    connect(tbrPoziom_, &QSlider::valueChanged, this, [this, changed] {
+        changed();
+        if (!loading_) ConfigDirty = true;
+    });
     connect(btnSave_, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnExecute_, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
     connect(btnSaveWyniki_, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
-    connect(btnProjectFile_, &QToolButton::clicked, this, [this] { edtProjectFileBrowse(); });
-    connect(btnScanFolder_, &QToolButton::clicked, this, [this] { edtScanFolderBrowse(); });
+    connect(btnProjectFile_, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
+    connect(btnScanFolder_, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
+    connect(actAbout_, &QAction::triggered, this, [this] { ShowAboutBox(); });
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == Panel1_) Panel1Resize();
+        if (watched == Panel2_) Panel2Resize();
+        if (watched == Panel3_) Panel3Resize();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The fields and the main buttons stay anchored to the right edge.
+void TFormMain::Panel1Resize() {
+    const int w = Panel1_->width();
+    edtProjectFile_->setGeometry(kFieldLeft, 8, w - 2 - kFieldLeft, kHeight);
+    edtProjectName_->setGeometry(kFieldLeft, 8 + kRow, w - 2 - kFieldLeft, kHeight);
+    btnSave_->setGeometry(w - 2 - kButtonWidth, 8 + 2 * kRow, kButtonWidth, kRow + kHeight);
+}
+
+void TFormMain::Panel2Resize() {
+    const int w = Panel2_->width();
+    btnExecute_->setGeometry(w - 2 - kButtonWidth, 8, kButtonWidth, kHeight);
+    const int folderWidth = std::max(0, w - edtScanFolder_->x() - btnExecute_->width() - 10);
+    edtScanFolder_->setGeometry(kFieldLeft, 8, folderWidth, kHeight);
+    tbrPoziom_->setGeometry(kFieldLeft, 8 + kRow, folderWidth + 2, kHeight);
+    const QSize box = chkSkanJakPoprzedni_->sizeHint();
+    const int right = tbrPoziom_->x() + tbrPoziom_->width() - 2;
+    chkSkanJakPoprzedni_->setGeometry(right - box.width(), 8 + 2 * kRow, box.width(), kHeight);
+}
+
+void TFormMain::Panel3Resize() {
+    const int w = Panel3_->width();
+    btnSaveWyniki_->setGeometry(w - 2 - kButtonWidth, 4, kButtonWidth, kHeight);
+    ProgressBar_->setGeometry(8, 4, std::max(0, btnSaveWyniki_->x() - 16), kHeight);
 }
 
 void TFormMain::ClampField(QLineEdit* edit, int lo, int hi) {
@@ -306,6 +355,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
 }
 
 void TFormMain::edtProjectFileBrowse() {
+    if (!edtProjectFileBeforeDialog()) return;
     const QString chosen = ChooseProjectFile();
     if (chosen.isEmpty()) return;
     try {
@@ -374,6 +424,10 @@ void TFormMain::btnSaveWynikiClick() {
 }
 
 void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
+    if (closing_) {
+        ok = false;
+        return;
+    }
     TFormScaner2 dialog(this);
     dialog.ShowScan(CropRaster(sender.Raster, area));
     dialog.SetMode(area.Left < sender.Raster.Width() / 2 ? qmTopLeft : qmBottomRight);
@@ -385,6 +439,10 @@ void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& o
 }
 
 void TFormMain::GetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
+    if (closing_) {
+        ok = false;
+        return;
+    }
     QString suffix;
     if (answer.empty())
         suffix = QStringLiteral(" - brak odpowiedzi");
@@ -402,10 +460,12 @@ void TFormMain::GetOdp(TSkanItem& sender, TRect area, int count, std::string& an
 }
 
 void TFormMain::EnableSettings(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{edtProjectFile_, btnProjectFile_, edtProjectName_, edtIlePyt_,
-                                                      edtIleOdp_, rbOnlyOne_, rbMultiOne_, edtScanFolder_,
-                                                      btnScanFolder_, tbrPoziom_, chkSkanJakPoprzedni_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{edtProjectFile_, edtProjectName_, edtIlePyt_, edtIleOdp_, rbOnlyOne_,
+                                         rbMultiOne_, edtScanFolder_, tbrPoziom_, chkSkanJakPoprzedni_})
         w->setEnabled(on);
+    btnProjectFile_->setEnabled(on);
+    btnScanFolder_->setEnabled(on);
     chkKontrPuste_->setEnabled(on && rbOnlyOne_->isChecked());
     const QString colour = on ? QString() : QStringLiteral("color: grey");
     for (QLabel* l : {lblProjectFile_, lblProjectName_, lblIlePyt_, lblCount_, Label1_, Label2_, lblWYbor_})

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -9,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QToolButton>
 #include <functional>
 #include <memory>
 
@@ -27,8 +29,16 @@ namespace quorlen {
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TFormMain(QWidget* parent = nullptr);
+    // arguments: the command line without the program's name.
+    explicit TFormMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // Shell settings remembered in config.json.
+    bool DownloadDemoFiles = true;
+    bool UseDemoFiles = false;
+    bool ConfigDirty = false;
+    static QString ConfigFilePath();
+    static QString DemoProjectPath();
 
     // Hooks for the standard dialogs; an empty string means cancelled.
     std::function<QString()> ChooseProjectFile;
@@ -41,6 +51,11 @@ public:
         Ask;
     // Shows the operator dialog modally and returns its result.
     std::function<int(TFormScaner2& dialog)> ExecScaner;
+    // Shows a dialog that deletes itself when closed (the about box).
+    std::function<void(QDialog& dialog)> ExecAbout;
+    // The background fetch of the demo archive; started at start-up when
+    // downloadDemoFiles is on. Empty until the demo download exists.
+    std::function<void()> StartDemoDownload;
 
     // The operator's handlers of the batch's questions, on the GUI thread.
     void GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
@@ -62,9 +77,25 @@ public:
     void btnSaveWynikiClick();
     void edtProjectFileBrowse();
     void edtScanFolderBrowse();
+    // The demo question; false when the file dialog must not open.
+    bool edtProjectFileBeforeDialog();
+    void ShowAboutBox();
+    // Keeps the scan-folder row and the track bar sized to the lower panel.
+    void Panel2Resize();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
+    void Panel1Resize();
+    void Panel3Resize();
+    void FormCreate(const QStringList& arguments);
+    void FormClose();
+    // Cancels a run still in progress and waits for every worker before
+    // anything they use is freed.
+    void StopRunForClose();
     void SetSaveState(bool save);
     void RefreshLetters();
     void ClampField(QLineEdit* edit, int lo, int hi);
@@ -74,6 +105,7 @@ private:
     TProjectSettings project_;
     bool saveState_ = false;
     bool loading_ = false;
+    bool closing_ = false;
     Json lastResults_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
@@ -82,7 +114,8 @@ private:
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
         *lblStatus_;
     QLineEdit *edtProjectFile_, *edtProjectName_, *edtIlePyt_, *edtIleOdp_, *edtScanFolder_;
-    QToolButton *btnProjectFile_, *btnScanFolder_;
+    QWidget *Panel1_, *Panel2_, *Panel3_;
+    QAction *btnProjectFile_, *btnScanFolder_, *actAbout_;
     QRadioButton *rbOnlyOne_, *rbMultiOne_;
     QCheckBox *chkKontrPuste_, *chkSkanJakPoprzedni_;
     QSlider* tbrPoziom_;

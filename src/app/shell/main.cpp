@@ -2,12 +2,15 @@
 #include <clocale>
 
 #include "app/shell/FormMain.h"
+#include "app/shell/SpecialFolders.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(quorlen::TSpecialFolders::AppName());
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorlen")));
     // Dates in the results follow the operator's locale.
     std::setlocale(LC_TIME, "");
-    quorlen::TFormMain window;
+    quorlen::TFormMain window(QApplication::arguments().mid(1));
     window.show();
     return app.exec();
 }

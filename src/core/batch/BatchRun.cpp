@@ -178,6 +178,12 @@ void TBatchRun::RequestCancel() {
     if (lockReleased_) QuestionLock.release();
 }
 
+bool TBatchRun::WorkersFinished() const {
+    for (const TSlot& slot : Slots)
+        if (slot.Worker && !slot.Worker->Finished()) return false;
+    return true;
+}
+
 void TBatchRun::CancelRun() {
     for (TSlot& slot : Slots)
         if (slot.Worker) slot.Worker->RequestStop();

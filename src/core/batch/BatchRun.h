@@ -75,6 +75,8 @@ public:
     bool StartRun(const TRunSettings& settings);
     void RequestCancel();
     void CancelRun();
+    // True when no worker is still reading; their last posts may be queued.
+    bool WorkersFinished() const;
     void HandleMessage(const TBatchMessage& message);
     void BuildScanList(const std::string& folder, int questionCount);
 

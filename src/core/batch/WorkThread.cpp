@@ -63,6 +63,7 @@ void TWorkThread::Execute() {
         // Stays inside the thread: the run must still hear that this file ended.
     }
     window_.Post({WM_SCANFINISHED, Item.Index, Slot});
+    finished_.store(true);
 }
 
 void TWorkThread::ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {

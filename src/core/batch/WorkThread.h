@@ -28,6 +28,8 @@ public:
     void Start();
     void RequestStop() { terminated_.store(true); }
     bool Terminated() const { return terminated_.load(); }
+    // The routine has returned and the end has been posted to the host.
+    bool Finished() const { return finished_.load(); }
 
     // The item's question callbacks as the worker reroutes them through the host.
     void ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
@@ -47,6 +49,7 @@ private:
     TBatchHost& window_;
     std::binary_semaphore& lock_;
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
     std::thread thread_;
 };
 

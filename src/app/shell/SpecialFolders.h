@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace quorlen {
+
+// Where the program keeps its per-user files. QUORLEN_DATA_DIR, when set,
+// replaces the data folder so that tests and portable installs stay apart
+// from the user's own settings.
+class TSpecialFolders {
+public:
+    static QString AppName();
+    // The per-user data folder (config.json lives here); created when asked
+    // and missing. An empty string when it cannot be created.
+    static QString DataFolder(bool create = true);
+    static QString DocumentsFolder();
+    // A fresh, unique, already created file in the temporary folder; the
+    // caller removes it. Empty when none could be made.
+    static QString TempFileName(const QString& suffix = QString());
+};
+
+}  // namespace quorlen

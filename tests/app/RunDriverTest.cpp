@@ -1,0 +1,139 @@
+// Whole runs through the main window with a driver that answers the modal
+// operator dialog the way a person would: key presses and mouse clicks.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/shell/FormMain.h"
+#include "core/common/Json.h"
+#include "core/printing/RenderSheet.h"
+#include "support/TestSupport.h"
+#include "testing/ScanSimulator.h"
+
+using namespace quorlen;
+using quorlen::testing::TempDir;
+
+namespace {
+
+void WriteSheet(const std::string& path, const std::string& code, const std::vector<std::vector<int>>& boxes) {
+    TMonoBitmap page = RenderSheet(5, 3, code, "Brenvik Quorlen\rTest");
+    sim::TPageMarks marks;
+    marks.Boxes = boxes;
+    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
+    sim::TScanParams params;
+    params.Dpi = 150;
+    sim::SavePicture(sim::PlaceOnA4(page, params), path, sim::TFileFormat::Png);
+}
+
+struct Window {
+    TFormMain w;
+    int asked = 0;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    Window() {
+        w.UseDemoFiles = false;
+        w.Ask = [this](const QString&, const QString&, QMessageBox::Icon, QMessageBox::StandardButtons,
+                       QMessageBox::StandardButton) {
+            ++asked;
+            return answer;
+        };
+        w.findChild<QLineEdit*>(QStringLiteral("edtIlePyt"))->setText(QStringLiteral("5"));
+        w.findChild<QLineEdit*>(QStringLiteral("edtIleOdp"))->setText(QStringLiteral("3"));
+        w.Run().AnswerPause = {};
+    }
+    void Start(const std::string& folder) {
+        w.ChooseScanFolder = [folder] { return QString::fromStdString(folder); };
+        w.edtScanFolderBrowse();
+        w.btnExecuteClick();
+    }
+    void WaitForEnd() {
+        QElapsedTimer timer;
+        timer.start();
+        while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    Json AnswersOf(const std::string& code) const {
+        for (const Json& entry : w.LastResults()["Lista"])
+            if (entry["Student"] == code) return entry["Wyniki"];
+        return Json();
+    }
+};
+
+// Runs the dialog for real and, once it is up, plays the driver's input.
+int Drive(TFormScaner2& d, const std::function<void(TFormScaner2&)>& input) {
+    QTimer::singleShot(0, &d, [&d, input] { input(d); });
+    return d.exec();
+}
+
+}  // namespace
+
+TEST(RunDriver, OperatorAnswersByKeysAndClicksEndUpInTheDocument) {
+    TempDir scans;
+    WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {2}, {0}, {1}});
+    WriteSheet(scans.File("b.png"), "2", {{0}, {0, 2}, {2}, {0}, {1}});  // question 2 double
+    WriteSheet(scans.File("c.png"), "3", {{0}, {1}, {2}, {}, {1}});      // question 4 empty
+    Window win;
+    std::vector<QString> titles;
+    win.w.ExecScaner = [&](TFormScaner2& d) {
+        titles.push_back(d.windowTitle());
+        if (d.windowTitle().startsWith("b.png"))
+            return Drive(d, [](TFormScaner2& dlg) { QTest::keyClick(&dlg, Qt::Key_C); });
+        // Click "B" among X, A, B, C, then OK.
+        return Drive(d, [](TFormScaner2& dlg) {
+            auto choices = dlg.findChild<QWidget*>(QStringLiteral("PanelOdpowiedzi"))->findChildren<QRadioButton*>();
+            QTest::mouseClick(choices.at(2), Qt::LeftButton, {}, QPoint(5, 5));
+            QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+        });
+    };
+    win.Start(scans.Path().string());
+    win.WaitForEnd();
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(win.AnswersOf("1"), Json::array({"A", "B", "C", "A", "B"}));
+    EXPECT_EQ(win.AnswersOf("2"), Json::array({"A", "C", "C", "A", "B"}));
+    EXPECT_EQ(win.AnswersOf("3"), Json::array({"A", "B", "C", "B", "B"}));
+}
+
+TEST(RunDriver, EscapeInTheFirstScansDialogSkipsOnlyThatAnswer) {
+    TempDir scans;
+    WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {}, {0}, {1}});
+    Window win;
+    win.w.ExecScaner = [&](TFormScaner2& d) {
+        return Drive(d, [](TFormScaner2& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); });
+    };
+    win.Start(scans.Path().string());
+    win.WaitForEnd();
+    EXPECT_FALSE(win.w.Run().Cancelled);
+    ASSERT_EQ(win.w.LastResults()["Lista"].size(), 1u);
+    EXPECT_EQ(win.AnswersOf("1")[0], "A");
+}
+
+TEST(RunDriver, MainButtonCancelAnsweredNoKeepsReadingYesStops) {
+    TempDir scans;
+    for (int i = 0; i < 6; ++i)
+        WriteSheet(scans.File("s" + std::to_string(i) + ".png"), std::to_string(i + 1), {{0}, {1}, {2}, {0}, {1}});
+    for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        Window win;
+        win.answer = answer;
+        win.w.Run().MaxWorkers = 1;
+        win.w.Run().AnswerPause = std::chrono::milliseconds(30);
+        win.Start(scans.Path().string());
+        ASSERT_TRUE(win.w.Run().Running);
+        QPushButton* button = win.w.findChild<QPushButton*>(QStringLiteral("btnExecute"));
+        EXPECT_EQ(button->text(), "Zakończ");
+        button->click();
+        EXPECT_EQ(win.asked, 1);
+        win.WaitForEnd();
+        EXPECT_EQ(button->text(), "Analizuj");
+        if (answer == QMessageBox::No) {
+            EXPECT_FALSE(win.w.Run().Cancelled);
+            EXPECT_EQ(win.w.LastResults()["Lista"].size(), 6u);
+        } else {
+            EXPECT_TRUE(win.w.Run().Cancelled);
+            EXPECT_LT(win.w.LastResults()["Lista"].size(), 6u);
+        }
+    }
+}
