@@ -2,9 +2,10 @@
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 JOBS      ?= $(shell nproc)
+PREFIX    ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-asan run format clean
+.PHONY: all deps configure build test test-asan run install format clean
 
 all: build
 
@@ -32,6 +33,11 @@ test-asan: deps
 run: deps
 	$(MAKE) build
 	scripts/run.sh $(BUILD_DIR)
+
+# The programs, the desktop entry and the icon under $(PREFIX).
+install: deps
+	$(MAKE) build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 format:
 	find src tests bench plugins fuzz -name '*.h' -o -name '*.cpp' 2>/dev/null | xargs clang-format -i

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Starts Quorlen: the desktop program when it was built, otherwise renders a
-# sample sheet with the command-line tool and says where it is.
+# Starts the desktop program. Without a display (a bare server, a CI shell)
+# it says so and renders a sample sheet with the command-line tool instead.
 set -euo pipefail
 BUILD_DIR=${1:-build}
 if [ -x "$BUILD_DIR/src/app/quorlen" ]; then
-  exec "$BUILD_DIR/src/app/quorlen"
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
+    exec "$BUILD_DIR/src/app/quorlen" "${@:2}"
+  fi
+  echo "No display found (DISPLAY/WAYLAND_DISPLAY unset): not starting the window."
+  echo "Try: xvfb-run $BUILD_DIR/src/app/quorlen   or set QT_QPA_PLATFORM."
 fi
 OUT=${QUORLEN_SAMPLE_DIR:-$BUILD_DIR/sample}
 mkdir -p "$OUT"
