@@ -1,0 +1,60 @@
+// The README's pictures. Skipped unless QUORLEN_SCREENSHOT_DIR names a folder;
+// scripts/screenshots.sh runs it under Xvfb.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include "app/shell/FormMain.h"
+#include "core/printing/RenderSheet.h"
+#include "support/TestSupport.h"
+#include "testing/ScanSimulator.h"
+
+using namespace quorlen;
+
+TEST(Screenshots, MainWindowOperatorDialogAndResultsView) {
+    const QString dir = qEnvironmentVariable("QUORLEN_SCREENSHOT_DIR");
+    if (dir.isEmpty()) GTEST_SKIP() << "set QUORLEN_SCREENSHOT_DIR to take the README's pictures";
+    quorlen::testing::TempDir scans;
+    for (int i = 0; i < 6; ++i) {
+        TMonoBitmap page = RenderSheet(10, 4, std::to_string(1201 + i), "Brenvik Quorlen\rSprawdzian z fizyki");
+        sim::TPageMarks marks;
+        for (int q = 0; q < 10; ++q) marks.Boxes.push_back({(q + i) % 4});
+        if (i == 2) marks.Boxes[6] = {1, 3};
+        sim::MarkAnswers(page, 10, 4, 1, marks, 1);
+        sim::TScanParams params;
+        params.Dpi = 150;
+        sim::SavePicture(sim::PlaceOnA4(page, params), scans.File("skan" + std::to_string(i + 1) + ".png"),
+                         sim::TFileFormat::Png);
+    }
+    TFormMain w;
+    w.UseDemoFiles = false;
+    for (auto [name, text] : {std::pair{"edtProjectName", "Sprawdzian z fizyki"}, std::pair{"edtIlePyt", "10"},
+                              std::pair{"edtIleOdp", "4"}}) {
+        auto* edit = w.findChild<QLineEdit*>(QString::fromLatin1(name));
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromUtf8(text));
+    }
+    w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
+    w.edtScanFolderBrowse();
+    w.show();
+    QTest::qWait(200);
+    w.grab().save(dir + QStringLiteral("/main-window.png"));
+    w.ExecScaner = [&](TFormScaner2& d) {
+        QTimer::singleShot(300, &d, [&d, dir] {
+            d.grab().save(dir + QStringLiteral("/operator-dialog.png"));
+            QTest::keyClick(&d, Qt::Key_B);
+        });
+        return d.exec();
+    };
+    w.Run().MaxWorkers = 1;
+    w.btnExecuteClick();
+    QElapsedTimer timer;
+    timer.start();
+    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(300);
+    w.ResultsView()->grab().save(dir + QStringLiteral("/results-view.png"));
+}
