@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -136,4 +137,29 @@ TEST(RunDriver, MainButtonCancelAnsweredNoKeepsReadingYesStops) {
             EXPECT_LT(win.w.LastResults()["Lista"].size(), 6u);
         }
     }
+}
+
+TEST(RunDriver, TwoRunsInARowReuseOneResultsViewWithTheSecondRunsRows) {
+    TempDir first, second;
+    for (int i = 0; i < 3; ++i) WriteSheet(first.File("a" + std::to_string(i) + ".png"), std::to_string(10 + i),
+                                           {{0}, {1}, {2}, {0}, {1}});
+    WriteSheet(second.File("b.png"), "77", {{2}, {2}, {2}, {2}, {2}});
+    Window win;
+    win.Start(first.Path().string());
+    win.WaitForEnd();
+    TfrmShowWyniki* view = win.w.ResultsView();
+    ASSERT_TRUE(view->isVisible());
+    auto* grid = view->findChild<QTableWidget*>(QStringLiteral("sgrdWyniki"));
+    EXPECT_EQ(grid->rowCount(), 3);
+    view->resize(view->width() + 40, view->height());
+    const QSize operatorSize = view->size();
+
+    win.Start(second.Path().string());
+    win.WaitForEnd();
+    EXPECT_EQ(win.w.ResultsView(), view);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(view->size(), operatorSize);  // fitted once; the operator's size stays
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->item(0, 0)->text(), "77");
+    EXPECT_EQ(win.w.LastResults()["Lista"].size(), 1u);
 }
