@@ -141,8 +141,8 @@ TEST(RunDriver, MainButtonCancelAnsweredNoKeepsReadingYesStops) {
 
 TEST(RunDriver, TwoRunsInARowReuseOneResultsViewWithTheSecondRunsRows) {
     TempDir first, second;
-    for (int i = 0; i < 3; ++i) WriteSheet(first.File("a" + std::to_string(i) + ".png"), std::to_string(10 + i),
-                                           {{0}, {1}, {2}, {0}, {1}});
+    for (int i = 0; i < 3; ++i)
+        WriteSheet(first.File("a" + std::to_string(i) + ".png"), std::to_string(10 + i), {{0}, {1}, {2}, {0}, {1}});
     WriteSheet(second.File("b.png"), "77", {{2}, {2}, {2}, {2}, {2}});
     Window win;
     win.Start(first.Path().string());

@@ -330,3 +330,29 @@ TEST(ShellClose, ClosingDuringARunStopsAndJoinsEveryWorker) {
     win.reset();                    // frees the items and the workers' state
     QApplication::processEvents();  // the workers' queued reports die with the window
 }
+
+TEST(SpecialFolders, DataFolderIsCreatedUnderBrenvikAndTempFilesAreUnique) {
+    TempDir home;
+    const QByteArray savedData = qgetenv("QUORLEN_DATA_DIR"), savedXdg = qgetenv("XDG_DATA_HOME");
+    qunsetenv("QUORLEN_DATA_DIR");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.File("data")));
+    EXPECT_EQ(TSpecialFolders::AppName(), "app_tests");
+    const QString folder = TSpecialFolders::DataFolder(false);
+    EXPECT_EQ(folder.toStdString(), home.File("data") + "/Brenvik/app_tests");
+    EXPECT_FALSE(std::filesystem::exists(folder.toStdString()));
+    EXPECT_EQ(TSpecialFolders::DataFolder(true), folder);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.toStdString()));
+    qputenv("QUORLEN_DATA_DIR", savedData);
+    if (savedXdg.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedXdg);
+
+    const QString a = TSpecialFolders::TempFileName(), b = TSpecialFolders::TempFileName();
+    EXPECT_NE(a, b);
+    for (const QString& f : {a, b}) {
+        EXPECT_TRUE(std::filesystem::exists(f.toStdString()));
+        EXPECT_EQ(std::filesystem::file_size(f.toStdString()), 0u);
+        std::filesystem::remove(f.toStdString());
+    }
+}

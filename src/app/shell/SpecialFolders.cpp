@@ -1,19 +1,27 @@
 #include "app/shell/SpecialFolders.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
 namespace quorlen {
 
-QString TSpecialFolders::AppName() { return QStringLiteral("Quorlen"); }
+QString TSpecialFolders::AppName() {
+    static const QString name = [] {
+        const QString file = QCoreApplication::applicationFilePath();
+        return file.isEmpty() ? QStringLiteral("quorlen") : QFileInfo(file).completeBaseName();
+    }();
+    return name;
+}
 
 QString TSpecialFolders::DataFolder(bool create) {
     QString folder = qEnvironmentVariable("QUORLEN_DATA_DIR");
     if (folder.isEmpty()) {
         folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.local/share");
-        folder += QLatin1Char('/') + AppName();
+        folder += QStringLiteral("/Brenvik/") + AppName();
     }
     if (create && !QDir().mkpath(folder)) return QString();
     return QDir::cleanPath(folder);

@@ -9,9 +9,10 @@ namespace quorlen {
 // from the user's own settings.
 class TSpecialFolders {
 public:
+    // The program file's name without folder and extension.
     static QString AppName();
-    // The per-user data folder (config.json lives here); created when asked
-    // and missing. An empty string when it cannot be created.
+    // The data folder, <data>/Brenvik/<AppName> (config.json lives here);
+    // created when asked and missing. Empty when it cannot be created.
     static QString DataFolder(bool create = true);
     static QString DocumentsFolder();
     // A fresh, unique, already created file in the temporary folder; the

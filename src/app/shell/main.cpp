@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(quorlen::TSpecialFolders::AppName());
+    QApplication::setApplicationName(QStringLiteral("Quorlen"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorlen")));
     // Dates in the results follow the operator's locale.
     std::setlocale(LC_TIME, "");
