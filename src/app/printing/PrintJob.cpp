@@ -1,0 +1,115 @@
+#include "app/printing/PrintJob.h"
+
+#include <QImage>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinterInfo>
+#include <memory>
+#include <stdexcept>
+
+#include "core/common/Rounding.h"
+#include "core/printing/CodesList.h"
+#include "core/printing/RenderSheet.h"
+#include "core/project/SheetLayout.h"
+
+namespace quorlen {
+
+const char* const PrintBanner = "Brenvik Quorlen";
+
+QString PdfDestinationName() { return QStringLiteral("Plik PDF"); }
+
+QRect SheetPageRect(const QPrinter& printer) {
+    // With fullPage off the painter's origin is the printable area's corner and
+    // width() is the printable width in device pixels.
+    const int w = printer.width();
+    return QRect(0, 0, w, Round(static_cast<double>(SheetHeight) * w / SheetWidth));
+}
+
+void SetPdfOutput(QPrinter& printer, const QString& fileName) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName);
+    printer.setFullPage(false);
+    printer.setPageMargins(QMarginsF(6, 4, 6, 4), QPageLayout::Millimeter);
+}
+
+QStringList InstalledPrinters() {
+    QStringList names = QPrinterInfo::availablePrinterNames();
+    const QString preferred = QPrinterInfo::defaultPrinterName();
+    if (names.removeAll(preferred) > 0) names.prepend(preferred);
+    return names;
+}
+
+namespace {
+
+// The raster's bits as they are: rows of TMonoBitmap are packed like QImage's
+// Mono format and padded to 8 bytes, which QImage's 4-byte rule accepts, so
+// the image only borrows them while the page is painted.
+QImage BorrowMono(const TMonoBitmap& page) {
+    QImage image(page.Bits().data(), page.Width(), page.Height(), static_cast<qsizetype>(page.Stride()),
+                 QImage::Format_Mono);
+    image.setColorTable({0xFF000000u | page.PaletteColor(0), 0xFF000000u | page.PaletteColor(1)});
+    return image;
+}
+
+void PaintPage(QPainter& painter, const QRect& target, const TMonoBitmap& page) {
+    // A smoothed stretch would grey the one-pixel ruler ticks the reader counts.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, BorrowMono(page));
+}
+
+std::string Destination(const QPrinter& printer) {
+    return (printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : printer.printerName())
+        .toStdString();
+}
+
+void NewPage(QPrinter& printer) {
+    if (!printer.newPage()) throw std::runtime_error("Drukarka nie przyjęła kolejnej strony wydruku.");
+}
+
+// Ends the document on every way out of the sheet loop, so that what was
+// sent before an abort or an error is printed.
+struct DocumentGuard {
+    QPainter& Painter;
+    ~DocumentGuard() {
+        if (Painter.isActive()) Painter.end();
+    }
+};
+
+}  // namespace
+
+int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QString& documentTitle, int count,
+                const std::vector<std::string>* codes, const TPrintProgressEvent& progress) {
+    const int sheets = SheetCountFor(count, codes);
+    if (sheets == 0) return 0;
+
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName(documentTitle);
+    QPainter painter;
+    if (!painter.begin(&printer)) throw std::runtime_error("Nie można rozpocząć wydruku: " + Destination(printer));
+    DocumentGuard guard{painter};
+    const QRect target = SheetPageRect(printer);
+    const std::string header = std::string(PrintBanner) + "\r" + project.ProjectName;
+
+    for (int i = 0; i < sheets; ++i) {
+        // The page break goes before a sheet rather than after the previous
+        // one: a job stopped by its progress callback then ends on the last
+        // sheet printed instead of an empty page.
+        if (i > 0) NewPage(printer);
+        std::unique_ptr<TMonoBitmap> continuation;
+        const TMonoBitmap first =
+            RenderSheet(project.QuestionCount, project.AnswerCount, SheetCodeAt(codes, i), header, 1, &continuation);
+        PaintPage(painter, target, first);
+        if (continuation) {
+            NewPage(printer);
+            PaintPage(painter, target, *continuation);
+        }
+        if (progress) progress(i + 1, sheets);
+    }
+    // A spooler that refuses the finished document says so only here.
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        throw std::runtime_error("Wydruk nie został przyjęty: " + Destination(printer));
+    return sheets;
+}
+
+}  // namespace quorlen
