@@ -28,7 +28,8 @@ QRect SheetPageRect(const QPrinter& printer) {
 
 void SetPdfOutput(QPrinter& printer, const QString& fileName) {
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(fileName);
+    // An empty name would turn the printer back to the print service.
+    if (!fileName.isEmpty()) printer.setOutputFileName(fileName);
     printer.setFullPage(false);
     printer.setPageMargins(QMarginsF(6, 4, 6, 4), QPageLayout::Millimeter);
 }

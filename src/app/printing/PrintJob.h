@@ -36,7 +36,7 @@ QRect SheetPageRect(const QPrinter& printer);
 int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QString& documentTitle, int count,
                 const std::vector<std::string>* codes, const TPrintProgressEvent& progress = {});
 
-// Points the printer at a PDF file with the margins a laser printer leaves
+// Points the printer at a PDF file (named later when fileName is empty) with the margins a laser printer leaves
 // (6 mm at the sides, 4 mm at top and bottom): the sheet then spans about
 // 198 mm of an A4 page, which the reader needs, and fits a Letter page whole.
 void SetPdfOutput(QPrinter& printer, const QString& fileName);

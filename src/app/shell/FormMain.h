@@ -16,6 +16,7 @@
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
+#include "app/printing/WhatPrint.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
@@ -41,6 +42,8 @@ public:
         Ask;
     // Shows the operator dialog modally and returns its result.
     std::function<int(TFormScaner2& dialog)> ExecScaner;
+    // Shows the print options modally; they print on OK.
+    std::function<int(TfrmWhatPrint& dialog)> ExecWhatPrint = [](TfrmWhatPrint& dialog) { return dialog.exec(); };
 
     // The operator's handlers of the batch's questions, on the GUI thread.
     void GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
