@@ -43,20 +43,37 @@ QStringList InstalledPrinters() {
 
 namespace {
 
-// The raster's bits as they are: rows of TMonoBitmap are packed like QImage's
-// Mono format and padded to 8 bytes, which QImage's 4-byte rule accepts, so
-// the image only borrows them while the page is painted.
-QImage BorrowMono(const TMonoBitmap& page) {
-    QImage image(page.Bits().data(), page.Width(), page.Height(), static_cast<qsizetype>(page.Stride()),
-                 QImage::Format_Mono);
-    image.setColorTable({0xFF000000u | page.PaletteColor(0), 0xFF000000u | page.PaletteColor(1)});
+// Qt's PDF writer keeps a one-bit picture one bit deep (flate-compressed, an
+// image mask in the pen's colour) only when its colour table is exactly
+// {black, white}; any other table turns it into a JPEG, whose ringing greys
+// the one-pixel ruler ticks. Our rasters keep ink as bit 1, so the bits are
+// inverted on the way.
+QImage ToPrintableMono(const TMonoBitmap& raster) {
+    const TMonoBitmap* page = &raster;
+    TMonoBitmap normalized;
+    if (!raster.HasStandardPalette()) {
+        normalized = raster;
+        normalized.NormalizePalette();
+        page = &normalized;
+    }
+    QImage image(page->Width(), page->Height(), QImage::Format_Mono);
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    const int rowBytes = (page->Width() + 7) / 8;
+    for (int y = 0; y < page->Height(); ++y) {
+        const uint8_t* from = page->Row(y);
+        uchar* to = image.scanLine(y);
+        for (int i = 0; i < rowBytes; ++i) to[i] = static_cast<uchar>(~from[i]);
+    }
     return image;
 }
 
 void PaintPage(QPainter& painter, const QRect& target, const TMonoBitmap& page) {
-    // A smoothed stretch would grey the one-pixel ruler ticks the reader counts.
+    // A smoothed or lossy stretch would grey the one-pixel ruler ticks the
+    // reader counts: every sheet pixel goes to paper as it is.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(target, BorrowMono(page));
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
+    painter.setPen(Qt::black);
+    painter.drawImage(target, ToPrintableMono(page));
 }
 
 std::string Destination(const QPrinter& printer) {

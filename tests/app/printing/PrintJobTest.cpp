@@ -154,10 +154,11 @@ TEST(PrintSheets, AbortDuringTheThirdSheetKeepsThreeSheetsAndNoEmptyPage) {
         PointAtPdf(printer, pdf);
         int calls = 0;
         try {
-            PrintSheets(printer, Project(questions, questions == 200 ? 16 : 5), kTitle, 10, nullptr, [&](int done, int) {
-                ++calls;
-                if (done == 3) throw std::runtime_error("Wydruk przerwany przez Użytkownika.");
-            });
+            PrintSheets(printer, Project(questions, questions == 200 ? 16 : 5), kTitle, 10, nullptr,
+                        [&](int done, int) {
+                            ++calls;
+                            if (done == 3) throw std::runtime_error("Wydruk przerwany przez Użytkownika.");
+                        });
             ADD_FAILURE() << "the abort did not reach the caller";
         } catch (const std::runtime_error& e) {
             EXPECT_STREQ(e.what(), "Wydruk przerwany przez Użytkownika.");
@@ -211,6 +212,9 @@ TEST(PrintSheets, SheetPixelsGoToThePdfAsTheyAreWithoutSmoothing) {
     EXPECT_EQ(count("/Width 640"), 4u);
     EXPECT_EQ(count("/Height 850"), 4u);
     EXPECT_EQ(count("/Interpolate true"), 0u);
+    // Still one bit deep and never re-encoded as a JPEG.
+    EXPECT_EQ(count("/BitsPerComponent 1"), 4u);
+    EXPECT_EQ(count("/DCTDecode"), 0u);
 }
 
 namespace {
