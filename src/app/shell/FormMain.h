@@ -36,14 +36,14 @@ public:
     std::function<QString(const QString& proposed)> ChooseSaveProjectFile;
     std::function<QString()> ChooseScanFolder;
     std::function<QString()> ChooseResultsFile;
+    // Shows the print options modally; they print on OK.
+    std::function<int(TfrmWhatPrint& dialog)> ExecWhatPrint = [](TfrmWhatPrint& dialog) { return dialog.exec(); };
     std::function<QMessageBox::StandardButton(const QString& text, const QString& caption, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton)>
         Ask;
     // Shows the operator dialog modally and returns its result.
     std::function<int(TFormScaner2& dialog)> ExecScaner;
-    // Shows the print options modally; they print on OK.
-    std::function<int(TfrmWhatPrint& dialog)> ExecWhatPrint = [](TfrmWhatPrint& dialog) { return dialog.exec(); };
 
     // The operator's handlers of the batch's questions, on the GUI thread.
     void GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
