@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <filesystem>
 #include <regex>
@@ -78,8 +80,12 @@ void PointAtPdf(QPrinter& printer, const std::string& pdf) { SetPdfOutput(printe
 
 }  // namespace quorlen::printtest
 
+// Windows run on the offscreen platform and keep any settings file in a
+// folder of their own, never in the user's.
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir data(QDir::tempPath() + QStringLiteral("/quorlen-print-tests-XXXXXX"));
+    qputenv("QUORLEN_DATA_DIR", data.path().toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
