@@ -8,8 +8,8 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPageSetupDialog>
-#include <QPrinterInfo>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 

@@ -68,8 +68,8 @@ TEST(PrintSheets, CodesListLinesDecideCountAndCodes) {
         std::vector<std::string> Codes;
     };
     const std::vector<Case> cases = {
-        {"start5", CodesStartingFrom(5, 2), 2, {"5", "6"}},
-        {"file-lines", {"12", "", "abc"}, 9, {"12", "", ""}},
+        // Blanks around a code go, its leading zeros stay; eleven digits are
+        // no code; a code may repeat.
         {"blanks", {" 0042 ", "12345678901", "12", "12"}, 1, {"0042", "", "12", "12"}},
         // An empty list is no list: the count decides and nothing is coded.
         {"empty", {}, 2, {"", ""}},
@@ -86,18 +86,6 @@ TEST(PrintSheets, CodesListLinesDecideCountAndCodes) {
         EXPECT_EQ(progress.Calls.back(), std::make_pair(sheets, sheets));
         EXPECT_EQ(ReadCodes(pdf), c.Codes);
     }
-}
-
-TEST(PrintSheets, CodeWithLeadingZerosFillsEveryPosition) {
-    TempDir dir("print");
-    const std::string pdf = dir.File("zeros.pdf");
-    QPrinter printer(QPrinter::HighResolution);
-    PointAtPdf(printer, pdf);
-    const std::vector<std::string> lines{" 0042 "};
-    ASSERT_EQ(PrintSheets(printer, Project(10, 3), kTitle, 1, &lines), 1);
-    // Positions 1..4 hold 0, 0, 4, 2: the reader gives them back in order,
-    // which it could not if the zeros had been dropped.
-    EXPECT_EQ(ReadCodes(pdf, 200), std::vector<std::string>{"0042"});
 }
 
 TEST(PrintSheets, HighestStartAndCountPrintsAThousandSevenDigitCodes) {
