@@ -104,19 +104,26 @@ int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QStrin
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setDocName(documentTitle);
     QPainter painter;
-    if (!painter.begin(&printer)) throw std::runtime_error("Nie można rozpocząć wydruku: " + Destination(printer));
     DocumentGuard guard{painter};
-    const QRect target = SheetPageRect(printer);
+    QRect target;
     const std::string header = std::string(PrintBanner) + "\r" + project.ProjectName;
 
     for (int i = 0; i < sheets; ++i) {
-        // The page break goes before a sheet rather than after the previous
-        // one: a job stopped by its progress callback then ends on the last
-        // sheet printed instead of an empty page.
-        if (i > 0) NewPage(printer);
+        // Drawn before its page exists: a sheet the renderer refuses (a
+        // project name of too many lines) must not leave an empty page behind.
         std::unique_ptr<TMonoBitmap> continuation;
         const TMonoBitmap first =
             RenderSheet(project.QuestionCount, project.AnswerCount, SheetCodeAt(codes, i), header, 1, &continuation);
+        // The page break goes before a sheet rather than after the previous
+        // one, so that a job stopped by its progress callback ends on the last
+        // sheet printed instead of an empty page.
+        if (i == 0) {
+            if (!painter.begin(&printer))
+                throw std::runtime_error("Nie można rozpocząć wydruku: " + Destination(printer));
+            target = SheetPageRect(printer);
+        } else {
+            NewPage(printer);
+        }
         PaintPage(painter, target, first);
         if (continuation) {
             NewPage(printer);

@@ -183,6 +183,21 @@ TEST(PrintSheets, ADocumentThatCannotStartIsAnErrorBeforeAnyProgress) {
     EXPECT_TRUE(progress.Calls.empty());
 }
 
+TEST(PrintSheets, ASheetTheRendererRefusesLeavesNoPage) {
+    TempDir dir("print");
+    const std::string pdf = dir.File("refused.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    PointAtPdf(printer, pdf);
+    // So many header lines that no question row is left on the sheet.
+    std::string name = "Nazwa";
+    for (int i = 0; i < 60; ++i) name += "\r" + std::to_string(i);
+    Progress progress;
+    EXPECT_THROW(PrintSheets(printer, Project(50, 5, name), kTitle, 2, nullptr, progress.Event()),
+                 std::invalid_argument);
+    EXPECT_TRUE(progress.Calls.empty());
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
 TEST(PrintSheets, SheetPixelsGoToThePdfAsTheyAreWithoutSmoothing) {
     TempDir dir("print");
     const std::string pdf = dir.File("pixels.pdf");
