@@ -374,8 +374,11 @@ void TFormMain::edtScanFolderBrowse() {
 
 void TFormMain::btnSaveClick() {
     if (!saveState_) {
-        Ask(QStringLiteral("Drukowanie arkuszy nie jest jeszcze dostępne."), QStringLiteral("Informacja"),
-            QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+        TfrmWhatPrint dialog(CurrentSettings(), windowTitle(), this);
+        dialog.ShowError = [this](const QString& text) {
+            Ask(text, QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+        };
+        ExecWhatPrint(dialog);
         return;
     }
     const QString name = ChooseSaveProjectFile(edtProjectFile_->text());

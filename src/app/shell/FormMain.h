@@ -18,6 +18,7 @@
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
+#include "app/printing/WhatPrint.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
@@ -45,6 +46,8 @@ public:
     std::function<QString(const QString& proposed)> ChooseSaveProjectFile;
     std::function<QString()> ChooseScanFolder;
     std::function<QString()> ChooseResultsFile;
+    // Shows the print options modally; they print on OK.
+    std::function<int(TfrmWhatPrint& dialog)> ExecWhatPrint = [](TfrmWhatPrint& dialog) { return dialog.exec(); };
     std::function<QMessageBox::StandardButton(const QString& text, const QString& caption, QMessageBox::Icon icon,
                                               QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton)>
