@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
+#include "app/printing/WhatPrint.h"
 #include "app/shell/FormMain.h"
 #include "core/printing/RenderSheet.h"
 #include "support/TestSupport.h"
@@ -43,6 +45,13 @@ TEST(Screenshots, MainWindowOperatorDialogAndResultsView) {
     w.show();
     QTest::qWait(200);
     w.grab().save(dir + QStringLiteral("/main-window.png"));
+    {
+        TfrmWhatPrint print(w.CurrentSettings(), w.windowTitle(), &w);
+        print.findChild<QCheckBox*>(QStringLiteral("chkPreFillStud"))->click();
+        print.show();
+        QTest::qWait(200);
+        print.grab().save(dir + QStringLiteral("/print-options.png"));
+    }
     w.ExecScaner = [&](TFormScaner2& d) {
         QTimer::singleShot(300, &d, [&d, dir] {
             d.grab().save(dir + QStringLiteral("/operator-dialog.png"));

@@ -177,8 +177,9 @@ void TFormMain::BuildControls() {
     rbMultiOne_->setGeometry(kFieldLeft + 114, 8 + 4 * kRow, 110, kHeight);
     chkKontrPuste_ = new QCheckBox(QStringLiteral("Kontroluj puste odp."), Panel1_);
     chkKontrPuste_->setObjectName(QStringLiteral("chkKontrPuste"));
+    // Hints keep the line breaks of their texts; a tool tip breaks on LF alone.
     chkKontrPuste_->setToolTip(QStringLiteral(
-        "Jeżeli program nie znajdzie zaczernionego pola, uzna że to brak odpowiedzi.\r\nW przciwnym przypadku, "
+        "Jeżeli program nie znajdzie zaczernionego pola, uzna że to brak odpowiedzi.\nW przciwnym przypadku, "
         "wyświetli pytanie do kontroli sprawdzającemu"));
     chkKontrPuste_->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
     btnSave_ = new QPushButton(kPrintCaption, Panel1_);
@@ -199,12 +200,12 @@ void TFormMain::BuildControls() {
     tbrPoziom_->setTickPosition(QSlider::TicksBelow);
     tbrPoziom_->setTickInterval(5);
     tbrPoziom_->setToolTip(QStringLiteral(
-        "Poziom zaczernienia kratek odpowiedzi.\r\n\r\nParametr dobierany doświadczalnie, przyjmujący najczęściej "
+        "Poziom zaczernienia kratek odpowiedzi.\n\nParametr dobierany doświadczalnie, przyjmujący najczęściej "
         "wartość 44"));
     chkSkanJakPoprzedni_ = new QCheckBox(QStringLiteral("Wszystkie skany są takie same"), Panel2_);
     chkSkanJakPoprzedni_->setObjectName(QStringLiteral("chkSkanJakPoprzedni"));
     chkSkanJakPoprzedni_->setToolTip(QStringLiteral(
-        "Wszystkie arkusze znajdujące się w folderze skanów zostały umieszczone\r\nw podajniku automatycznego "
+        "Wszystkie arkusze znajdujące się w folderze skanów zostały umieszczone\nw podajniku automatycznego "
         "skanera w jednej paczce"));
 
     ProgressBar_ = new QProgressBar(Panel3_);
