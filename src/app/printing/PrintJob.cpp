@@ -41,8 +41,6 @@ QStringList InstalledPrinters() {
     return names;
 }
 
-namespace {
-
 // Qt's PDF writer keeps a one-bit picture one bit deep (flate-compressed, an
 // image mask in the pen's colour) only when its colour table is exactly
 // {black, white}; any other table turns it into a JPEG, whose ringing greys
@@ -66,6 +64,8 @@ QImage ToPrintableMono(const TMonoBitmap& raster) {
     }
     return image;
 }
+
+namespace {
 
 void PaintPage(QPainter& painter, const QRect& target, const TMonoBitmap& page) {
     // A smoothed or lossy stretch would grey the one-pixel ruler ticks the

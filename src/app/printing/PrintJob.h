@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPrinter>
 #include <QRect>
 #include <QString>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/common/MonoBitmap.h"
 #include "core/project/ProjectSettings.h"
 
 namespace quorlen {
@@ -18,6 +20,10 @@ using TPrintProgressEvent = std::function<void(int done, int count)>;
 
 // The header's banner line; the project name follows it after a CR.
 extern const char* const PrintBanner;
+
+// A one-bit image of the raster, ink black, that Qt's PDF writer keeps one bit
+// deep; also what the program shows of a sheet.
+QImage ToPrintableMono(const TMonoBitmap& raster);
 
 // The destination of the print options that writes a PDF file.
 QString PdfDestinationName();

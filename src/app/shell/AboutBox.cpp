@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "app/printing/PrintJob.h"
 #include "core/printing/RenderSheet.h"
 
 namespace quorlen {
@@ -28,13 +29,9 @@ const char* const kInfo =
 // A small project's first page, drawn by the same renderer that prints.
 QPixmap SheetPicture(int height) {
     const TMonoBitmap page = RenderSheet(20, 5, "2026", "Brenvik Quorlen\rO programie");
-    QImage image(page.Width(), page.Height(), QImage::Format_Mono);
-    image.setColor(0, qRgb(255, 255, 255));
-    image.setColor(1, qRgb(0, 0, 0));
-    for (int y = 0; y < page.Height(); ++y)
-        for (int x = 0; x < page.Width(); ++x) image.setPixel(x, y, page.IsBlack(x, y) ? 1 : 0);
-    return QPixmap::fromImage(
-        image.convertToFormat(QImage::Format_Grayscale8).scaledToHeight(height, Qt::SmoothTransformation));
+    return QPixmap::fromImage(ToPrintableMono(page)
+                                  .convertToFormat(QImage::Format_Grayscale8)
+                                  .scaledToHeight(height, Qt::SmoothTransformation));
 }
 
 }  // namespace
