@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -11,9 +10,9 @@
 #include <QSlider>
 #include <QTest>
 
+#include "AppTestSupport.h"
 #include "app/shell/FormMain.h"
 #include "core/common/Json.h"
-#include "core/printing/RenderSheet.h"
 #include "core/project/DM.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
@@ -21,7 +20,9 @@
 using namespace quorlen;
 using quorlen::testing::ReadFileBytes;
 using quorlen::testing::TempDir;
+using quorlen::testing::WaitForRunEnd;
 using quorlen::testing::WriteFileBytes;
+using quorlen::testing::WriteMarkedScan;
 
 namespace {
 
@@ -58,13 +59,7 @@ struct Window {
 };
 
 void WriteScan(const std::string& path, const std::string& code) {
-    TMonoBitmap page = RenderSheet(5, 3, code, "Brenvik Quorlen\rTest");
-    sim::TPageMarks marks;
-    for (int q = 0; q < 5; ++q) marks.Boxes.push_back({q % 3});
-    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
-    sim::TScanParams params;
-    params.Dpi = 150;
-    sim::SavePicture(sim::PlaceOnA4(page, params), path, sim::TFileFormat::Jpeg);
+    WriteMarkedScan(path, 5, 3, code, {{0}, {1}, {2}, {0}, {1}}, sim::TFileFormat::Jpeg);
 }
 
 // Points the window at a scan folder, starts the analysis and waits for its end.
@@ -73,9 +68,7 @@ void AnalyzeFolder(TFormMain& w, const std::string& folder) {
     w.edtScanFolderBrowse();
     w.Run().AnswerPause = {};
     w.btnExecuteClick();
-    QElapsedTimer timer;
-    timer.start();
-    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    WaitForRunEnd(w);
 }
 
 }  // namespace
@@ -221,13 +214,7 @@ TEST(MainWindow, OperatorAnswersTheQuestionsOfABlankPageAndCanEndTheRun) {
 TEST(MainWindow, AnswerDialogCaptionsSayWhyTheQuestionIsAsked) {
     TempDir scans;
     // Question 2 has two marks, question 4 none.
-    TMonoBitmap page = RenderSheet(5, 3, "9", "Brenvik Quorlen\rTest");
-    sim::TPageMarks marks;
-    marks.Boxes = {{0}, {0, 2}, {1}, {}, {2}};
-    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
-    sim::TScanParams params;
-    params.Dpi = 150;
-    sim::SavePicture(sim::PlaceOnA4(page, params), scans.File("s7.jpg"), sim::TFileFormat::Jpeg);
+    WriteMarkedScan(scans.File("s7.jpg"), 5, 3, "9", {{0}, {0, 2}, {1}, {}, {2}}, sim::TFileFormat::Jpeg);
     Window win;
     TFormMain& w = win.w;
     win.Type("edtIlePyt", "5");

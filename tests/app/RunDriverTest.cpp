@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,9 +10,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "AppTestSupport.h"
 #include "app/shell/FormMain.h"
 #include "core/common/Json.h"
-#include "core/printing/RenderSheet.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -23,13 +22,7 @@ using quorlen::testing::TempDir;
 namespace {
 
 void WriteSheet(const std::string& path, const std::string& code, const std::vector<std::vector<int>>& boxes) {
-    TMonoBitmap page = RenderSheet(5, 3, code, "Brenvik Quorlen\rTest");
-    sim::TPageMarks marks;
-    marks.Boxes = boxes;
-    sim::MarkAnswers(page, 5, 3, 1, marks, 1);
-    sim::TScanParams params;
-    params.Dpi = 150;
-    sim::SavePicture(sim::PlaceOnA4(page, params), path, sim::TFileFormat::Png);
+    quorlen::testing::WriteMarkedScan(path, 5, 3, code, boxes);
 }
 
 struct Window {
@@ -52,11 +45,7 @@ struct Window {
         w.edtScanFolderBrowse();
         w.btnExecuteClick();
     }
-    void WaitForEnd() {
-        QElapsedTimer timer;
-        timer.start();
-        while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    void WaitForEnd() { quorlen::testing::WaitForRunEnd(w); }
     Json AnswersOf(const std::string& code) const {
         for (const Json& entry : w.LastResults()["Lista"])
             if (entry["Student"] == code) return entry["Wyniki"];

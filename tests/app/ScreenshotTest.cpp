@@ -4,14 +4,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
+#include "AppTestSupport.h"
 #include "app/printing/WhatPrint.h"
 #include "app/shell/FormMain.h"
-#include "core/printing/RenderSheet.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -22,15 +21,12 @@ TEST(Screenshots, MainWindowOperatorDialogAndResultsView) {
     if (dir.isEmpty()) GTEST_SKIP() << "set QUORLEN_SCREENSHOT_DIR to take the README's pictures";
     quorlen::testing::TempDir scans;
     for (int i = 0; i < 6; ++i) {
-        TMonoBitmap page = RenderSheet(10, 4, std::to_string(1201 + i), "Brenvik Quorlen\rSprawdzian z fizyki");
-        sim::TPageMarks marks;
-        for (int q = 0; q < 10; ++q) marks.Boxes.push_back({(q + i) % 4});
-        if (i == 2) marks.Boxes[6] = {1, 3};
-        sim::MarkAnswers(page, 10, 4, 1, marks, 1);
-        sim::TScanParams params;
-        params.Dpi = 150;
-        sim::SavePicture(sim::PlaceOnA4(page, params), scans.File("skan" + std::to_string(i + 1) + ".png"),
-                         sim::TFileFormat::Png);
+        std::vector<std::vector<int>> boxes;
+        for (int q = 0; q < 10; ++q) boxes.push_back({(q + i) % 4});
+        if (i == 2) boxes[6] = {1, 3};
+        quorlen::testing::WriteMarkedScan(scans.File("skan" + std::to_string(i + 1) + ".png"), 10, 4,
+                                          std::to_string(1201 + i), boxes, sim::TFileFormat::Png,
+                                          "Sprawdzian z fizyki");
     }
     TFormMain w;
     w.UseDemoFiles = false;
@@ -61,9 +57,7 @@ TEST(Screenshots, MainWindowOperatorDialogAndResultsView) {
     };
     w.Run().MaxWorkers = 1;
     w.btnExecuteClick();
-    QElapsedTimer timer;
-    timer.start();
-    while (w.Run().Running && timer.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    quorlen::testing::WaitForRunEnd(w);
     QTest::qWait(300);
     w.ResultsView()->grab().save(dir + QStringLiteral("/results-view.png"));
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -11,12 +10,12 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "AppTestSupport.h"
 #include "app/shell/AboutBox.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
 #include "core/common/Json.h"
-#include "core/printing/RenderSheet.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -296,15 +295,10 @@ TEST(ShellClose, ClosingDuringARunStopsAndJoinsEveryWorker) {
     // The first sheet reads cleanly on the GUI thread; the others have an
     // empty question each, so their workers ask the operator.
     for (int i = 0; i < 8; ++i) {
-        TMonoBitmap page = RenderSheet(5, 3, std::to_string(i + 1), "Brenvik Quorlen\rTest");
-        sim::TPageMarks marks;
-        marks.Boxes = {{0}, {1}, {2}, {0}, {1}};
-        if (i > 0) marks.Boxes[2].clear();
-        sim::MarkAnswers(page, 5, 3, 1, marks, 1);
-        sim::TScanParams params;
-        params.Dpi = 150;
-        sim::SavePicture(sim::PlaceOnA4(page, params), scans.File("s" + std::to_string(i) + ".png"),
-                         sim::TFileFormat::Png);
+        std::vector<std::vector<int>> boxes = {{0}, {1}, {2}, {0}, {1}};
+        if (i > 0) boxes[2].clear();
+        quorlen::testing::WriteMarkedScan(scans.File("s" + std::to_string(i) + ".png"), 5, 3, std::to_string(i + 1),
+                                          boxes);
     }
     auto win = std::make_unique<Window>();
     TFormMain& w = win->w;

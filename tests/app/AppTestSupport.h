@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/shell/FormMain.h"
+#include "testing/ScanSimulator.h"
+
+namespace quorlen::testing {
+
+// A 150-dpi A4 scan of a rendered sheet with the given boxes marked (one list
+// of box indices per question), the header "Brenvik Quorlen", CR, title.
+void WriteMarkedScan(const std::string& path, int questions, int answers, const std::string& code,
+                     const std::vector<std::vector<int>>& boxes, sim::TFileFormat format = sim::TFileFormat::Png,
+                     const std::string& title = "Test");
+
+// Lets the window's run go on until it has ended, at most a minute.
+void WaitForRunEnd(TFormMain& w);
+
+}  // namespace quorlen::testing
