@@ -28,9 +28,7 @@ void TQtBatchHost::Call(const std::function<void()>& fn) {
 }
 
 void TQtBatchHost::AcquireWhileServing(std::binary_semaphore& semaphore) {
-    while (!semaphore.try_acquire()) {
-        if (!calls_.RunPending()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ServeUntil([&semaphore] { return semaphore.try_acquire(); });
 }
 
 void TQtBatchHost::ServeUntil(const std::function<bool()>& done) {
