@@ -55,8 +55,18 @@ struct Window {
 
 // Runs the dialog for real and, once it is up, plays the driver's input.
 int Drive(TFormScaner2& d, const std::function<void(TFormScaner2&)>& input) {
-    QTimer::singleShot(0, &d, [&d, input] { input(d); });
+    QTimer::singleShot(0, &d, [&d, input] {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        input(d);
+    });
     return d.exec();
+}
+
+// A key as a keyboard sends it: to whatever has the focus.
+void Key(Qt::Key key) {
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClick(target, key);
 }
 
 }  // namespace
@@ -66,12 +76,21 @@ TEST(RunDriver, OperatorAnswersByKeysAndClicksEndUpInTheDocument) {
     WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {2}, {0}, {1}});
     WriteSheet(scans.File("b.png"), "2", {{0}, {0, 2}, {2}, {0}, {1}});  // question 2 double
     WriteSheet(scans.File("c.png"), "3", {{0}, {1}, {2}, {}, {1}});      // question 4 empty
+    WriteSheet(scans.File("d.png"), "4", {{0}, {1}, {2}, {}, {1}});      // question 4 empty
     Window win;
     std::vector<QString> titles;
     win.w.ExecScaner = [&](TFormScaner2& d) {
         titles.push_back(d.windowTitle());
+        // Space after a click on a choice: still "no answer", never "Zakończ".
+        if (d.windowTitle().startsWith("c.png"))
+            return Drive(d, [](TFormScaner2& dlg) {
+                auto choices =
+                    dlg.findChild<QWidget*>(QStringLiteral("PanelOdpowiedzi"))->findChildren<QRadioButton*>();
+                QTest::mouseClick(choices.at(1), Qt::LeftButton, {}, QPoint(5, 5));
+                Key(Qt::Key_Space);
+            });
         if (d.windowTitle().startsWith("b.png"))
-            return Drive(d, [](TFormScaner2& dlg) { QTest::keyClick(&dlg, Qt::Key_C); });
+            return Drive(d, [](TFormScaner2&) { Key(Qt::Key_C); });
         // Click "B" among X, A, B, C, then OK.
         return Drive(d, [](TFormScaner2& dlg) {
             auto choices = dlg.findChild<QWidget*>(QStringLiteral("PanelOdpowiedzi"))->findChildren<QRadioButton*>();
@@ -81,10 +100,29 @@ TEST(RunDriver, OperatorAnswersByKeysAndClicksEndUpInTheDocument) {
     };
     win.Start(scans.Path().string());
     win.WaitForEnd();
-    ASSERT_EQ(titles.size(), 2u);
+    ASSERT_EQ(titles.size(), 3u);
     EXPECT_EQ(win.AnswersOf("1"), Json::array({"A", "B", "C", "A", "B"}));
     EXPECT_EQ(win.AnswersOf("2"), Json::array({"A", "C", "C", "A", "B"}));
-    EXPECT_EQ(win.AnswersOf("3"), Json::array({"A", "B", "C", "B", "B"}));
+    EXPECT_EQ(win.AnswersOf("3"), Json::array({"A", "B", "C", "", "B"}));
+    EXPECT_EQ(win.AnswersOf("4"), Json::array({"A", "B", "C", "B", "B"}));
+    EXPECT_FALSE(win.w.Run().Cancelled);
+}
+
+TEST(RunDriver, SpaceAndEnterInTheFirstDialogAnswerTheQuestionAndTheRunGoesOn) {
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        TempDir scans;
+        WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {}, {0}, {1}});
+        WriteSheet(scans.File("b.png"), "2", {{0}, {1}, {}, {0}, {1}});
+        WriteSheet(scans.File("c.png"), "3", {{0}, {1}, {2}, {0}, {1}});
+        Window win;
+        win.w.ExecScaner = [key](TFormScaner2& d) { return Drive(d, [key](TFormScaner2&) { Key(key); }); };
+        win.Start(scans.Path().string());
+        win.WaitForEnd();
+        EXPECT_FALSE(win.w.Run().Cancelled) << key;
+        ASSERT_EQ(win.w.LastResults()["Lista"].size(), 3u) << key;
+        EXPECT_EQ(win.AnswersOf("1"), Json::array({"A", "B", "", "A", "B"})) << key;
+        EXPECT_EQ(win.AnswersOf("2"), Json::array({"A", "B", "", "A", "B"})) << key;
+    }
 }
 
 TEST(RunDriver, EscapeInTheFirstScansDialogSkipsOnlyThatAnswer) {
@@ -92,7 +130,7 @@ TEST(RunDriver, EscapeInTheFirstScansDialogSkipsOnlyThatAnswer) {
     WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {}, {0}, {1}});
     Window win;
     win.w.ExecScaner = [&](TFormScaner2& d) {
-        return Drive(d, [](TFormScaner2& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); });
+        return Drive(d, [](TFormScaner2&) { Key(Qt::Key_Escape); });
     };
     win.Start(scans.Path().string());
     win.WaitForEnd();
@@ -134,6 +172,7 @@ TEST(RunDriver, TwoRunsInARowReuseOneResultsViewWithTheSecondRunsRows) {
         WriteSheet(first.File("a" + std::to_string(i) + ".png"), std::to_string(10 + i), {{0}, {1}, {2}, {0}, {1}});
     WriteSheet(second.File("b.png"), "77", {{2}, {2}, {2}, {2}, {2}});
     Window win;
+    win.answer = QMessageBox::Yes;  // the first run's results may go
     win.Start(first.Path().string());
     win.WaitForEnd();
     TfrmShowWyniki* view = win.w.ResultsView();

@@ -1,5 +1,6 @@
 #include "app/batch/FormScaner2.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -18,19 +19,27 @@ TMonoBitmap CropRaster(const TMonoBitmap& raster, TRect area) {
     return crop;
 }
 
-TFormScaner2::TFormScaner2(QWidget* parent) : QDialog(parent) {
+TFormScaner2::TFormScaner2(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("FormScaner2"));
     setWindowTitle(QStringLiteral("Analizator arkuszy odpowiedzi - szczegóły"));
     setFixedSize(392, 365);
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     pnlImage_ = new QWidget(this);
     pnlImage_->setObjectName(QStringLiteral("pnlImage"));
     pnlImage_->setGeometry(0, 0, 392, 284);
     Image1_ = new QLabel(pnlImage_);
     Image1_->setObjectName(QStringLiteral("Image1"));
     Image1_->installEventFilter(this);
-    Memo1_ = new QPlainTextEdit(this);
+    // Three centred lines on the dialog's own colour: an instruction, not an
+    // input field, and never wrapped so that no line is pushed out of the band.
+    Memo1_ = new QLabel(this);
     Memo1_->setObjectName(QStringLiteral("Memo1"));
-    Memo1_->setReadOnly(true);
+    Memo1_->setAlignment(Qt::AlignCenter);
+    Memo1_->setWordWrap(false);
+    Memo1_->setTextFormat(Qt::PlainText);
     Memo1_->setGeometry(0, 284, 392, 47);
     Memo1_->hide();
     PanelOdpowiedzi_ = new QWidget(this);
@@ -48,6 +57,11 @@ TFormScaner2::TFormScaner2(QWidget* parent) : QDialog(parent) {
     BitBtn1_->setGeometry(392 - 166 + 87, 335, 75, 25);
     BitBtn1_->setDefault(true);
     BitBtn1_->setEnabled(false);
+    // Image1 takes the focus in the corner modes, so that Enter reaches the
+    // (still disabled) default button rather than "Zakończ".
+    Image1_->setFocusPolicy(Qt::ClickFocus);
+    // The dialog reads the answer keys before whichever control has the focus.
+    qApp->installEventFilter(this);
     connect(BitBtn1_, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2_, &QPushButton::clicked, this, &QDialog::reject);
     connect(BitBtn3_, &QPushButton::clicked, this, [this] { done(ScanerResultAbort); });
@@ -63,7 +77,7 @@ void TFormScaner2::SetMode(TQuestionMode mode) {
     }
     PanelOdpowiedzi_->hide();
     Memo1_->show();
-    Memo1_->setPlainText(mode == qmTopLeft
+    Memo1_->setText(mode == qmTopLeft
                              ? QStringLiteral("Program nie może określić\nlewego górnego narożnika skanu.\nKliknij "
                                               "myszką w lewy górny róg arkusza.")
                              : QStringLiteral("Program nie może określić\nprawego dolnego narożnika skanu.\nKliknij "
@@ -121,9 +135,19 @@ void TFormScaner2::ImageClicked(int x, int y) {
         return;
     }
     ClickedPoint = {Round(static_cast<double>(x) / Zoom), Round(static_cast<double>(y) / Zoom)};
-    Memo1_->setPlainText(QStringLiteral("Współrzędne punktu: (%1,%2). Naciśnij przycisk OK").arg(x).arg(y));
+    Memo1_->setText(QStringLiteral("Współrzędne punktu: (%1,%2). Naciśnij przycisk OK").arg(x).arg(y));
     BitBtn1_->setEnabled(true);
     BitBtn1_->setFocus();
+}
+
+TFormScaner2::~TFormScaner2() { qApp->removeEventFilter(this); }
+
+void TFormScaner2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (BitBtn1_->isEnabled())
+        BitBtn1_->setFocus();
+    else
+        Image1_->setFocus();
 }
 
 bool TFormScaner2::eventFilter(QObject* watched, QEvent* event) {
@@ -132,25 +156,32 @@ bool TFormScaner2::eventFilter(QObject* watched, QEvent* event) {
         ImageClicked(static_cast<int>(me->position().x()), static_cast<int>(me->position().y()));
         return true;
     }
+    // Key presses meant for any control of this dialog are seen here first: a
+    // focused button or choice would otherwise take Space and Enter for itself.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        if ((target == this || isAncestorOf(target)) && AnswerKey(*static_cast<QKeyEvent*>(event))) return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormScaner2::keyPressEvent(QKeyEvent* event) {
-    if (Mode == qmAnswer && !event->text().isEmpty()) {
-        const QChar c = event->text().at(0).toUpper();
-        int choice = -1;
-        if (c == QChar(' ') || c == QChar('X'))
-            choice = 0;
-        else if (c >= QChar('A') && c.unicode() < 'A' + answerCount_)
-            choice = c.unicode() - 'A' + 1;
-        if (choice >= 0 && static_cast<size_t>(choice) < choices_.size()) {
-            choices_[static_cast<size_t>(choice)]->setChecked(true);
-            QTimer::singleShot(0, BitBtn1_, &QPushButton::click);
-            return;
-        }
-        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter && event->key() != Qt::Key_Escape) return;
+bool TFormScaner2::AnswerKey(const QKeyEvent& event) {
+    if (Mode != qmAnswer || event.text().isEmpty()) return false;
+    const QChar c = event.text().at(0).toUpper();
+    int choice = -1;
+    if (c == QChar(' ') || c == QChar('X'))
+        choice = 0;
+    else if (c >= QChar('A') && c.unicode() < 'A' + answerCount_)
+        choice = c.unicode() - 'A' + 1;
+    if (choice >= 0 && static_cast<size_t>(choice) < choices_.size()) {
+        choices_[static_cast<size_t>(choice)]->setChecked(true);
+        QTimer::singleShot(0, BitBtn1_, &QPushButton::click);
+        return true;
     }
-    QDialog::keyPressEvent(event);
+    // Any other character does nothing; Enter and Esc keep their dialog meaning.
+    const int key = event.key();
+    return key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape && key != Qt::Key_Tab &&
+           key != Qt::Key_Backtab;
 }
 
 }  // namespace quorlen

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <vector>
@@ -15,8 +15,8 @@ namespace quorlen {
 
 enum TQuestionMode { qmTopLeft = 1, qmBottomRight = 2, qmAnswer = 3 };
 
-// Dialog results besides Accepted (OK, 1) and Rejected ("Przerwij", 2 in the
-// original numbering, here QDialog::Rejected).
+// Dialog results besides Accepted (OK, 1) and Rejected ("Przerwij", stored
+// as 2 elsewhere, here QDialog::Rejected).
 constexpr int ScanerResultAbort = 3;  // "Zakończ": the whole run is cancelled
 
 // The operator's dialog for one question: click the frame's corner on the
@@ -25,6 +25,7 @@ class TFormScaner2 : public QDialog {
     Q_OBJECT
 public:
     explicit TFormScaner2(QWidget* parent = nullptr);
+    ~TFormScaner2() override;
 
     void SetMode(TQuestionMode mode);
     void BuildAnswers(int n);
@@ -40,13 +41,16 @@ public:
     std::function<void(const QString& text)> ShowError;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Letters, Space and X in answer mode; true when the key was used up.
+    bool AnswerKey(const QKeyEvent& event);
+
     QWidget* pnlImage_;
     QLabel* Image1_;
-    QPlainTextEdit* Memo1_;
+    QLabel* Memo1_;
     QWidget* PanelOdpowiedzi_;
     QPushButton *BitBtn1_, *BitBtn2_, *BitBtn3_;
     std::vector<QRadioButton*> choices_;
