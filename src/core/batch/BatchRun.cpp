@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
 
 #include "core/batch/ScanList.h"
 #include "core/recognition/SkanItem.h"
@@ -59,6 +60,7 @@ bool TBatchRun::StartRun(const TRunSettings& settings) {
     }
     Running = true;
     Cancelled = false;
+    retry_.clear();
     StoppedByButton = false;
     ProgressMax = settings.QuestionCount * static_cast<int>(Items.size());
     SetProgress(0, false);
@@ -105,12 +107,45 @@ void TBatchRun::StartWorker(int itemIndex, int slot) {
     s.Worker = std::make_unique<TWorkThread>(
         item, [this](TWorkThread* worker, TItem& it) { ProcessScan(worker, it); }, slot, host_, QuestionLock,
         s.CpuIndex);
+    try {
+        s.Worker->Start(CreateThread);
+    } catch (const std::system_error&) {
+        // The system has no thread to give (a process or memory limit). The
+        // file must still be read and the run must still end: another worker
+        // takes it when one finishes; with none left it is read right here,
+        // where nothing else is reading now, and the slot goes on as if its
+        // worker had ended.
+        s.Worker.reset();
+        const bool othersRunning =
+            std::any_of(Slots.begin(), Slots.end(), [](const TSlot& other) { return other.Worker != nullptr; });
+        if (othersRunning) {
+            retry_.push_back(itemIndex);
+            return;
+        }
+        ProcessScan(nullptr, item);
+        host_.Post({WM_SCANFINISHED, item.Index, slot});
+        return;
+    }
     if (WorkerStarted) WorkerStarted(itemIndex, slot, s.CpuIndex);
-    s.Worker->Start();
+}
+
+bool TBatchRun::TakeNextItem(int& itemIndex) {
+    if (Cancelled) return false;
+    if (!retry_.empty()) {
+        itemIndex = retry_.front();
+        retry_.erase(retry_.begin());
+        return true;
+    }
+    if (NextIndex >= static_cast<int>(Items.size())) return false;
+    itemIndex = NextIndex++;
+    return true;
 }
 
 void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
-    if (!worker) SharedGeometry.Level = settings_.BlackLevel;
+    // Only the first file sets the run's shared geometry; a later file read on
+    // the host thread (no worker thread to be had) must not change it.
+    const bool first = !worker && item.Index == 0;
+    if (first) SharedGeometry.Level = settings_.BlackLevel;
     TSkanItem job(item);
     job.SetHandlers(item.OnGetStartPoint, item.OnGetOdp);
     job.FirstQuestionNo = 1;
@@ -119,7 +154,7 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
     job.OnAnswerRead = [this](TItem& it) { ReportProgress(it); };
     job.AnswerPause = AnswerPause;
     job.Run();
-    if (job.Status == 0 && !worker && settings_.AllScansAlike) SharedGeometry = job.Geometry;
+    if (job.Status == 0 && first && settings_.AllScansAlike) SharedGeometry = job.Geometry;
     Results.AddResultEntry(item.Answers, std::filesystem::path(item.FileName).filename().string(), job.Status,
                            job.Message);
 }
@@ -141,17 +176,30 @@ void TBatchRun::OnScanProgress(int index) {
 void TBatchRun::OnScanFinished(int slot) {
     if (!Running) return;
     if (slot >= 0 && slot < static_cast<int>(Slots.size())) Slots[static_cast<size_t>(slot)].Worker.reset();
-    if (!Cancelled && NextIndex < static_cast<int>(Items.size()) && slot >= 0) {
-        StartWorker(NextIndex, slot);
-        ++NextIndex;
+    int next = 0;
+    if (slot >= 0 && slot < static_cast<int>(Slots.size()) && TakeNextItem(next)) {
+        StartWorker(next, slot);
         return;
     }
     const bool allEmpty = std::all_of(Slots.begin(), Slots.end(), [](const TSlot& s) { return !s.Worker; });
     if (SlotCount == 0 || allEmpty) FinishRun();
 }
 
+void TBatchRun::ListUnreadFiles() {
+    std::vector<int> unread = retry_;
+    for (int i = std::max(NextIndex, 1); i < static_cast<int>(Items.size()); ++i) unread.push_back(i);
+    std::sort(unread.begin(), unread.end());
+    for (int i : unread)
+        Results.AddSkipped(std::filesystem::path(Items[static_cast<size_t>(i)]->FileName).filename().string(),
+                           NotAnalysedStatus, NotAnalysedMessage);
+    retry_.clear();
+    NextIndex = static_cast<int>(Items.size());
+}
+
 void TBatchRun::FinishRun() {
     Running = false;
+    // A cancelled run accounts for every file of the folder it never read.
+    if (Cancelled) ListUnreadFiles();
     if (!StoppedByButton) {
         ProgressPosition = ProgressMax;
         if (Owner.ProgressBar) Owner.ProgressBar(ProgressMax, ProgressPosition);

@@ -105,16 +105,23 @@ public:
     int ProgressPosition = 0;
     // For tests: which item started in which slot on which processor.
     std::function<void(int itemIndex, int slot, int cpuIndex)> WorkerStarted;
+    // Makes the workers' threads (tests inject a system that has none left).
+    TThreadFactory CreateThread;
 
 private:
     void OnScanFinished(int slot);
     void OnScanProgress(int index);
     void FinishRun();
     void StartWorker(int itemIndex, int slot);
+    // The next file to read: one whose worker could not be started first.
+    bool TakeNextItem(int& itemIndex);
+    void ListUnreadFiles();
     void SetProgress(int position, bool notify);
 
     TBatchHost& host_;
     TRunSettings settings_;
+    // Files whose worker thread could not be created, waiting for a slot.
+    std::vector<int> retry_;
     bool lockReleased_ = false;
 };
 

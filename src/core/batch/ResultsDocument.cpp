@@ -38,19 +38,25 @@ void TResultsDocument::AddResultEntry(TAnswerList answers, const std::string& fi
                                       const std::string& message) {
     const std::string student = answers.Value("Student");
     if (student.empty()) {
-        Json skipped = {{"FileName", fileName},
-                        {"Status", status},
-                        {"Message", message.empty() ? std::string(NoCodeMessage) : message}};
-        std::lock_guard lock(mutex_);
-        if (root_.is_object()) root_["Pominiete"].push_back(std::move(skipped));
+        AddSkipped(fileName, status, message.empty() ? std::string(NoCodeMessage) : message);
         return;
     }
     answers.Remove("Student");
     Json entry = {{"Student", student}, {"FileName", fileName}, {"Wyniki", Json::array()}};
     const int n = answers.Count();
     for (int q = 1; q <= n; ++q) entry["Wyniki"].push_back(answers.Value(std::to_string(q)));
+    if (status != 0) {
+        entry["Status"] = status;
+        entry["Message"] = message;
+    }
     std::lock_guard lock(mutex_);
     if (root_.is_object()) root_["Lista"].push_back(std::move(entry));
+}
+
+void TResultsDocument::AddSkipped(const std::string& fileName, int status, const std::string& message) {
+    Json skipped = {{"FileName", fileName}, {"Status", status}, {"Message", message}};
+    std::lock_guard lock(mutex_);
+    if (root_.is_object()) root_["Pominiete"].push_back(std::move(skipped));
 }
 
 Json TResultsDocument::Snapshot() const {

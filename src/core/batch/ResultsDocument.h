@@ -20,10 +20,17 @@ struct TRunDescription {
 
 inline constexpr const char* NoCodeMessage = "Nie odczytano kodu arkusza.";
 
+inline constexpr const char* NotAnalysedMessage = "Nie przeanalizowano: analiza została przerwana.";
+// Status of a scan that a cancelled run never read.
+inline constexpr int NotAnalysedStatus = -2;
+
 // The results of one run: root keys, one entry per scan with a sheet code in
-// "Lista", and (beyond the original format) one record per scan without a
-// result in "Pominiete", so that no sheet vanishes silently. Appends come from
-// several threads and are mutually exclusive; each entry goes in whole, once.
+// "Lista", and one record per scan without a result in "Pominiete", so that no
+// sheet vanishes silently. An entry whose scan job did not end cleanly (the
+// operator interrupted it, the answer count was off) carries its "Status" and
+// "Message" too, so that it cannot pass for a complete sheet. Appends come
+// from several threads and are mutually exclusive; each entry goes in whole,
+// once.
 class TResultsDocument {
 public:
     TResultsDocument() = default;
@@ -44,6 +51,9 @@ public:
     // and message (or NoCodeMessage when the job had nothing to say).
     void AddResultEntry(TAnswerList answers, const std::string& fileName, int status = 0,
                         const std::string& message = std::string());
+    // Records under "Pominiete" a scan that gave no entry for a reason of the
+    // run's own (never read because the run was cancelled).
+    void AddSkipped(const std::string& fileName, int status, const std::string& message);
 
     Json Snapshot() const;
     size_t EntryCount() const;

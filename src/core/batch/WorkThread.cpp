@@ -44,8 +44,9 @@ TWorkThread::~TWorkThread() {
     Item.OnGetOdp = SavedGetOdp;
 }
 
-void TWorkThread::Start() {
-    thread_ = std::thread([this] { Execute(); });
+void TWorkThread::Start(const TThreadFactory& create) {
+    std::function<void()> body = [this] { Execute(); };
+    thread_ = create ? create(std::move(body)) : std::thread(std::move(body));
     if (CpuIndex >= 0 && CpuIndex < CPU_SETSIZE) {
         cpu_set_t set;
         CPU_ZERO(&set);

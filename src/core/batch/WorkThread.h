@@ -13,6 +13,9 @@ namespace quorlen {
 
 class TWorkThread;
 using TWorkRoutine = std::function<void(TWorkThread* worker, TItem& item)>;
+// Makes the worker's thread; empty means std::thread. Throws std::system_error
+// when the system has no thread to give, as std::thread does.
+using TThreadFactory = std::function<std::thread(std::function<void()> body)>;
 
 // One worker: reads one file on its own thread, pinned to one processor, and
 // reports its end with exactly one WM_SCANFINISHED, whatever happens.
@@ -24,8 +27,9 @@ public:
     TWorkThread(const TWorkThread&) = delete;
     TWorkThread& operator=(const TWorkThread&) = delete;
 
-    // Starts the thread (created suspended), then pins it to CpuIndex.
-    void Start();
+    // Starts the thread (created suspended), then pins it to CpuIndex. Throws
+    // std::system_error when no thread can be created; nothing runs then.
+    void Start(const TThreadFactory& create = {});
     void RequestStop() { terminated_.store(true); }
     bool Terminated() const { return terminated_.load(); }
     // The routine has returned and the end has been posted to the host.

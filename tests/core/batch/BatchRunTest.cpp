@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "core/batch/BatchRun.h"
@@ -12,6 +13,7 @@
 #include "core/batch/ScanList.h"
 #include "core/common/Json.h"
 #include "core/project/DM.h"
+#include "core/recognition/SkanItem.h"
 
 using namespace quorlen;
 using namespace quorlen::testing;
@@ -181,13 +183,24 @@ TEST(BatchRun, CancelWithNoChangesNothingAndYesStopsStartingFiles) {
     EXPECT_EQ(h.started.size(), 1u);  // the worker already running ends; no further file
     EXPECT_LT(h.run.ProgressPosition, h.run.ProgressMax);
     EXPECT_EQ(h.finishedCalls, 1);
-    EXPECT_EQ(h.run.Results.Snapshot()["Pominiete"].size(), 2u);
+    // The two files read, then one record for each file the run never read:
+    // the document accounts for the whole folder.
+    const Json skipped = h.run.Results.Snapshot()["Pominiete"];
+    ASSERT_EQ(skipped.size(), 30u);
+    std::set<std::string> files;
+    for (size_t i = 0; i < skipped.size(); ++i) {
+        files.insert(skipped[i]["FileName"].get<std::string>());
+        if (i < 2) continue;
+        EXPECT_EQ(skipped[i]["Status"], -2);
+        EXPECT_EQ(skipped[i]["Message"], "Nie przeanalizowano: analiza została przerwana.");
+    }
+    EXPECT_EQ(files.size(), 30u);
 }
 
 TEST(BatchRun, EndingFromTheOperatorDialogDuringTheFirstScanStartsNoWorker) {
     TempDir dir;
-    WriteBlankScan(dir.File("a.png"));
-    WriteBrokenScans(dir, 3);
+    // Every file asks, so whichever the folder lists first is the one ended.
+    for (int i = 0; i < 4; ++i) WriteBlankScan(dir.File("b" + std::to_string(i) + ".png"));
     Harness h(4, 2);
     int questions = 0;
     h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint&, bool& ok) {
@@ -197,10 +210,91 @@ TEST(BatchRun, EndingFromTheOperatorDialogDuringTheFirstScanStartsNoWorker) {
     };
     ASSERT_TRUE(h.Start(dir.Path().string()));
     h.Finish();
-    if (h.run.Items[0]->FileName.find("a.png") != std::string::npos) {
-        EXPECT_EQ(questions, 1);
-        EXPECT_TRUE(h.started.empty());
-        EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax);
+    EXPECT_EQ(questions, 1);
+    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax);
+    EXPECT_EQ(h.run.Results.Snapshot()["Pominiete"].size(), 4u);
+}
+
+TEST(BatchRun, ProgressEventsFollowTheFirstScanAndEachAnswer) {
+    TempDir dir;
+    for (int i = 0; i < 3; ++i) WriteSheetScan(dir.File("s" + std::to_string(i) + ".jpg"), 4, 2, std::to_string(i + 1));
+    Harness h(2, 2);
+    ASSERT_TRUE(h.Start(dir.Path().string(), 4));
+    h.Finish();
+    // One event after the first scan, then one per answer a worker recorded;
+    // the end of the run sends none of its own.
+    ASSERT_EQ(h.progressEvents.size(), 1u + 2u * 4u);
+    EXPECT_EQ(h.progressEvents[0], std::make_pair(12, 4));
+    for (size_t i = 1; i < h.progressEvents.size(); ++i)
+        EXPECT_EQ(h.progressEvents[i], std::make_pair(12, 4 + static_cast<int>(i))) << i;
+}
+
+TEST(BatchRun, AFirstScanThatFailsLeavesLaterScansWithoutSharedGeometry) {
+    TempDir dir;
+    // Identical sheets with a double mark: the first scan (whichever it is)
+    // is interrupted by the operator, the workers' scans are answered.
+    for (int i = 0; i < 3; ++i) {
+        TMonoBitmap page = RenderSheet(3, 2, "7", "Brenvik Quorlen\rTest");
+        sim::TPageMarks marks;
+        marks.Boxes = {{0, 1}, {1}, {0}};
+        sim::MarkAnswers(page, 3, 2, 1, marks, 1);
+        sim::TScanParams params;
+        params.Dpi = 150;
+        sim::SavePicture(sim::PlaceOnA4(page, params), dir.File("s" + std::to_string(i) + ".png"),
+                         sim::TFileFormat::Png);
+    }
+    Harness h(2, 2);
+    const auto hostThread = std::this_thread::get_id();
+    h.run.Owner.GetOdp = [&](TSkanItem&, TRect, int, std::string& answer, bool& ok) {
+        answer = "A";
+        ok = std::this_thread::get_id() != hostThread || h.run.NextIndex > 1;
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string(), 3, true));
+    h.Finish();
+    EXPECT_EQ(h.run.SharedGeometry.Left, 0);
+    const Json lista = h.run.Results.Snapshot()["Lista"];
+    ASSERT_EQ(lista.size(), 3u);
+    int complete = 0;
+    for (const Json& e : lista)
+        if (!e.contains("Status")) {
+            ++complete;
+            EXPECT_EQ(e["Wyniki"], Json::array({"A", "B", "A"}));
+        }
+    EXPECT_EQ(complete, 2);
+}
+
+// A system with no thread to give: the failures listed by the numbers of the
+// creation attempts that fail (0 = every one).
+struct ThreadFailure {
+    const char* Name;
+    std::set<int> Failing;
+    bool All;
+};
+
+TEST(BatchRun, AWorkerThreadThatCannotBeCreatedLosesNoFile) {
+    for (const ThreadFailure& c : {ThreadFailure{"every thread", {}, true}, ThreadFailure{"second thread", {2}, false},
+                                   ThreadFailure{"first two", {1, 2}, false}}) {
+        TempDir dir;
+        for (int i = 0; i < 6; ++i)
+            WriteSheetScan(dir.File("s" + std::to_string(i) + ".jpg"), 3, 2, std::to_string(10 + i));
+        Harness h(3, 2);
+        int attempts = 0;
+        h.run.CreateThread = [&](std::function<void()> body) {
+            ++attempts;
+            if (c.All || c.Failing.count(attempts))
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(body));
+        };
+        ASSERT_TRUE(h.Start(dir.Path().string())) << c.Name;
+        h.Finish();
+        EXPECT_EQ(h.finishedCalls, 1) << c.Name;
+        const Json doc = h.run.Results.Snapshot();
+        std::set<std::string> codes;
+        for (const Json& e : doc["Lista"]) codes.insert(e["Student"].get<std::string>());
+        EXPECT_EQ(codes, (std::set<std::string>{"10", "11", "12", "13", "14", "15"})) << c.Name;
+        EXPECT_EQ(doc["Lista"].size(), 6u) << c.Name;
+        EXPECT_EQ(h.run.ProgressPosition, h.run.ProgressMax) << c.Name;
     }
 }
 

@@ -37,6 +37,31 @@ TEST(ResultsDocument, EntryKeepsValuesAsReadAndDropsTheStudentLine) {
     EXPECT_EQ(e["Wyniki"], Json::array({"B", "", " "}));
 }
 
+TEST(ResultsDocument, OnlyEntriesOfUnfinishedScanJobsCarryStatusAndMessage) {
+    struct Case {
+        int Status;
+        const char* Message;
+        bool Marked;
+    };
+    for (const Case& c : {Case{0, "", false}, Case{2, "Procedura przerwana przez Użytkownika.", true},
+                          Case{3, "Niezgodna ilość odpowiedzi", true}}) {
+        TResultsDocument doc({"P", 2, 2, false, "/s"});
+        TAnswerList answers;
+        answers.Add("1=A");
+        answers.Add("Student=5");
+        doc.AddResultEntry(answers, "s.png", c.Status, c.Message);
+        const Json e = doc.Snapshot()["Lista"][0];
+        EXPECT_EQ(e.contains("Status"), c.Marked) << c.Status;
+        EXPECT_EQ(e.contains("Message"), c.Marked) << c.Status;
+        if (c.Marked) {
+            EXPECT_EQ(e["Status"], c.Status);
+            EXPECT_EQ(e["Message"], c.Message);
+        } else {
+            EXPECT_EQ(e.size(), 3u);  // complete entries keep exactly their three keys
+        }
+    }
+}
+
 TEST(ResultsDocument, ScansWithoutACodeAreListedAsSkipped) {
     TResultsDocument doc({"P", 3, 2, false, "/s"});
     TAnswerList noCode;

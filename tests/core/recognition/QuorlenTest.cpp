@@ -90,6 +90,38 @@ TEST_F(QuorlenTest, CornerWindowBoundsAreStrictAndUseSx) {
     }
 }
 
+TEST_F(QuorlenTest, StoredLeftSearchStartsFiveOutsideAndCanMissAFrameFurtherLeft) {
+    // Stored corners (70, 50)-(1230, 1650); an ink line inside the sheet at
+    // x = 90. A frame 5 or more pixels left of the stored Left is passed over:
+    // the search starts on it or inside the sheet and stops on that ink.
+    struct Case {
+        int FrameLeft;
+        int Found;
+    };
+    for (const Case& c : {Case{68, 68}, Case{65, 90}, Case{60, 90}}) {
+        TMonoBitmap r = Frame(1280, 1700, c.FrameLeft, 50, 1230, 1650);
+        r.FillRect(90, 60, 91, 1640, true);
+        TQuorlen q(r, 1, TScanGeometry{70, 50, 1230, 1650, 0.0f, 44});
+        int asked = 0;
+        q.OnGetStartPoint = [&](TQuorlen&, TRect, TPoint&, bool&) { ++asked; };
+        q.LocateSheet();
+        EXPECT_EQ(q.Left, c.Found) << c.FrameLeft;
+        EXPECT_EQ(asked, 0) << c.FrameLeft;
+    }
+    // With no ink inside, the search runs to its bound and the operator is asked.
+    TMonoBitmap r = Frame(1280, 1700, 60, 50, 1230, 1650);
+    TQuorlen q(r, 1, TScanGeometry{70, 50, 1230, 1650, 0.0f, 44});
+    std::vector<TRect> asked;
+    q.OnGetStartPoint = [&](TQuorlen&, TRect area, TPoint& pt, bool&) {
+        asked.push_back(area);
+        pt = {60, 50};
+    };
+    q.LocateSheet();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], (TRect{0, 0, 200, 200}));
+    EXPECT_EQ(q.Left, 60);
+}
+
 TEST_F(QuorlenTest, BottomRightRequestAreaIsTheLowerCorner) {
     // The right border too far in: W − 100·sx = 1080 is the strict bound.
     TMonoBitmap r = Frame(1280, 1700, 40, 50, 1080, 1650);
