@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config clang
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   dbus xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
 )

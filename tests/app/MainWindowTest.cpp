@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,7 +140,7 @@ TEST(MainWindow, SavingWritesTheProjectOrReportsTheError) {
     QTest::keyClicks(Find<QLineEdit>(w, "edtProjectName"), "Chemia");
     w.ChooseSaveProjectFile = [](const QString&) { return QString(); };
     w.btnSaveClick();
-    EXPECT_FALSE(w.SaveState());  // cancelled: back to printing, nothing written
+    EXPECT_TRUE(w.SaveState());  // cancelled: nothing written, the edits still count as unsaved
 
     QTest::keyClicks(Find<QLineEdit>(w, "edtProjectName"), " 2");
     w.ChooseSaveProjectFile = [&](const QString&) { return QString::fromStdString(dir.File("no/such/dir/p.spf")); };
@@ -229,4 +231,99 @@ TEST(MainWindow, AnswerDialogCaptionsSayWhyTheQuestionIsAsked) {
     EXPECT_EQ(titles[0], "s7.jpg - odpowiedź niejednoznaczna");
     EXPECT_EQ(titles[1], "s7.jpg - brak odpowiedzi");
     EXPECT_EQ(w.LastResults()["Lista"][0]["Wyniki"], Json::array({"A", "", "B", "", "C"}));
+}
+
+TEST(MainWindow, OnlyAChangeOfTheChoiceModeMarksTheProjectChanged) {
+    Window win;
+    TFormMain& w = win.w;
+    auto* one = Find<QRadioButton>(w, "rbOnlyOne");
+    auto* multi = Find<QRadioButton>(w, "rbMultiOne");
+    QTest::mouseClick(one, Qt::LeftButton, {}, QPoint(5, one->height() / 2));
+    EXPECT_TRUE(one->isChecked());
+    EXPECT_FALSE(w.SaveState());
+    QTest::mouseClick(multi, Qt::LeftButton, {}, QPoint(5, multi->height() / 2));
+    EXPECT_TRUE(multi->isChecked());
+    EXPECT_TRUE(w.SaveState());
+    EXPECT_FALSE(Find<QCheckBox>(w, "chkKontrPuste")->isEnabled());
+}
+
+TEST(MainWindow, UnsavedResultsAreNeverDroppedWithoutAQuestion) {
+    const QString question = QStringLiteral("Wyniki analizy nie zostały zapisane.\nCzy na pewno chcesz je porzucić ?");
+    TempDir scans, out;
+    WriteScan(scans.File("a.jpg"), "11");
+    Window win;
+    TFormMain& w = win.w;
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    AnalyzeFolder(w, scans.Path().string());
+    ASSERT_EQ(w.LastResults()["Lista"].size(), 1u);
+    EXPECT_FALSE(w.ResultsSaved);
+    // The project's own question (its fields were typed) is let go each time.
+    w.Ask = [&win](const QString& text, const QString& caption, QMessageBox::Icon, QMessageBox::StandardButtons,
+                   QMessageBox::StandardButton) {
+        if (text.startsWith("Projekt został zmieniony")) return QMessageBox::Yes;
+        win.asked.push_back({text, caption});
+        return win.answer;
+    };
+
+    // Closing: No keeps the window and the results.
+    win.answer = QMessageBox::No;
+    EXPECT_FALSE(w.close());
+    ASSERT_EQ(win.asked.size(), 1u);
+    EXPECT_EQ(win.asked[0].Text, question);
+    EXPECT_EQ(win.asked[0].Caption, "Pytanie");
+    // A new run: No starts nothing.
+    w.btnExecuteClick();
+    EXPECT_EQ(win.asked.size(), 2u);
+    EXPECT_FALSE(w.Run().Running);
+    EXPECT_EQ(w.LastResults()["Lista"].size(), 1u);
+
+    // A failed save keeps them unsaved; a good one lets the window go quietly.
+    w.ChooseResultsFile = [&] { return QString::fromStdString(out.File("no/such/dir/w.json")); };
+    w.btnSaveWynikiClick();
+    ASSERT_EQ(win.asked.size(), 3u);
+    EXPECT_EQ(win.asked[2].Caption, "Błąd");
+    EXPECT_FALSE(w.ResultsSaved);
+    EXPECT_EQ(w.LastResults()["Lista"].size(), 1u);
+    w.ChooseResultsFile = [&] { return QString::fromStdString(out.File("w.json")); };
+    w.btnSaveWynikiClick();
+    EXPECT_TRUE(w.ResultsSaved);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(win.asked.size(), 3u);
+}
+
+TEST(MainWindow, ResultsSaveDialogAndSavingTwiceToOneName) {
+    TempDir scans, out;
+    WriteScan(scans.File("a.jpg"), "11");
+    Window win;
+    TFormMain& w = win.w;
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    AnalyzeFolder(w, scans.Path().string());
+    // The real dialog, looked at while it is open, then cancelled.
+    QString title, suffix;
+    QStringList filters;
+    bool confirms = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->reject();
+    });
+    EXPECT_TRUE(w.ChooseResultsFile().isEmpty());
+    EXPECT_EQ(title, "Zapisz wyniki w pliku");
+    ASSERT_FALSE(filters.isEmpty());
+    EXPECT_EQ(filters[0], "Pliki JSON (*.json)");
+    EXPECT_EQ(suffix, "json");
+    EXPECT_FALSE(confirms);
+
+    w.ChooseResultsFile = [&] { return QString::fromStdString(out.File("w")); };
+    w.btnSaveWynikiClick();
+    const std::string first = ReadFileBytes(out.File("w.json"));
+    w.btnSaveWynikiClick();
+    EXPECT_TRUE(win.asked.empty());
+    EXPECT_EQ(ReadFileBytes(out.File("w.json")), first);
 }

@@ -350,3 +350,12 @@ TEST(SpecialFolders, DataFolderIsCreatedUnderBrenvikAndTempFilesAreUnique) {
         std::filesystem::remove(f.toStdString());
     }
 }
+
+TEST(ShellStartUp, StandardButtonsSpeakPolish) {
+    // The suite's main installs the translations as the program's does.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Pytanie"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&'), "Tak");
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "Nie");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), "Anuluj");
+}

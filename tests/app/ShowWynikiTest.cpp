@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -51,18 +53,63 @@ TEST(ShowWyniki, ColumnWidthsFollowTheDigitsAndTheLongestAnswer) {
     EXPECT_EQ(grid->columnWidth(1), W(grid, 2));
 }
 
-TEST(ShowWyniki, SizeIsFittedOnceAndSkippedScansAreShown) {
+TEST(ShowWyniki, SizeIsFittedByTheFirstFillWithRowsAndSkippedScansAreShown) {
     TfrmShowWyniki view;
     Json doc = Document(3, false, {});
     doc["Pominiete"].push_back({{"FileName", "x.png"}, {"Status", -1}, {"Message", "Nieznany format"}});
     view.FillResults(doc);
     auto* grid = view.findChild<QTableWidget*>("sgrdWyniki");
     EXPECT_EQ(grid->rowCount(), 0);
-    EXPECT_TRUE(view.Sized);
+    EXPECT_FALSE(view.Sized);  // an aborted run without rows must not freeze the size
     auto* skipped = view.findChild<QLabel*>("lblPominiete");
     EXPECT_NE(skipped->text().indexOf("x.png"), -1);
+
+    Json withRows = Document(30, false, {{"1", std::vector<std::string>(30, "A")}, {"2", {}}});
+    withRows["Pominiete"] = doc["Pominiete"];
+    view.FillResults(withRows);
+    EXPECT_TRUE(view.Sized);
     const QSize first = view.size();
-    view.FillResults(Document(30, false, {{"1", std::vector<std::string>(30, "A")}, {"2", {}}}));
+    view.FillResults(Document(40, false, {{"1", {}}, {"2", {}}, {"3", {}}}));
     EXPECT_EQ(view.size(), first);
-    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->rowCount(), 3);
+}
+
+TEST(ShowWyniki, FittedWindowShowsEveryColumnTheSkippedLineAndAFrozenCodeColumn) {
+    TfrmShowWyniki view;
+    Json doc = Document(5, false, {{"0012", {"A", "B", "C", "D", "A"}}, {"7", {"A", "A", "C", "D", "A"}}});
+    doc["Lista"][1]["FileName"] = "a-rather-long-scan-file-name.png";
+    doc["Pominiete"].push_back({{"FileName", "x.png"}, {"Status", -1}, {"Message", "Nieznany format"}});
+    view.ShowResultsView(doc);
+    auto* grid = view.findChild<QTableWidget*>("sgrdWyniki");
+    int columns = 0;
+    for (int c = 0; c < grid->columnCount(); ++c) columns += grid->columnWidth(c);
+    EXPECT_GE(view.width(), columns);  // "Skan" included
+    EXPECT_EQ(grid->horizontalHeader()->height(), 20);
+    const int rowsHeight = (grid->rowCount() + 1) * 21;
+    EXPECT_GE(view.height(), rowsHeight + view.findChild<QLabel*>("lblPominiete")->heightForWidth(view.width()));
+    // Placed at the screen's centre on first show.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(view.geometry().center().x() - screen.center().x()), 2);
+
+    auto* frozen = view.findChild<QTableView*>("sgrdWynikiFixedColumn");
+    ASSERT_NE(frozen, nullptr);
+    EXPECT_EQ(frozen->model(), grid->model());
+    EXPECT_FALSE(frozen->isColumnHidden(0));
+    for (int c = 1; c < grid->columnCount(); ++c) EXPECT_TRUE(frozen->isColumnHidden(c)) << c;
+    EXPECT_EQ(frozen->columnWidth(0), grid->columnWidth(0));
+}
+
+TEST(ShowWyniki, RowsOfInterruptedSheetsAreMarkedWithTheirMessage) {
+    TfrmShowWyniki view;
+    Json doc = Document(2, false, {{"1", {"A", "B"}}, {"2", {"A"}}});
+    doc["Lista"][1]["Status"] = 2;
+    doc["Lista"][1]["Message"] = "Procedura przerwana przez Użytkownika.";
+    view.FillResults(doc);
+    auto* grid = view.findChild<QTableWidget*>("sgrdWyniki");
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        ASSERT_NE(grid->item(1, c), nullptr) << c;
+        EXPECT_EQ(grid->item(1, c)->toolTip(), "Procedura przerwana przez Użytkownika.") << c;
+        EXPECT_NE(grid->item(1, c)->background().color(), grid->item(0, 0)->background().color()) << c;
+        EXPECT_TRUE(grid->item(0, c)->toolTip().isEmpty()) << c;
+    }
 }

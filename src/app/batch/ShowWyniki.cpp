@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
+#include <QEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -11,6 +12,8 @@ namespace quorlen {
 
 namespace {
 constexpr int kRowHeight = 20;
+// Rows of an entry whose scan job did not end cleanly: shown, but marked.
+const QColor kIncompleteRow(255, 224, 192);
 
 QString Text(const Json& v) { return v.is_string() ? QString::fromStdString(v.get<std::string>()) : QString(); }
 }  // namespace
@@ -33,6 +36,33 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     sgrdWyniki_->setTextElideMode(Qt::ElideNone);
     sgrdWyniki_->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px 1px; }"));
     sgrdWyniki_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    sgrdWyniki_->horizontalHeader()->setFixedHeight(kRowHeight);
+    sgrdWyniki_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    sgrdWyniki_->installEventFilter(this);
+
+    frozen_ = new QTableView(sgrdWyniki_);
+    frozen_->setObjectName(QStringLiteral("sgrdWynikiFixedColumn"));
+    frozen_->setModel(sgrdWyniki_->model());
+    frozen_->setSelectionModel(sgrdWyniki_->selectionModel());
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    frozen_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    frozen_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    frozen_->setTextElideMode(Qt::ElideNone);
+    frozen_->setStyleSheet(sgrdWyniki_->styleSheet());
+    frozen_->verticalHeader()->hide();
+    frozen_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    frozen_->horizontalHeader()->setFixedHeight(kRowHeight);
+    frozen_->horizontalHeader()->setMinimumSectionSize(1);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    sgrdWyniki_->viewport()->stackUnder(frozen_);
+    connect(frozen_->verticalScrollBar(), &QAbstractSlider::valueChanged, sgrdWyniki_->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(sgrdWyniki_->verticalScrollBar(), &QAbstractSlider::valueChanged, frozen_->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+
     lblPominiete_ = new QLabel(this);
     lblPominiete_->setObjectName(QStringLiteral("lblPominiete"));
     lblPominiete_->setWordWrap(true);
@@ -60,6 +90,7 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         const QString student = Text(e.value("Student", Json())), file = Text(e.value("FileName", Json()));
         sgrdWyniki_->setItem(k, 0, new QTableWidgetItem(student));
         sgrdWyniki_->setItem(k, qcnt + 1, new QTableWidgetItem(file));
+        const bool incomplete = e.value("Status", 0) != 0;
         ls = std::max(ls, static_cast<int>(student.size()));
         lf = std::max(lf, static_cast<int>(file.size()));
         const Json wyniki = e.value("Wyniki", Json::array());
@@ -67,6 +98,14 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
             const QString a = Text(wyniki[static_cast<size_t>(i)]);
             sgrdWyniki_->setItem(k, i + 1, new QTableWidgetItem(a));
             la = std::max(la, static_cast<int>(a.size()));
+        }
+        if (incomplete) {
+            const QString message = Text(e.value("Message", Json())).replace('\r', ' ').trimmed();
+            for (int c = 0; c < qcnt + 2; ++c) {
+                if (!sgrdWyniki_->item(k, c)) sgrdWyniki_->setItem(k, c, new QTableWidgetItem());
+                sgrdWyniki_->item(k, c)->setBackground(kIncompleteRow);
+                sgrdWyniki_->item(k, c)->setToolTip(message);
+            }
         }
     }
     const QFontMetrics fm(sgrdWyniki_->font());
@@ -84,22 +123,48 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         skipped.isEmpty() ? QString() : QStringLiteral("Skany bez wyniku: ") + skipped.join(QStringLiteral("; ")));
     lblPominiete_->setVisible(!skipped.isEmpty());
 
-    if (!Sized) {
+    for (int c = 0; c < sgrdWyniki_->columnCount(); ++c) frozen_->setColumnHidden(c, c != 0);
+    frozen_->setColumnWidth(0, sgrdWyniki_->columnWidth(0));
+    PlaceFrozenColumn();
+
+    // The first run that shows rows fits the window; later fills keep the
+    // size the operator may have given it.
+    if (!Sized && !lista.empty()) {
         Sized = true;
-        int width = 2 * sgrdWyniki_->frameWidth();
-        for (int c = 0; c <= qcnt; ++c) width += sgrdWyniki_->columnWidth(c) + 1;
-        int height = (sgrdWyniki_->rowCount() + 1) * (kRowHeight + 1) + 2 * sgrdWyniki_->frameWidth() + 5 +
-                     sgrdWyniki_->horizontalScrollBar()->sizeHint().height();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            width = std::min(width, screen->availableGeometry().width() - 60);
-            height = std::min(height, screen->availableGeometry().height() - 60);
-        }
-        resize(width, height);
+        FitWindow(qcnt + 2);
     }
+}
+
+void TfrmShowWyniki::FitWindow(int columnCount) {
+    int width = 2 * sgrdWyniki_->frameWidth();
+    for (int c = 0; c < columnCount; ++c) width += sgrdWyniki_->columnWidth(c) + 1;
+    int height = (sgrdWyniki_->rowCount() + 1) * (kRowHeight + 1) + 2 * sgrdWyniki_->frameWidth() + 5 +
+                 sgrdWyniki_->horizontalScrollBar()->sizeHint().height();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width() - 60);
+    if (lblPominiete_->isVisibleTo(this)) height += lblPominiete_->heightForWidth(width);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() - 60);
+    resize(width, height);
+}
+
+void TfrmShowWyniki::PlaceFrozenColumn() {
+    frozen_->setGeometry(sgrdWyniki_->frameWidth(), sgrdWyniki_->frameWidth(), sgrdWyniki_->columnWidth(0) + 1,
+                         sgrdWyniki_->viewport()->height() + sgrdWyniki_->horizontalHeader()->height());
+}
+
+bool TfrmShowWyniki::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sgrdWyniki_ && event->type() == QEvent::Resize) PlaceFrozenColumn();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TfrmShowWyniki::ShowResultsView(const Json& document) {
     FillResults(document);
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
     show();
     raise();
 }

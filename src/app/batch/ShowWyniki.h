@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QTableView>
 #include <QTableWidget>
 #include <QWidget>
 
@@ -19,9 +20,19 @@ public:
     void ShowResultsView(const Json& document);
     bool Sized = false;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FitWindow(int columnCount);
+    void PlaceFrozenColumn();
+
     QTableWidget* sgrdWyniki_;
+    // The code column drawn again over the grid's left edge, so that it stays
+    // in view while the answers scroll sideways.
+    QTableView* frozen_;
     QLabel* lblPominiete_;
+    bool placed_ = false;
 };
 
 }  // namespace quorlen

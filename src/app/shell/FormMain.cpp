@@ -98,6 +98,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     };
     owner.Finished = [this] {
         lastResults_ = run_->Results.Snapshot();
+        ResultsSaved = lastResults_["Lista"].empty();
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
@@ -236,11 +237,12 @@ void TFormMain::BuildControls() {
         ClampField(edtIleOdp_, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
         RefreshLetters();
     });
-    for (QRadioButton* rb : {rbOnlyOne_, rbMultiOne_})
-        connect(rb, &QRadioButton::clicked, this, [this, changed] {
-            changed();
-            chkKontrPuste_->setEnabled(rbOnlyOne_->isChecked());
-        });
+    // Only a change of the choice mode counts: a click on the button already
+    // selected changes nothing.
+    connect(rbMultiOne_, &QRadioButton::toggled, this, [this, changed] {
+        changed();
+        chkKontrPuste_->setEnabled(rbOnlyOne_->isChecked());
+    });
     connect(chkKontrPuste_, &QCheckBox::clicked, this, [this, changed](bool on) {
         changed();
         DM().CheckEmpty = on;
@@ -353,6 +355,14 @@ void TFormMain::LoadProjectFile(const QString& path) {
     ProgressBar_->setValue(0);
     run_->Items.clear();
     lastResults_ = Json();
+    ResultsSaved = true;
+}
+
+bool TFormMain::ConfirmDiscardResults() {
+    if (ResultsSaved) return true;
+    return Ask(QStringLiteral("Wyniki analizy nie zostały zapisane.\nCzy na pewno chcesz je porzucić ?"),
+               QStringLiteral("Pytanie"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormMain::edtProjectFileBrowse() {
@@ -382,11 +392,10 @@ void TFormMain::btnSaveClick() {
         ExecWhatPrint(dialog);
         return;
     }
+    // A save that did not happen keeps the save state, so that the edits do
+    // not look saved and the close query still asks.
     const QString name = ChooseSaveProjectFile(edtProjectFile_->text());
-    if (name.isEmpty()) {
-        SetSaveState(false);
-        return;
-    }
+    if (name.isEmpty()) return;
     TProjectSettings s = CurrentSettings();
     try {
         WriteProjectFile(name.toStdString(), s);
@@ -407,6 +416,7 @@ void TFormMain::btnExecuteClick() {
         run_->RequestCancel();
         return;
     }
+    if (!ConfirmDiscardResults()) return;
     if (resultsView_) resultsView_->hide();
     const TProjectSettings s = CurrentSettings();
     DM().CheckEmpty = s.CheckEmpty;
@@ -421,6 +431,7 @@ void TFormMain::btnSaveWynikiClick() {
     if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".json");
     try {
         WriteResultsFile(name.toStdString(), lastResults_);
+        ResultsSaved = true;
     } catch (const std::exception& e) {
         Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
             QMessageBox::Ok);

@@ -38,6 +38,9 @@ public:
     bool DownloadDemoFiles = true;
     bool UseDemoFiles = false;
     bool ConfigDirty = false;
+    // False from the end of a run with results until they are written to a
+    // file or handed to a plug-in; closing or a new run asks first.
+    bool ResultsSaved = true;
     static QString ConfigFilePath();
     static QString DemoProjectPath();
 
@@ -85,6 +88,8 @@ public:
     void ShowAboutBox();
     // Keeps the scan-folder row and the track bar sized to the lower panel.
     void Panel2Resize();
+    // True when there are no unsaved results or the operator lets them go.
+    bool ConfirmDiscardResults();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -101,6 +101,10 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!run_->Running && !ConfirmDiscardResults()) {
+        event->ignore();
+        return;
+    }
     StopRunForClose();
     FormClose();
     // The results view is a window of its own; left open it would keep the
