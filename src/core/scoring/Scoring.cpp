@@ -55,6 +55,8 @@ std::vector<std::string> Strings(const Json& array) {
 
 }  // namespace
 
+TSheetShape ShapeOf(const Json& document) { return {document.value("ACnt", 0), document.value("MultiChoice", false)}; }
+
 double ScoreQuestion(const TKeyQuestion& question, double points, const std::string& answer, double wrongPoints,
                      TMultiMode mode, const TSheetShape& shape) {
     if (question.Annulled) return points;
@@ -129,7 +131,7 @@ TEntryScore ScoreAnswers(const TAnswerKey& key, const std::string& code, const s
 
 std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& key) {
     CheckKeyFits(key, document.value("QCnt", 0), document.value("ACnt", 0));
-    const TSheetShape shape{document.value("ACnt", 0), document.value("MultiChoice", false)};
+    const TSheetShape shape = ShapeOf(document);
     std::vector<TScoredEntry> out;
     const Json lista = document.value("Lista", Json::array());
     out.reserve(lista.size());

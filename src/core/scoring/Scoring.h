@@ -14,6 +14,8 @@ struct TSheetShape {
     bool MultiChoice = false;
 };
 
+TSheetShape ShapeOf(const Json& document);
+
 // One question's points for one answer. A blank is " " or "".
 double ScoreQuestion(const TKeyQuestion& question, double points, const std::string& answer, double wrongPoints,
                      TMultiMode mode, const TSheetShape& shape);
