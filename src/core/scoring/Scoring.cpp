@@ -49,7 +49,8 @@ bool InRanges(const std::vector<TCodeRange>& ranges, int64_t value) {
 std::vector<std::string> Strings(const Json& array) {
     std::vector<std::string> out;
     if (!array.is_array()) return out;
-    for (const Json& v : array) out.push_back(v.is_string() ? v.get<std::string>() : std::string());
+    out.reserve(array.size());
+    for (const Json& v : array) out.push_back(v.is_string() ? v.get_ref<const std::string&>() : std::string());
     return out;
 }
 
@@ -133,13 +134,16 @@ std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& k
     CheckKeyFits(key, document.value("QCnt", 0), document.value("ACnt", 0));
     const TSheetShape shape = ShapeOf(document);
     std::vector<TScoredEntry> out;
-    const Json lista = document.value("Lista", Json::array());
+    // By reference: a copy of a large class's list costs more than scoring it.
+    static const Json none = Json::array();
+    const auto list = document.find("Lista");
+    const Json& lista = list != document.end() && list->is_array() ? *list : none;
     out.reserve(lista.size());
     for (const Json& e : lista) {
         TScoredEntry scored;
         scored.Student = e.value("Student", std::string());
         scored.FileName = e.value("FileName", std::string());
-        scored.Answers = Strings(e.value("Wyniki", Json::array()));
+        if (const auto wyniki = e.find("Wyniki"); wyniki != e.end()) scored.Answers = Strings(*wyniki);
         scored.Score = ScoreAnswers(key, scored.Student, scored.Answers, shape);
         scored.KeySheet = !key.Sheet.empty() && scored.FileName == key.Sheet;
         if (scored.KeySheet) scored.Score.Note = "Arkusz klucza: poza statystyką klasy.";
