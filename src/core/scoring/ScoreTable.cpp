@@ -47,7 +47,7 @@ std::string PolishNumber(double value, int decimals, bool fixed) {
         while (text.back() == '0') text.pop_back();
         if (text.back() == '.') text.pop_back();
     }
-    if (text == "-0") text = "0";
+    if (text[0] == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
     std::replace(text.begin(), text.end(), '.', ',');
     return text;
 }
