@@ -164,7 +164,9 @@ void ScoreDocument(Json& document, const TAnswerKey& key) {
         e["Procent"] = OneDecimal(s.Percent);
         e["Ocena"] = GradeToJson(s.Grade);
         e["Wersja"] = s.Version;
-        if (!s.Note.empty()) e["Uwagi"] = s.Note;
+        // Scoring again with another key leaves no remark of the first.
+        if (s.Note.empty()) e.erase("Uwagi");
+        else e["Uwagi"] = s.Note;
     }
 }
 

@@ -311,6 +311,10 @@ TEST(ScoreDocument, AddsScoresAndKeepsEveryOtherKey) {
     EXPECT_TRUE(e[2].contains("Uwagi"));
     for (size_t i = 0; i < 3; ++i)
         for (const char* k : {"Student", "FileName", "Wyniki"}) EXPECT_EQ(e[i][k], before["Lista"][i][k]);
+    // Scored again with a key that fits every sheet: no remark is left over.
+    ScoreDocument(doc, Key(R"({"Version":1,"Answers":["A","B","*"]})"));
+    EXPECT_FALSE(doc["Lista"][2].contains("Uwagi"));
+    EXPECT_TRUE(doc["Lista"][1].contains("Uwagi"));
     Json wrong = before;
     EXPECT_THROW(ScoreDocument(wrong, Key(R"({"Version":1,"Answers":["A","B"]})")), TKeyError);
     EXPECT_EQ(wrong, before);
