@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
+#include <functional>
 
 #include "core/common/Json.h"
 
@@ -18,10 +20,16 @@ public:
     void FillResults(const Json& document);
     void ShowResultsView(const Json& document);
     bool Sized = false;
+    // "Użyj jako klucza" on the selected row; "Raport" of a scored run.
+    std::function<void(int row)> UseAsKey;
+    std::function<void()> OpenReport;
 
 private:
+    void FillScores(const Json& lista, int firstColumn);
+
     QTableWidget* sgrdWyniki_;
     QLabel* lblPominiete_;
+    QPushButton *btnUseAsKey_, *btnRaport_;
 };
 
 }  // namespace quorlen

@@ -84,11 +84,11 @@ std::vector<TKeyQuestion> ParseQuestions(const std::vector<std::string>& answers
     return out;
 }
 
+}  // namespace
+
 std::string CodeRangeText(const TCodeRange& r) {
     return r.First == r.Last ? std::to_string(r.First) : std::to_string(r.First) + "-" + std::to_string(r.Last);
 }
-
-}  // namespace
 
 uint32_t TKeyQuestion::AnyCorrect() const {
     uint32_t all = 0;

@@ -23,6 +23,9 @@ struct TCodeRange {
     int64_t Last = 0;
 };
 
+// "305" or "200-299".
+std::string CodeRangeText(const TCodeRange& range);
+
 // Lowest whole percent that earns Grade.
 struct TGradeStep {
     int Percent = 0;
