@@ -50,7 +50,8 @@ tr.flag td { background: #fdecea; }
 .charts { display: flex; gap: 6mm; }
 .charts figure { margin: 0; flex: 1; }
 figcaption { font-weight: bold; margin-bottom: 1mm; }
-.summary td:first-child { text-align: left; }
+table.summary { width: auto; min-width: 90mm; }
+.summary td:first-child { text-align: left; padding-right: 8mm; }
 .small { color: #666; font-size: 8pt; }
 )";
 
