@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -177,4 +178,56 @@ TEST(ScoringWindow, AScannedSheetBecomesTheKeyAndTheRunIsScored) {
     win.Analyze(scans.Path().string());
     EXPECT_TRUE(win.w.LastResults().contains("Klucz"));
     EXPECT_EQ(grid->columnCount(), 10);
+}
+
+TEST(ScoringWindow, KeyEditorVersionsAndGrades) {
+    Window win;
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
+        d.show();
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        auto* grid = Find<QTableWidget>(d, "grdKlucz");
+        for (int q = 0; q < 5; ++q) ClickCell(grid, q, 0);  // main key: all A
+        Click(Find<QPushButton>(d, "btnDodajWersje"));
+        // The new version starts as a copy of the main key; B on question 1.
+        ClickCell(grid, 0, 0);
+        ClickCell(grid, 0, 1);
+        auto* codes = Find<QLineEdit>(d, "edtKody");
+        EXPECT_TRUE(codes->isEnabled());
+        codes->setFocus();
+        TypeIntoFocus(QStringLiteral("300-200"));
+        auto* grades = Find<QLineEdit>(d, "edtOceny");
+        EXPECT_EQ(grades->text(), "30:2; 50:3; 75:4; 90:5; 100:6");
+        grades->setFocus();
+        grades->selectAll();
+        TypeIntoFocus(QStringLiteral("40:2; 60:3,5"));
+        QPushButton* ok = Find<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
+        Click(ok);
+        EXPECT_NE(Find<QLabel>(d, "lblBlad")->text().indexOf(QStringLiteral("300-200")), -1);
+        codes->setFocus();
+        codes->selectAll();
+        TypeIntoFocus(QStringLiteral("200-299, 305"));
+        Click(ok);
+        return d.result();
+    };
+    Click(Find<QPushButton>(win.w, "btnKlucz"));
+    ASSERT_TRUE(win.w.AnswerKey().has_value());
+    const Json key = AnswerKeyToJson(*win.w.AnswerKey());
+    EXPECT_EQ(key["Answers"], Json({"A", "A", "A", "A", "A"}));
+    EXPECT_EQ(key["Grades"].dump(), "[[40,2],[60,3.5]]");
+    ASSERT_EQ(key["Versions"].size(), 1u);
+    EXPECT_EQ(key["Versions"][0]["Codes"], Json({"200-299", "305"}));
+    EXPECT_EQ(key["Versions"][0]["Answers"], Json({"B", "A", "A", "A", "A"}));
+    EXPECT_FALSE(key["Versions"][0].contains("Points"));
+
+    // Opened again, the editor shows the version as it was saved.
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
+        auto* version = Find<QComboBox>(d, "cbxWersja");
+        EXPECT_EQ(version->count(), 2);
+        version->setCurrentIndex(1);
+        EXPECT_EQ(Find<QLineEdit>(d, "edtKody")->text(), "200-299, 305");
+        EXPECT_EQ(Find<QTableWidget>(d, "grdKlucz")->item(0, 1)->text(), "B");
+        return static_cast<int>(QDialog::Rejected);
+    };
+    Click(Find<QPushButton>(win.w, "btnKlucz"));
 }
