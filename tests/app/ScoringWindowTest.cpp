@@ -15,6 +15,7 @@
 #include "support/TestSupport.h"
 
 using namespace quorlen;
+using quorlen::testing::FindChild;
 using quorlen::testing::ReadFileBytes;
 using quorlen::testing::TempDir;
 using quorlen::testing::WaitForRunEnd;
@@ -22,11 +23,11 @@ using quorlen::testing::WriteMarkedScan;
 
 namespace {
 
-template <class T>
-T* Find(QWidget& w, const char* name) {
-    T* widget = w.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+// The editor comes up as the active window, so typing reaches its focus.
+void ShowActive(QDialog& d) {
+    d.show();
+    d.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
 }
 
 void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton); }
@@ -63,20 +64,20 @@ struct Window {
             return true;
         };
         for (auto [name, text] : {std::pair{"edtIlePyt", "5"}, std::pair{"edtIleOdp", "3"}}) {
-            QLineEdit* e = Find<QLineEdit>(w, name);
+            QLineEdit* e = FindChild<QLineEdit>(w, name);
             e->clear();
             QTest::keyClicks(e, QString::fromLatin1(text));
             emit e->editingFinished();
         }
         w.ChooseSaveProjectFile = [this](const QString&) { return QString::fromStdString(dir.File("klasa.spf")); };
-        Click(Find<QPushButton>(w, "btnSave"));
+        Click(FindChild<QPushButton>(w, "btnSave"));
     }
 
     void Analyze(const std::string& folder) {
         w.ChooseScanFolder = [folder] { return QString::fromStdString(folder); };
         w.edtScanFolderBrowse();
         w.Run().AnswerPause = {};
-        Click(Find<QPushButton>(w, "btnExecute"));
+        Click(FindChild<QPushButton>(w, "btnExecute"));
         WaitForRunEnd(w);
     }
 };
@@ -88,29 +89,27 @@ TEST(ScoringWindow, KeyEditorKeepsTheKeyBesideTheProject) {
     ASSERT_EQ(win.w.KeyFilePath(), QString::fromStdString(win.dir.File("klasa.klucz.json")));
     QString firstError;
     win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
-        d.show();
-        d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
-        auto* grid = Find<QTableWidget>(d, "grdKlucz");
+        ShowActive(d);
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
         EXPECT_EQ(grid->rowCount(), 5);
         EXPECT_EQ(grid->columnCount(), 5);  // A, B, C, "*" and points
-        QPushButton* ok = Find<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
+        QPushButton* ok = FindChild<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
         // An empty key is refused with its reason; the dialog stays.
         Click(ok);
-        firstError = Find<QLabel>(d, "lblBlad")->text();
+        firstError = FindChild<QLabel>(d, "lblBlad")->text();
         EXPECT_FALSE(d.Key().has_value());
         for (auto [row, column] : {std::pair{0, 0}, {1, 1}, {2, 2}, {2, 0}, {3, 3}, {4, 1}, {4, 2}, {4, 2}})
             ClickCell(grid, row, column);
         ClickCell(grid, 1, 4);
         TypeIntoFocus(QStringLiteral("2"));
-        auto* wrong = Find<QLineEdit>(d, "edtWrongPoints");
+        auto* wrong = FindChild<QLineEdit>(d, "edtWrongPoints");
         wrong->setFocus();
         wrong->selectAll();
         TypeIntoFocus(QStringLiteral("-0,5"));
         Click(ok);
         return d.result();
     };
-    Click(Find<QPushButton>(win.w, "btnKlucz"));
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
     EXPECT_NE(firstError.indexOf(QStringLiteral("pusta odpowiedź")), -1) << firstError.toStdString();
     ASSERT_TRUE(win.w.AnswerKey().has_value());
     const TAnswerKey& key = *win.w.AnswerKey();
@@ -133,11 +132,11 @@ TEST(ScoringWindow, AScannedSheetBecomesTheKeyAndTheRunIsScored) {
     WriteMarkedScan(scans.File("ewa.jpg"), 5, 3, "2", {{0}, {1}, {0}, {0}, {2}}, sim::TFileFormat::Jpeg);
     win.Analyze(scans.Path().string());
     TfrmShowWyniki& view = *win.w.ResultsView();
-    auto* grid = Find<QTableWidget>(view, "sgrdWyniki");
+    auto* grid = FindChild<QTableWidget>(view, "sgrdWyniki");
     ASSERT_EQ(grid->rowCount(), 2);
     EXPECT_EQ(grid->columnCount(), 7);  // no key yet: the columns of old
-    EXPECT_FALSE(Find<QPushButton>(view, "btnRaport")->isVisible());
-    auto* useAsKey = Find<QPushButton>(view, "btnUseAsKey");
+    EXPECT_FALSE(FindChild<QPushButton>(view, "btnRaport")->isVisible());
+    auto* useAsKey = FindChild<QPushButton>(view, "btnUseAsKey");
     EXPECT_FALSE(useAsKey->isEnabled());
 
     const int keyRow = grid->item(0, 0)->text() == "1" ? 0 : 1;
@@ -165,7 +164,7 @@ TEST(ScoringWindow, AScannedSheetBecomesTheKeyAndTheRunIsScored) {
     EXPECT_EQ(grid->item(ewa, 9)->text(), "3");
     EXPECT_EQ(grid->item(keyRow, 8)->text(), "100,0");
 
-    QPushButton* raport = Find<QPushButton>(view, "btnRaport");
+    QPushButton* raport = FindChild<QPushButton>(view, "btnRaport");
     ASSERT_TRUE(raport->isVisible());
     Click(raport);
     ASSERT_EQ(win.opened, QString::fromStdString(win.dir.File("klasa.raport.html")));
@@ -183,34 +182,32 @@ TEST(ScoringWindow, AScannedSheetBecomesTheKeyAndTheRunIsScored) {
 TEST(ScoringWindow, KeyEditorVersionsAndGrades) {
     Window win;
     win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
-        d.show();
-        d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
-        auto* grid = Find<QTableWidget>(d, "grdKlucz");
+        ShowActive(d);
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
         for (int q = 0; q < 5; ++q) ClickCell(grid, q, 0);  // main key: all A
-        Click(Find<QPushButton>(d, "btnDodajWersje"));
+        Click(FindChild<QPushButton>(d, "btnDodajWersje"));
         // The new version starts as a copy of the main key; B on question 1.
         ClickCell(grid, 0, 0);
         ClickCell(grid, 0, 1);
-        auto* codes = Find<QLineEdit>(d, "edtKody");
+        auto* codes = FindChild<QLineEdit>(d, "edtKody");
         EXPECT_TRUE(codes->isEnabled());
         codes->setFocus();
         TypeIntoFocus(QStringLiteral("300-200"));
-        auto* grades = Find<QLineEdit>(d, "edtOceny");
+        auto* grades = FindChild<QLineEdit>(d, "edtOceny");
         EXPECT_EQ(grades->text(), "30:2; 50:3; 75:4; 90:5; 100:6");
         grades->setFocus();
         grades->selectAll();
         TypeIntoFocus(QStringLiteral("40:2; 60:3,5"));
-        QPushButton* ok = Find<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
+        QPushButton* ok = FindChild<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
         Click(ok);
-        EXPECT_NE(Find<QLabel>(d, "lblBlad")->text().indexOf(QStringLiteral("300-200")), -1);
+        EXPECT_NE(FindChild<QLabel>(d, "lblBlad")->text().indexOf(QStringLiteral("300-200")), -1);
         codes->setFocus();
         codes->selectAll();
         TypeIntoFocus(QStringLiteral("200-299, 305"));
         Click(ok);
         return d.result();
     };
-    Click(Find<QPushButton>(win.w, "btnKlucz"));
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
     ASSERT_TRUE(win.w.AnswerKey().has_value());
     const Json key = AnswerKeyToJson(*win.w.AnswerKey());
     EXPECT_EQ(key["Answers"], Json({"A", "A", "A", "A", "A"}));
@@ -222,12 +219,12 @@ TEST(ScoringWindow, KeyEditorVersionsAndGrades) {
 
     // Opened again, the editor shows the version as it was saved.
     win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
-        auto* version = Find<QComboBox>(d, "cbxWersja");
+        auto* version = FindChild<QComboBox>(d, "cbxWersja");
         EXPECT_EQ(version->count(), 2);
         version->setCurrentIndex(1);
-        EXPECT_EQ(Find<QLineEdit>(d, "edtKody")->text(), "200-299, 305");
-        EXPECT_EQ(Find<QTableWidget>(d, "grdKlucz")->item(0, 1)->text(), "B");
+        EXPECT_EQ(FindChild<QLineEdit>(d, "edtKody")->text(), "200-299, 305");
+        EXPECT_EQ(FindChild<QTableWidget>(d, "grdKlucz")->item(0, 1)->text(), "B");
         return static_cast<int>(QDialog::Rejected);
     };
-    Click(Find<QPushButton>(win.w, "btnKlucz"));
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
 }
