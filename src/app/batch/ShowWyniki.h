@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QLabel>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
+#include <QPushButton>
 #include <functional>
 
 #include "core/common/Json.h"
@@ -25,11 +25,13 @@ public:
     std::function<void()> OpenReport;
 
 private:
+    // The scores of a run with an answer key and the two buttons under the grid.
     void FillScores(const Json& lista, int firstColumn);
+    QPushButton *btnUseAsKey_, *btnRaport_;
 
+private:
     QTableWidget* sgrdWyniki_;
     QLabel* lblPominiete_;
-    QPushButton *btnUseAsKey_, *btnRaport_;
 };
 
 }  // namespace quorlen

@@ -98,10 +98,10 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     };
     owner.Finished = [this] {
         lastResults_ = run_->Results.Snapshot();
-        ScoreResults();
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
+        ScoreResults();
         ResultsView()->ShowResultsView(lastResults_);
     };
     ShowSettings(project_);
@@ -356,13 +356,13 @@ void TFormMain::LoadProjectFile(const QString& path) {
     ShowSettings(project_);
     ApplyToDM(project_);
     edtProjectFile_->setText(path);
+    LoadKey();
     btnExecute_->setEnabled(true);
     SetSaveState(false);
     btnSaveWyniki_->setEnabled(false);
     ProgressBar_->setValue(0);
     run_->Items.clear();
     lastResults_ = Json();
-    LoadKey();
 }
 
 void TFormMain::edtProjectFileBrowse() {
