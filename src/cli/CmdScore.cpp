@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 
 #include "cli/Command.h"
@@ -21,6 +22,11 @@ int RunScore(const Args& args) {
         const TAnswerKey key = ReadAnswerKeyFile(keyPath);
         const std::vector<TScoredEntry> entries = ScoreEntries(*document, key);
         std::cout << ScoresText(entries);
+        for (const Json& p : document->value("Pominiete", Json::array())) {
+            std::string message = p.value("Message", std::string());
+            std::replace(message.begin(), message.end(), '\r', ' ');
+            std::cerr << "Skan bez wyniku: " << p.value("FileName", std::string()) << " (" << message << ")\n";
+        }
         if (auto csv = args.Get("csv")) {
             WriteFileAtomically(*csv, ScoresCsv(entries));
             std::cerr << "Scores written to " << *csv << "\n";

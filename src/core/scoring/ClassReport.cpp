@@ -33,6 +33,12 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+// Messages break their lines with CR; a table cell wants one line.
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
 std::string Optional(const std::optional<double>& v, int decimals) {
     return v ? PolishNumber(*v, decimals, true) : "—";
 }
@@ -178,7 +184,17 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
           << "</td><td>" << PolishNumber(OneDecimal(s.Percent), 1, true) << "</td><td>" << PolishNumber(s.Grade, 2)
           << "</td><td class=\"t\">" << Escape(s.Note) << "</td></tr>\n";
     }
-    h << "</table>\n</body>\n</html>\n";
+    h << "</table>\n";
+    // Scans that gave no entry are named, so that no sheet leaves the class silently.
+    const Json skipped = document.value("Pominiete", Json::array());
+    if (!skipped.empty()) {
+        h << "<h2>Skany bez wyniku</h2>\n<table>\n<tr><th class=\"t\">Skan</th><th class=\"t\">Powód</th></tr>\n";
+        for (const Json& p : skipped)
+            h << "<tr><td class=\"t\">" << Escape(p.value("FileName", std::string())) << "</td><td class=\"t\">"
+              << Escape(OneLine(p.value("Message", std::string()))) << "</td></tr>\n";
+        h << "</table>\n";
+    }
+    h << "</body>\n</html>\n";
     return h.str();
 }
 

@@ -117,6 +117,7 @@ TEST(ScoreEndToEnd, AnalyzeWithAKeyGivesEveryStudentTheTruthsPoints) {
 
 TEST(ScoreEndToEnd, ScoreWritesTheTableTheCsvAndAWellFormedReport) {
     SimulatedClass c;
+    WriteFileBytes(c.Dir.File("skany/zepsuty.png"), "not a picture");
     const std::string results = c.Dir.File("wyniki.json");
     ASSERT_EQ(RunCommand(kCli + " analyze " + c.Dir.File("skany") + " --questions 20 --answers 4 --threads 2" +
                          " --pause-us 0 --out " + results + " 2>/dev/null"),
@@ -144,6 +145,12 @@ TEST(ScoreEndToEnd, ScoreWritesTheTableTheCsvAndAWellFormedReport) {
     for (size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) ++charts;
     EXPECT_EQ(charts, 2u + 20u);  // two histograms and a bar per question
     for (const Json& f : c.Truth["Files"]) EXPECT_NE(html.find(f["File"].get<std::string>()), std::string::npos);
+    // The scan without a result is named in the report and on the terminal.
+    EXPECT_NE(html.find("Skany bez wyniku"), std::string::npos);
+    EXPECT_NE(html.find("zepsuty.png"), std::string::npos);
+    std::string skipped;
+    ASSERT_EQ(RunCommand(kCli + " score " + results + " --key " + c.KeyPath + " 2>&1 >/dev/null", &skipped), 0);
+    EXPECT_NE(skipped.find("Skan bez wyniku: zepsuty.png"), std::string::npos) << skipped;
 
     std::string err;
     EXPECT_EQ(RunCommand(kCli + " score " + results + " 2>&1", &err), 2);
