@@ -33,6 +33,21 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
+// Codes in number order (9 before 12 before 101) when both are numbers.
+bool CodeBefore(const std::string& a, const std::string& b) {
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (digits(a) && digits(b)) {
+        const size_t za = std::min(a.find_first_not_of('0'), a.size() - 1);
+        const size_t zb = std::min(b.find_first_not_of('0'), b.size() - 1);
+        const std::string_view va(a.data() + za, a.size() - za), vb(b.data() + zb, b.size() - zb);
+        if (va.size() != vb.size()) return va.size() < vb.size();
+        if (va != vb) return va < vb;
+    }
+    return a < b;
+}
+
 // Messages break their lines with CR; a table cell wants one line.
 std::string OneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
@@ -171,7 +186,7 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
     std::vector<const TScoredEntry*> sorted;
     for (const TScoredEntry& e : entries) sorted.push_back(&e);
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const TScoredEntry* a, const TScoredEntry* b) { return a->Student < b->Student; });
+                     [](const TScoredEntry* a, const TScoredEntry* b) { return CodeBefore(a->Student, b->Student); });
     h << "<h2>Uczniowie</h2>\n<table>\n<tr><th>Lp</th><th class=\"t\">ID</th><th class=\"t\">Skan</th>"
          "<th class=\"t\">Wersja</th><th>Punkty</th><th>Max</th><th>%</th><th>Ocena</th><th class=\"t\">Uwagi</th>"
          "</tr>\n";
