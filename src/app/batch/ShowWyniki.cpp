@@ -146,6 +146,8 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         for (int c = 0; c <= qcnt; ++c) width += sgrdWyniki_->columnWidth(c) + 1;
         int height = (sgrdWyniki_->rowCount() + 1) * (kRowHeight + 1) + 2 * sgrdWyniki_->frameWidth() + 5 +
                      sgrdWyniki_->horizontalScrollBar()->sizeHint().height();
+        // and room for the buttons under the grid
+        height += btnUseAsKey_->sizeHint().height() + 4;
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             width = std::min(width, screen->availableGeometry().width() - 60);
             height = std::min(height, screen->availableGeometry().height() - 60);
