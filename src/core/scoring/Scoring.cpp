@@ -126,7 +126,8 @@ TEntryScore ScoreAnswers(const TAnswerKey& key, const std::string& code, const s
         s.Note = "Arkusz ma " + std::to_string(answers.size()) + " odpowiedzi, a klucz " +
                  std::to_string(questions.size()) + " pytań: ocenione wspólne pytania.";
     s.Percent = s.Max > 0 ? std::max(0.0, 100 * s.Points / s.Max) : 0;
-    s.Grade = GradeFor(key.Grades, s.Percent);
+    // From the percent as shown: a teacher who reads 29.5 % expects the grade of 30 %.
+    s.Grade = GradeFor(key.Grades, OneDecimal(s.Percent));
     return s;
 }
 

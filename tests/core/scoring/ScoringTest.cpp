@@ -158,6 +158,11 @@ TEST(Scoring, GradeBoundariesRoundHalfUp) {
     EXPECT_DOUBLE_EQ(OneDecimal(s.Percent), 29.5);
     EXPECT_EQ(s.Grade, 2);
     EXPECT_DOUBLE_EQ(OneDecimal(200.0 / 3), 66.7);
+    // 1473 of 5000 is 29.46 %, shown as 29.5 %: graded as shown.
+    const TAnswerKey heavy = Key(R"({"Version":1,"Answers":["A","B"],"Points":[1473,3527]})");
+    const TEntryScore shown = ScoreAnswers(heavy, "1", {"A", "A"}, TSheetShape{2, false});
+    EXPECT_DOUBLE_EQ(OneDecimal(shown.Percent), 29.5);
+    EXPECT_EQ(shown.Grade, 2);
 }
 
 TEST(Scoring, VersionsByCodeAndRange) {
