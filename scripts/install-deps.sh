@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   dbus xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
+  libxml2-utils
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "core/output/ResultsFile.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
+#include "core/scoring/Scoring.h"
 
 namespace quorlen::cli {
 namespace {
@@ -19,8 +20,8 @@ namespace {
 int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 int RunAnalyze(const Args& args) {
-    args.RejectUnknown(
-        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us"});
+    args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
+                        "pause-us", "key"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
     std::setlocale(LC_TIME, "");
 
@@ -43,6 +44,17 @@ int RunAnalyze(const Args& args) {
     const int cpus = HardwareThreads();
     const int threads = args.Int("threads", DefaultMaxWorkers(cpus), 1, 98);
     ApplyToDM(project);
+    // A bad key is reported before any scan is read.
+    std::optional<TAnswerKey> key;
+    if (auto keyFile = args.Get("key")) {
+        try {
+            key = ReadAnswerKeyFile(*keyFile);
+            CheckKeyFits(*key, project.QuestionCount, project.AnswerCount);
+        } catch (const TKeyError& e) {
+            std::cerr << "quorlen-cli analyze: " << e.what() << "\n";
+            return ExitFailure;
+        }
+    }
 
     TLoopHost host;
     TBatchRun run(host);
@@ -82,7 +94,8 @@ int RunAnalyze(const Args& args) {
     finished = static_cast<int>(run.Items.size());
     showProgress();
 
-    const Json document = run.Results.Snapshot();
+    Json document = run.Results.Snapshot();
+    if (key) ScoreDocument(document, *key);
     if (auto out = args.Get("out")) {
         WriteResultsFile(*out, document);
         std::cerr << "Results written to " << *out << "\n";
@@ -112,9 +125,10 @@ const Registrar registrar({
     "                        start from the first scan's geometry\n"
     "  --threads N           worker threads, 1..98 (default 48 per processor)\n"
     "  --out FILE            write the results file instead of printing\n"
-    "  --pause-us U          pause per answer read in microseconds (default 1000)\n\n"
-    "Exit codes: 0 done, 1 no scan files or a file could not be read or written,\n"
-    "2 bad arguments.\n",
+    "  --pause-us U          pause per answer read in microseconds (default 1000)\n"
+    "  --key FILE            score every sheet with this answer key (*.klucz.json)\n\n"
+    "Exit codes: 0 done, 1 no scan files, a bad answer key, or a file could not\n"
+    "be read or written, 2 bad arguments.\n",
     RunAnalyze,
     {"multi", "no-check-empty", "same"},
 });

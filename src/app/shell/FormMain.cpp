@@ -102,6 +102,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
+        ScoreResults();
         ResultsView()->ShowResultsView(lastResults_);
     };
     ShowSettings(project_);
@@ -112,7 +113,11 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
 TFormMain::~TFormMain() { StopRunForClose(); }
 
 TfrmShowWyniki* TFormMain::ResultsView() {
-    if (!resultsView_) resultsView_ = std::make_unique<TfrmShowWyniki>();
+    if (!resultsView_) {
+        resultsView_ = std::make_unique<TfrmShowWyniki>();
+        resultsView_->UseAsKey = [this](int row) { UseRowAsKey(row); };
+        resultsView_->OpenReport = [this] { OpenClassReport(); };
+    }
     return resultsView_.get();
 }
 
@@ -185,6 +190,8 @@ void TFormMain::BuildControls() {
     chkKontrPuste_->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
     btnSave_ = new QPushButton(kPrintCaption, Panel1_);
     btnSave_->setObjectName(QStringLiteral("btnSave"));
+    btnKlucz_ = new QPushButton(QStringLiteral("Klucz odpowiedzi…"), Panel1_);
+    btnKlucz_->setObjectName(QStringLiteral("btnKlucz"));
 
     label(Label1_, Panel2_, "Label1", QStringLiteral("Folder skanów"), 0);
     edit(edtScanFolder_, Panel2_, "edtScanFolder",
@@ -256,6 +263,7 @@ void TFormMain::BuildControls() {
     connect(btnSave_, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnExecute_, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
     connect(btnSaveWyniki_, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
+    connect(btnKlucz_, &QPushButton::clicked, this, [this] { btnKluczClick(); });
     connect(btnProjectFile_, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(btnScanFolder_, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
     connect(actAbout_, &QAction::triggered, this, [this] { ShowAboutBox(); });
@@ -276,6 +284,7 @@ void TFormMain::Panel1Resize() {
     edtProjectFile_->setGeometry(kFieldLeft, 8, w - 2 - kFieldLeft, kHeight);
     edtProjectName_->setGeometry(kFieldLeft, 8 + kRow, w - 2 - kFieldLeft, kHeight);
     btnSave_->setGeometry(w - 2 - kButtonWidth, 8 + 2 * kRow, kButtonWidth, kRow + kHeight);
+    btnKlucz_->setGeometry(w - 10 - 2 * kButtonWidth, 8 + 2 * kRow, kButtonWidth, kHeight);
 }
 
 void TFormMain::Panel2Resize() {
@@ -349,6 +358,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     ShowSettings(project_);
     ApplyToDM(project_);
     edtProjectFile_->setText(path);
+    LoadKey();
     btnExecute_->setEnabled(true);
     SetSaveState(false);
     btnSaveWyniki_->setEnabled(false);
@@ -406,6 +416,7 @@ void TFormMain::btnSaveClick() {
     }
     project_ = s;
     edtProjectFile_->setText(name);
+    SaveKey();
     if (edtScanFolder_->text().isEmpty()) edtScanFolder_->setText(QFileInfo(name).absolutePath());
     btnExecute_->setEnabled(true);
     SetSaveState(false);

@@ -14,11 +14,13 @@
 #include <QSlider>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
 #include "app/printing/WhatPrint.h"
+#include "app/scoring/KeyEditor.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
@@ -57,6 +59,10 @@ public:
         Ask;
     // Shows the operator dialog modally and returns its result.
     std::function<int(TFormScaner2& dialog)> ExecScaner;
+    // Shows the answer-key editor modally and returns its result.
+    std::function<int(TfrmKeyEditor& dialog)> ExecKeyEditor = [](TfrmKeyEditor& dialog) { return dialog.exec(); };
+    // Opens a file in the desktop's default program (the class report).
+    std::function<bool(const QString& path)> OpenInBrowser;
     // Shows a dialog that deletes itself when closed (the about box).
     std::function<void(QDialog& dialog)> ExecAbout;
     // The background fetch of the demo archive; started at start-up when
@@ -76,6 +82,16 @@ public:
     const Json& LastResults() const { return lastResults_; }
     // The results view, created on first use and kept.
     TfrmShowWyniki* ResultsView();
+
+    // The answer key, kept as <project>.klucz.json beside the project file
+    // and loaded with it; with a key, a run's results are scored.
+    const std::optional<TAnswerKey>& AnswerKey() const { return key_; }
+    QString KeyFilePath() const;
+    void btnKluczClick();
+    // Makes the key from the results row's sheet after the teacher confirms.
+    void UseRowAsKey(int row);
+    // Writes the class report beside the results and opens it.
+    void OpenClassReport();
 
     // Handlers, public so that menus, automation and tests reach them.
     void btnSaveClick();
@@ -109,12 +125,16 @@ private:
     void ClampField(QLineEdit* edit, int lo, int hi);
     void EnableSettings(bool on);
     void ShowSettings(const TProjectSettings& s);
+    void LoadKey();
+    void SaveKey();
+    void ScoreResults();
 
     TProjectSettings project_;
     bool saveState_ = false;
     bool loading_ = false;
     bool closing_ = false;
     Json lastResults_;
+    std::optional<TAnswerKey> key_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
@@ -127,7 +147,7 @@ private:
     QRadioButton *rbOnlyOne_, *rbMultiOne_;
     QCheckBox *chkKontrPuste_, *chkSkanJakPoprzedni_;
     QSlider* tbrPoziom_;
-    QPushButton *btnSave_, *btnExecute_, *btnSaveWyniki_;
+    QPushButton *btnSave_, *btnExecute_, *btnSaveWyniki_, *btnKlucz_;
     QProgressBar* ProgressBar_;
 };
 
