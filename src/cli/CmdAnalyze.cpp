@@ -20,9 +20,8 @@ namespace {
 int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 int RunAnalyze(const Args& args) {
-    args.RejectUnknown(
-        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us",
-                        "shard"});
+    args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
+                        "pause-us", "shard"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
     std::setlocale(LC_TIME, "");
 
