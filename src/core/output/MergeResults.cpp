@@ -122,13 +122,16 @@ Json MergeResults(std::vector<TShardDocument> docs) {
     CheckShardSet(docs, shards);
     const int64_t folderScans = CheckSameFolder(docs);
 
-    // The root: the first document's keys, then those only later ones have.
+    // The root: the first document's keys, then those only later ones have;
+    // the lists are joined below, not copied.
     Json merged = Json::object();
     for (const TShardDocument& d : docs)
-        for (auto it = d.Document.begin(); it != d.Document.end(); ++it)
-            if (!merged.contains(it.key())) merged[it.key()] = it.value();
-    merged.erase(ShardKey);
-    merged.erase(FolderScansKey);
+        for (auto it = d.Document.begin(); it != d.Document.end(); ++it) {
+            const std::string& key = it.key();
+            if (key != ListKeys[0] && key != ListKeys[1] && key != ShardKey && key != FolderScansKey &&
+                !merged.contains(key))
+                merged[key] = it.value();
+        }
 
     const TShardDocument* earliest = nullptr;
     for (const TShardDocument& d : docs) {
