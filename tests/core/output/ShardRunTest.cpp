@@ -111,14 +111,31 @@ TEST_F(ShardRun, FourShardsUnderGnuParallelEqualOneRun) {
     EXPECT_EQ(RunCommand(Cli + " merge " + out_->File("none.json") + " 2>/dev/null"), 1);
 }
 
-TEST_F(ShardRun, OneOfOneIsAPlainRun) {
-    const std::string path = out_->File("whole-shard.json");
-    ASSERT_EQ(Analyze(" --shard 1/1", path), 0);
-    const Json doc = ReadDocument(path);
-    ExpectSameSheets(doc);
-    EXPECT_EQ(doc["Shard"], "1/1");
-    EXPECT_EQ(Analyze(" --shard 0/4", path), 2);
-    EXPECT_EQ(Analyze(" --shard 5/4", path), 2);
+TEST(ShardRunSmall, OneOfOneIsAPlainRun) {
+    TempDir scans("shard-whole"), out("shard-whole-out");
+    sim::TBatchOptions o;
+    o.Questions = 10;
+    o.Answers = 4;
+    o.Count = 12;
+    o.Dpi = 150;
+    o.OutDir = scans.Path().string();
+    sim::SimulateBatch(o);
+    std::filesystem::remove(scans.File("truth.json"));
+    auto analyze = [&](const std::string& extra, const std::string& name) {
+        return RunCommand(Cli + " analyze " + scans.Path().string() + Project + extra + " --out " + out.File(name) +
+                          " 2>/dev/null");
+    };
+    ASSERT_EQ(analyze("", "plain.json"), 0);
+    ASSERT_EQ(analyze(" --shard 1/1", "shard.json"), 0);
+    const Json plain = ReadDocument(out.File("plain.json"));
+    const Json shard = ReadDocument(out.File("shard.json"));
+    EXPECT_EQ(SortedByFileName(shard["Lista"]), SortedByFileName(plain["Lista"]));
+    EXPECT_EQ(shard["Lista"].size(), 12u);
+    EXPECT_EQ(shard["Shard"], "1/1");
+    EXPECT_EQ(shard["FolderScans"], 12);
+    EXPECT_EQ(analyze(" --shard 0/4", "bad.json"), 2);
+    EXPECT_EQ(analyze(" --shard 5/4", "bad.json"), 2);
+    EXPECT_FALSE(std::filesystem::exists(out.File("bad.json")));
 }
 
 TEST(ShardRunSmall, ShardsWithoutFilesStillAnswer) {
