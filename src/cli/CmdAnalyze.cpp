@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "cli/Command.h"
+#include "cli/ResultsOutput.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
 #include "core/output/MergeResults.h"
-#include "core/output/ResultsFile.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 
@@ -96,12 +96,7 @@ int RunAnalyze(const Args& args) {
         return ExitFailure;
     }
     if (shard) RecordShard(document, *shard, run.FolderScanCount);
-    if (auto out = args.Get("out")) {
-        WriteResultsFile(*out, document);
-        std::cerr << "Results written to " << *out << "\n";
-    } else {
-        std::cout << DumpJsonIndented(document) << "\n";
-    }
+    OutputResults(args.Get("out"), document);
     return ExitOk;
 }
 

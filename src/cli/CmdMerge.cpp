@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "cli/Command.h"
+#include "cli/ResultsOutput.h"
 #include "core/output/MergeResults.h"
-#include "core/output/ResultsFile.h"
 
 namespace quorlen::cli {
 namespace {
@@ -39,17 +39,7 @@ int RunMerge(const Args& args) {
         std::cerr << "quorlen-cli merge: refused: " << e.what() << "\n";
         return ExitUsage;
     }
-    if (auto out = args.Get("out")) {
-        try {
-            WriteResultsFile(*out, merged);
-        } catch (const std::exception& e) {
-            std::cerr << "quorlen-cli merge: " << e.what() << "\n";
-            return ExitFailure;
-        }
-        std::cerr << "Results written to " << *out << "\n";
-    } else {
-        std::cout << DumpJsonIndented(merged) << "\n";
-    }
+    OutputResults(args.Get("out"), merged);
     return ExitOk;
 }
 
