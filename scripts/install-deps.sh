@@ -4,13 +4,12 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config clang
+  build-essential cmake pkg-config clang parallel
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   dbus xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
-  parallel
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "core/output/MergeResults.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 namespace quorlen {
@@ -10,6 +11,11 @@ namespace {
 // project must never end up in one list.
 constexpr const char* ProjectKeys[] = {"Project", "QCnt", "ACnt", "MultiChoice"};
 constexpr const char* ListKeys[] = {"Lista", "Pominiete"};
+// Root keys of a shard's own: joined or dropped, never copied.
+constexpr std::string_view OwnKeys[] = {"Lista", "Pominiete", ShardKey, FolderScansKey};
+// Root keys that may differ between shards: when each started, and where its
+// machine mounts the folder.
+constexpr std::string_view MayDifferKeys[] = {"Date", "Date2", "Folder"};
 // More missing shards than this are counted, not listed.
 constexpr int MissingListed = 10;
 
@@ -95,6 +101,32 @@ int64_t CheckSameFolder(const std::vector<TShardDocument>& docs) {
     return seen;
 }
 
+template <size_t N>
+bool OneOf(const std::string& key, const std::string_view (&keys)[N]) {
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+}
+
+// The root: every key of the documents but the shard's own, the first
+// document's value where they may differ.
+// A key several carry describes the run (an answer key the sheets were scored
+// with, the format's version): one value for all, or the joined list would mix
+// sheets read or scored differently.
+Json JoinRoots(const std::vector<TShardDocument>& docs) {
+    Json root = Json::object();
+    std::unordered_map<std::string, size_t> setBy;
+    for (size_t i = 0; i < docs.size(); ++i)
+        for (auto it = docs[i].Document.begin(); it != docs[i].Document.end(); ++it) {
+            const std::string& key = it.key();
+            if (OneOf(key, OwnKeys)) continue;
+            const auto [seen, added] = setBy.emplace(key, i);
+            if (added)
+                root[key] = it.value();
+            else if (!OneOf(key, MayDifferKeys) && root[key] != it.value())
+                Refuse(docs[i].Name + " differs from " + docs[seen->second].Name + " in \"" + key + "\"");
+        }
+    return root;
+}
+
 std::vector<TRecord> SortedByFileName(std::vector<TRecord> records) {
     std::stable_sort(records.begin(), records.end(),
                      [](const TRecord& a, const TRecord& b) { return a.FileName < b.FileName; });
@@ -122,17 +154,7 @@ Json MergeResults(std::vector<TShardDocument> docs) {
     CheckShardSet(docs, shards);
     const int64_t folderScans = CheckSameFolder(docs);
 
-    // The root: the first document's keys, then those only later ones have;
-    // the lists are joined below, not copied.
-    Json merged = Json::object();
-    for (const TShardDocument& d : docs)
-        for (auto it = d.Document.begin(); it != d.Document.end(); ++it) {
-            const std::string& key = it.key();
-            if (key != ListKeys[0] && key != ListKeys[1] && key != ShardKey && key != FolderScansKey &&
-                !merged.contains(key))
-                merged[key] = it.value();
-        }
-
+    Json merged = JoinRoots(docs);
     const TShardDocument* earliest = nullptr;
     for (const TShardDocument& d : docs) {
         const Json* date = Find(d.Document, "Date");

@@ -31,7 +31,8 @@ struct TShardDocument {
 // every shard of it: the first shard's root (Date and Date2 of the earliest),
 // "Lista" and "Pominiete" joined in byte order of the file names, every key
 // it does not know kept. Throws MergeRefused for documents of different
-// projects, a missing or repeated shard, a file in two shards, or shards that
+// projects or that disagree on another root key (apart from the dates and the
+// folder), a missing or repeated shard, a file in two shards, or shards that
 // saw a different folder.
 Json MergeResults(std::vector<TShardDocument> shards);
 

@@ -94,6 +94,15 @@ TEST(MergeResults, RefusesWhatWouldLoseDoubleOrMixSheets) {
              return std::vector<TShardDocument>{ShardDoc("1/2", {"a.png"}), ShardDoc("2/3", {"b.png"})};
          },
          "part2.json is shard 2/3 but part1.json is shard 1/2"},
+        {"scored with another key",
+         [three] {
+             auto docs = three();
+             docs[0].Document["Klucz"] = {"A", "B", "C"};
+             docs[2].Document["Klucz"] = {"A", "B", "D"};
+             return docs;
+         },
+         "part3.json differs from part1.json in \"Klucz\""},
+        {"other format version", changed(2, "Version", 2), "part3.json differs from part1.json in \"Version\""},
         {"not a shard", changed(0, "Shard", "whole"), "part1.json: no \"Shard\""},
         {"no list", changed(0, "Lista", "none"), "part1.json: not a results document (no \"Lista\" list)"},
         {"skipped not a list", changed(0, "Pominiete", 3), "\"Pominiete\" is not a list"},
@@ -132,7 +141,7 @@ TEST(MergeResults, JoinsInByteOrderOfFileNamesAndKeepsUnknownKeys) {
     second.Document["Lista"][1]["Status"] = 1;
     second.Document["Klasa"] = "3b";
     second.Document["Folder"] = "/mnt/skany";  // mounted elsewhere on the other machine
-    second.Document["Klucz"] = "not taken: the first document's keys win";
+    second.Document["Klucz"] = first.Document["Klucz"];
 
     const Json merged = MergeResults({first, second});
     EXPECT_EQ(FileNames(merged["Lista"]),
