@@ -58,13 +58,6 @@ protected:
         return RunCommand(Cli + " analyze " + folder_->Path().string() + Project + extra + " --out " + out +
                           " 2>/dev/null");
     }
-    // The merged or sharded document holds exactly the whole run's sheets.
-    static void ExpectSameSheets(const Json& doc) {
-        EXPECT_EQ(SortedByFileName(doc["Lista"]), SortedByFileName(whole_["Lista"]));
-        EXPECT_EQ(SortedByFileName(doc["Pominiete"]), SortedByFileName(whole_["Pominiete"]));
-        for (const char* key : {"Version", "Project", "QCnt", "ACnt", "MultiChoice", "Folder"})
-            EXPECT_EQ(doc[key], whole_[key]) << key;
-    }
     static inline std::unique_ptr<TempDir> folder_, out_;
     static inline Json whole_;
 };
@@ -94,9 +87,12 @@ TEST_F(ShardRun, FourShardsUnderGnuParallelEqualOneRun) {
     ASSERT_EQ(RunCommand(Cli + " merge " + parts + "3.json " + parts + "1.json " + parts + "4.json " + parts +
                          "2.json --out " + all + " 2>/dev/null"),
               0);
+    // Exactly the whole run's sheets, in file-name order.
     const Json merged = ReadDocument(all);
-    ExpectSameSheets(merged);
-    EXPECT_EQ(merged["Lista"], SortedByFileName(merged["Lista"]));
+    EXPECT_EQ(merged["Lista"], SortedByFileName(whole_["Lista"]));
+    EXPECT_EQ(merged["Pominiete"], SortedByFileName(whole_["Pominiete"]));
+    for (const char* key : {"Version", "Project", "QCnt", "ACnt", "MultiChoice", "Folder"})
+        EXPECT_EQ(merged[key], whole_[key]) << key;
     EXPECT_FALSE(merged.contains("Shard"));
 
     // The command's refusals: a shard left out, a file that is no document,
@@ -111,52 +107,46 @@ TEST_F(ShardRun, FourShardsUnderGnuParallelEqualOneRun) {
     EXPECT_EQ(RunCommand(Cli + " merge " + out_->File("none.json") + " 2>/dev/null"), 1);
 }
 
-TEST(ShardRunSmall, OneOfOneIsAPlainRun) {
-    TempDir scans("shard-whole"), out("shard-whole-out");
+TEST(ShardRunSmall, OneOfOneIsAPlainRunAndEmptyShardsStillAnswer) {
+    // Five files in twelve shards: most shards have nothing to read, and the
+    // merge must still find all twelve.
+    TempDir scans("shard-few"), out("shard-few-out");
     sim::TBatchOptions o;
     o.Questions = 10;
     o.Answers = 4;
-    o.Count = 12;
+    o.Count = 3;
     o.Dpi = 150;
     o.OutDir = scans.Path().string();
     sim::SimulateBatch(o);
     std::filesystem::remove(scans.File("truth.json"));
-    auto analyze = [&](const std::string& extra, const std::string& name) {
-        return RunCommand(Cli + " analyze " + scans.Path().string() + Project + extra + " --out " + out.File(name) +
+    WriteBrokenScans(scans, 2);
+    auto analyze = [&](const std::string& shard, const std::string& name) {
+        return RunCommand(Cli + " analyze " + scans.Path().string() + Project + shard + " --out " + out.File(name) +
                           " 2>/dev/null");
     };
     ASSERT_EQ(analyze("", "plain.json"), 0);
-    ASSERT_EQ(analyze(" --shard 1/1", "shard.json"), 0);
+    ASSERT_EQ(analyze(" --shard 1/1", "whole.json"), 0);
     const Json plain = ReadDocument(out.File("plain.json"));
-    const Json shard = ReadDocument(out.File("shard.json"));
-    EXPECT_EQ(SortedByFileName(shard["Lista"]), SortedByFileName(plain["Lista"]));
-    EXPECT_EQ(shard["Lista"].size(), 12u);
-    EXPECT_EQ(shard["Shard"], "1/1");
-    EXPECT_EQ(shard["FolderScans"], 12);
-    EXPECT_EQ(analyze(" --shard 0/4", "bad.json"), 2);
-    EXPECT_EQ(analyze(" --shard 5/4", "bad.json"), 2);
-    EXPECT_FALSE(std::filesystem::exists(out.File("bad.json")));
-}
+    const Json whole = ReadDocument(out.File("whole.json"));
+    EXPECT_EQ(SortedByFileName(whole["Lista"]), SortedByFileName(plain["Lista"]));
+    EXPECT_EQ(whole["Lista"].size(), 3u);
+    EXPECT_EQ(whole["Shard"], "1/1");
+    EXPECT_EQ(whole["FolderScans"], 5);
 
-TEST(ShardRunSmall, ShardsWithoutFilesStillAnswer) {
-    // Three files in eight shards: most shards have nothing to read, and the
-    // merge must still find all eight.
-    TempDir scans("shard-few"), out("shard-few-out");
-    WriteBrokenScans(scans, 3);
     std::string merge = Cli + " merge";
-    for (int k = 1; k <= 8; ++k) {
-        const std::string part = out.File("p" + std::to_string(k) + ".json");
-        ASSERT_EQ(RunCommand(Cli + " analyze " + scans.Path().string() + " --shard " + std::to_string(k) + "/8 --out " +
-                             part + " 2>/dev/null"),
-                  0)
-            << k;
-        merge += " " + part;
+    for (int k = 1; k <= 12; ++k) {
+        const std::string part = "p" + std::to_string(k) + ".json";
+        ASSERT_EQ(analyze(" --shard " + std::to_string(k) + "/12", part), 0) << k;
+        merge += " " + out.File(part);
     }
     ASSERT_EQ(RunCommand(merge + " --out " + out.File("all.json") + " 2>/dev/null"), 0);
     const Json merged = ReadDocument(out.File("all.json"));
-    EXPECT_EQ(merged["Lista"].size(), 0u);
-    ASSERT_EQ(merged["Pominiete"].size(), 3u);
-    EXPECT_EQ(merged["Pominiete"][0]["FileName"], "x000.png");
+    EXPECT_EQ(merged["Lista"], SortedByFileName(plain["Lista"]));
+    EXPECT_EQ(merged["Pominiete"], SortedByFileName(plain["Pominiete"]));
+
+    EXPECT_EQ(analyze(" --shard 0/4", "bad.json"), 2);
+    EXPECT_EQ(analyze(" --shard 5/4", "bad.json"), 2);
+    EXPECT_FALSE(std::filesystem::exists(out.File("bad.json")));
     // An empty folder is still no run, sharded or not.
     TempDir empty("shard-empty");
     EXPECT_EQ(RunCommand(Cli + " analyze " + empty.Path().string() + " --shard 1/2 2>/dev/null"), 1);
