@@ -6,10 +6,11 @@
 #include <thread>
 
 #include "cli/Command.h"
+#include "cli/ResultsOutput.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
-#include "core/output/ResultsFile.h"
+#include "core/output/MergeResults.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "core/scoring/Scoring.h"
@@ -21,7 +22,7 @@ int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardwar
 
 int RunAnalyze(const Args& args) {
     args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
-                        "pause-us", "key"});
+                        "pause-us", "key", "shard"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
     std::setlocale(LC_TIME, "");
 
@@ -43,6 +44,9 @@ int RunAnalyze(const Args& args) {
     if (args.Has("same")) project.AllScansAlike = true;
     const int cpus = HardwareThreads();
     const int threads = args.Int("threads", DefaultMaxWorkers(cpus), 1, 98);
+    std::optional<TShard> shard;
+    if (auto text = args.Get("shard"))
+        if (!(shard = ParseShard(*text))) throw UsageError("--shard must be K/N with 1 <= K <= N");
     ApplyToDM(project);
     // A bad key is reported before any scan is read.
     std::optional<TAnswerKey> key;
@@ -61,6 +65,7 @@ int RunAnalyze(const Args& args) {
     run.MaxWorkers = threads;
     run.CpuCount = cpus;
     run.AnswerPause = std::chrono::microseconds(args.Int("pause-us", 1000, 0, 1000000));
+    if (shard) run.Shard = *shard;
     bool noFiles = false;
     run.Owner.NoScanFiles = [&] { noFiles = true; };
 
@@ -85,23 +90,26 @@ int RunAnalyze(const Args& args) {
 
     TRunSettings settings{project.ProjectName,    project.ScanFolder, project.QuestionCount, project.AnswerCount,
                           project.MultipleChoice, project.BlackLevel, project.AllScansAlike};
-    if (!run.StartRun(settings)) {
+    Json document;
+    if (run.StartRun(settings)) {
+        finished = 1;
+        host.Run([&] { return !run.Running; });
+        finished = static_cast<int>(run.Items.size());
+        showProgress();
+        document = run.Results.Snapshot();
+    } else if (shard && run.FolderScanCount > 0) {
+        // A part with no file of a folder that has some still answers, so that
+        // the merge can tell it from a part that never ran.
+        document = TResultsDocument(TRunDescription{settings.ProjectName, settings.QuestionCount, settings.AnswerCount,
+                                                    settings.MultiChoice, settings.ScanFolder})
+                       .Snapshot();
+    } else {
         if (noFiles) std::cerr << "Brak plików ze skanera w podanym folderze.\n";
         return ExitFailure;
     }
-    finished = 1;
-    host.Run([&] { return !run.Running; });
-    finished = static_cast<int>(run.Items.size());
-    showProgress();
-
-    Json document = run.Results.Snapshot();
     if (key) ScoreDocument(document, *key);
-    if (auto out = args.Get("out")) {
-        WriteResultsFile(*out, document);
-        std::cerr << "Results written to " << *out << "\n";
-    } else {
-        std::cout << DumpJsonIndented(document) << "\n";
-    }
+    if (shard) RecordShard(document, *shard, run.FolderScanCount);
+    OutputResults(args.Get("out"), document);
     return ExitOk;
 }
 
@@ -126,7 +134,10 @@ const Registrar registrar({
     "  --threads N           worker threads, 1..98 (default 48 per processor)\n"
     "  --out FILE            write the results file instead of printing\n"
     "  --pause-us U          pause per answer read in microseconds (default 1000)\n"
-    "  --key FILE            score every sheet with this answer key (*.klucz.json)\n\n"
+    "  --key FILE            score every sheet with this answer key (*.klucz.json)\n"
+    "  --shard K/N           read only part K of N of the folder (split by a hash\n"
+    "                        of each file name); merge the parts' documents with\n"
+    "                        quorlen-cli merge\n\n"
     "Exit codes: 0 done, 1 no scan files, a bad answer key, or a file could not\n"
     "be read or written, 2 bad arguments.\n",
     RunAnalyze,
