@@ -46,11 +46,16 @@ private:
     iconv_t cd_;
 };
 
-bool IsValidUtf8(std::string_view s) {
+// Walks the code points of UTF-8 text, calling visit(codePoint, length) for
+// each; false at the first byte that does not belong to valid UTF-8 (overlong
+// forms and surrogates included).
+template <typename Visit>
+bool ForEachUtf8CodePoint(std::string_view s, Visit visit) {
     size_t i = 0;
     while (i < s.size()) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         if (c < 0x80) {
+            visit(static_cast<char32_t>(c), 1);
             ++i;
             continue;
         }
@@ -77,9 +82,36 @@ bool IsValidUtf8(std::string_view s) {
         if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
             (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
+        visit(cp, len);
         i += static_cast<size_t>(len);
     }
     return true;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    return ForEachUtf8CodePoint(s, [](char32_t, int) {});
+}
+
+// The letters and punctuation of Polish and Western text: Latin-1 Supplement
+// and Latin Extended-A, general punctuation (dashes, typographic quotes) and
+// the euro sign.
+bool IsTextCharacter(char32_t cp) {
+    return (cp >= 0xA0 && cp <= 0x17F) || (cp >= 0x2000 && cp <= 0x206F) || cp == 0x20AC;
+}
+
+// Windows-1250 bytes are often valid UTF-8 by accident: "ÓŁ" (D3 A3) is the
+// Cyrillic U+04E3. Polish text in that code page never decodes into the ranges
+// above, so bytes are taken as UTF-8 only when every non-ASCII character lands
+// there; pure ASCII reads the same either way.
+bool LooksLikeUtf8Text(std::string_view s) {
+    bool multiByte = false;
+    bool textOnly = true;
+    const bool valid = ForEachUtf8CodePoint(s, [&](char32_t cp, int len) {
+        if (len == 1) return;
+        multiByte = true;
+        if (!IsTextCharacter(cp)) textOnly = false;
+    });
+    return valid && multiByte && textOnly;
 }
 
 std::string Convert(const char* from, std::string_view bytes) {
@@ -122,7 +154,7 @@ std::string DecodeTextBytes(std::string_view bytes) {
     if (startsWith("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
     if (startsWith("\xFF\xFE")) return Convert("UTF-16LE", bytes.substr(2));
     if (startsWith("\xFE\xFF")) return Convert("UTF-16BE", bytes.substr(2));
-    if (IsValidUtf8(bytes)) return std::string(bytes);
+    if (LooksLikeUtf8Text(bytes)) return std::string(bytes);
     return DecodeWindows1250(bytes);
 }
 
