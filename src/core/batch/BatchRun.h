@@ -13,6 +13,7 @@
 #include "core/batch/ResultsDocument.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
+#include "core/recognition/RasterBudget.h"
 
 namespace quorlen {
 
@@ -70,6 +71,9 @@ public:
     std::function<void(int maximum, int position)> Progress;
     // Pause of each scan job per recorded answer.
     std::chrono::microseconds AnswerPause{1000};
+    // The memory all scans being read may hold in rasters at once; workers
+    // wait for room, the host thread never does.
+    TRasterBudget RasterBudget{DefaultRasterBudget()};
 
     // Host-thread operations.
     bool StartRun(const TRunSettings& settings);
