@@ -20,8 +20,13 @@ int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardwar
 
 int RunAnalyze(const Args& args) {
     args.RejectUnknown(
-        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us"});
+        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us",
+         "raster-budget"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
+    // A mistyped folder is not a folder without scans: say which it is.
+    if (std::error_code ec; !std::filesystem::is_directory(args.Positional()[0], ec))
+        throw UsageError("the scan folder '" + args.Positional()[0] +
+                         (std::filesystem::exists(args.Positional()[0], ec) ? "' is not a folder" : "' does not exist"));
     std::setlocale(LC_TIME, "");
 
     TProjectSettings project;
@@ -49,6 +54,8 @@ int RunAnalyze(const Args& args) {
     run.MaxWorkers = threads;
     run.CpuCount = cpus;
     run.AnswerPause = std::chrono::microseconds(args.Int("pause-us", 1000, 0, 1000000));
+    if (args.Get("raster-budget"))
+        run.RasterBudget.SetCapacity(static_cast<uint64_t>(args.Int("raster-budget", 0, 1, 1 << 20)) << 20);
     bool noFiles = false;
     run.Owner.NoScanFiles = [&] { noFiles = true; };
 
@@ -112,9 +119,11 @@ const Registrar registrar({
     "                        start from the first scan's geometry\n"
     "  --threads N           worker threads, 1..98 (default 48 per processor)\n"
     "  --out FILE            write the results file instead of printing\n"
-    "  --pause-us U          pause per answer read in microseconds (default 1000)\n\n"
+    "  --pause-us U          pause per answer read in microseconds (default 1000)\n"
+    "  --raster-budget MB    memory all scans being read may hold in rasters at\n"
+    "                        once (default a quarter of the machine's memory)\n\n"
     "Exit codes: 0 done, 1 no scan files or a file could not be read or written,\n"
-    "2 bad arguments.\n",
+    "2 bad arguments or a scan folder that does not exist.\n",
     RunAnalyze,
     {"multi", "no-check-empty", "same"},
 });
