@@ -1,10 +1,29 @@
 #include "core/recognition/RasterBudget.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 namespace quorlen {
+
+namespace {
+
+// glibc serves a block below its mmap threshold from the heap of the calling
+// thread's arena and keeps it there once freed; the threshold itself grows up
+// to 32 MB as large blocks are freed. A raster of a big scan would then stay
+// resident in every worker's arena long after its share was returned, and the
+// budget would bound nothing the system sees. A fixed threshold keeps blocks
+// of 4 MB and more (the rasters of scans above about 200 dpi A3) in their own
+// mappings, which go back to the system when freed.
+void ReturnFreedRastersToTheSystem() {
+    static std::once_flag once;
+    std::call_once(once, [] { ::mallopt(M_MMAP_THRESHOLD, 4 << 20); });
+}
+
+}  // namespace
+
+TRasterBudget::TRasterBudget(uint64_t capacityBytes) : capacity_(capacityBytes) { ReturnFreedRastersToTheSystem(); }
 
 TRasterBudget::THold& TRasterBudget::THold::operator=(THold&& other) noexcept {
     if (this != &other) {

@@ -33,7 +33,7 @@ public:
         uint64_t bytes_ = 0;
     };
 
-    explicit TRasterBudget(uint64_t capacityBytes) : capacity_(capacityBytes) {}
+    explicit TRasterBudget(uint64_t capacityBytes);
     TRasterBudget(const TRasterBudget&) = delete;
     TRasterBudget& operator=(const TRasterBudget&) = delete;
 
