@@ -65,4 +65,8 @@ TEST(TextDecoding, ByteOrderMarksStillWinOverTheGuess) {
     // D3 A3 after a UTF-8 mark is the Cyrillic letter it encodes.
     EXPECT_EQ(DecodeTextBytes("\xEF\xBB\xBF\xD3\xA3"), "\xD3\xA3");
     EXPECT_EQ(DecodeTextBytes(std::string("\xFF\xFE\x3F\x04", 4)), "п");
+    // Stray bytes after a UTF-8 mark become U+FFFD: the text stays valid UTF-8.
+    EXPECT_EQ(DecodeTextBytes("\xEF\xBB\xBF\xC5\x81\xD2\xD2"
+                              "d\xC5"),
+              "Ł\uFFFD\uFFFDd\uFFFD");
 }
