@@ -143,30 +143,25 @@ TEST(AtomicFile, SymbolicLinksAreWrittenThroughAndStay) {
     EXPECT_EQ(FilesIn(dir.File("real")), 5);  // four files and one link, no temporary
 }
 
-TEST(AtomicFile, AFileWritableInAClosedFolderIsRewrittenInPlace) {
-    TempDir dir;
-    const std::string folder = ClosedFolder(dir);
-    const std::string path = folder + "/wyniki.json";
-    WriteFileBytes(path, "old contents, longer than the new ones");
-    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
-    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    EXPECT_TRUE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(path, "new"); }));
-    EXPECT_EQ(ReadFileBytes(path), "new");
-    EXPECT_EQ(FilesIn(folder), 1);
-    ::chmod(folder.c_str(), 0755);
-}
-
-TEST(AtomicFile, AClosedFolderAndAClosedFileFailAndKeepTheOldFile) {
-    TempDir dir;
-    const std::string folder = ClosedFolder(dir);
-    const std::string path = folder + "/wyniki.json";
-    WriteFileBytes(path, "old");
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    EXPECT_FALSE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(path, "new"); }));
-    // A new file cannot be created in place either.
-    EXPECT_FALSE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(folder + "/new.json", "new"); }));
-    EXPECT_EQ(ReadFileBytes(path), "old");
-    EXPECT_EQ(FilesIn(folder), 1);
-    ::chmod(folder.c_str(), 0755);
+// A folder closed to the writer: a file open to it is rewritten in place, a
+// closed one stays as it was, and no new file appears.
+TEST(AtomicFile, InAClosedFolderOnlyAWritableFileIsRewrittenInPlace) {
+    struct Case {
+        const char* Name;
+        mode_t FileMode;
+        bool Saved;
+    };
+    for (const Case& c : {Case{"writable file", 0666, true}, Case{"read-only file", 0444, false}}) {
+        TempDir dir;
+        const std::string folder = ClosedFolder(dir);
+        const std::string path = folder + "/wyniki.json";
+        WriteFileBytes(path, "old contents, longer than the new ones");
+        ASSERT_EQ(::chmod(path.c_str(), c.FileMode), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+        EXPECT_EQ(WritesAsUnprivilegedUser([&] { WriteFileAtomically(path, "new"); }), c.Saved) << c.Name;
+        EXPECT_EQ(ReadFileBytes(path), c.Saved ? "new" : "old contents, longer than the new ones") << c.Name;
+        EXPECT_FALSE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(folder + "/new.json", "new"); })) << c.Name;
+        EXPECT_EQ(FilesIn(folder), 1) << c.Name;
+        ::chmod(folder.c_str(), 0755);
+    }
 }
