@@ -76,22 +76,6 @@ TEST(ScanLimits, HugeHeadersAreRefusedBeforeAnyPixelMemoryInEveryFormat) {
         }
 }
 
-TEST(ScanLimits, AHugeHeaderEndsTheScanJobWithTheLoadingMessage) {
-    TempDir dir;
-    for (const char* ext : {".png", ".jpg", ".bmp"}) {
-        TItem item;
-        item.FileName = dir.File(std::string("hostile") + ext);
-        WriteHugeHeaderScan(item.FileName, ext, 65535, 65535);
-        TRasterBudget budget(1 << 20);
-        TSkanItem job(item);
-        job.Budget = &budget;
-        job.Run();
-        EXPECT_EQ(job.Status, -1) << ext;
-        EXPECT_EQ(job.Message, LoadFailedMessage(item.FileName)) << ext;
-        EXPECT_EQ(budget.PeakHeld(), 0u) << ext;
-    }
-}
-
 TEST(ScanLimits, AScanJobTakesItsShareForTheRasterAndItsCopyAndGivesItBack) {
     TempDir dir;
     TItem item;
