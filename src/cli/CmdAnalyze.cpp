@@ -19,14 +19,14 @@ namespace {
 int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 int RunAnalyze(const Args& args) {
-    args.RejectUnknown(
-        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us",
-         "raster-budget"});
+    args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
+                        "pause-us", "raster-budget"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
     // A mistyped folder is not a folder without scans: say which it is.
     if (std::error_code ec; !std::filesystem::is_directory(args.Positional()[0], ec))
-        throw UsageError("the scan folder '" + args.Positional()[0] +
-                         (std::filesystem::exists(args.Positional()[0], ec) ? "' is not a folder" : "' does not exist"));
+        throw UsageError(
+            "the scan folder '" + args.Positional()[0] +
+            (std::filesystem::exists(args.Positional()[0], ec) ? "' is not a folder" : "' does not exist"));
     std::setlocale(LC_TIME, "");
 
     TProjectSettings project;
