@@ -22,8 +22,13 @@ int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardwar
 
 int RunAnalyze(const Args& args) {
     args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
-                        "pause-us", "key", "shard"});
+                        "pause-us", "key", "shard", "raster-budget"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
+    // A mistyped folder is not a folder without scans: say which it is.
+    if (std::error_code ec; !std::filesystem::is_directory(args.Positional()[0], ec))
+        throw UsageError(
+            "the scan folder '" + args.Positional()[0] +
+            (std::filesystem::exists(args.Positional()[0], ec) ? "' is not a folder" : "' does not exist"));
     std::setlocale(LC_TIME, "");
 
     TProjectSettings project;
@@ -66,6 +71,8 @@ int RunAnalyze(const Args& args) {
     run.CpuCount = cpus;
     run.AnswerPause = std::chrono::microseconds(args.Int("pause-us", 1000, 0, 1000000));
     if (shard) run.Shard = *shard;
+    if (args.Get("raster-budget"))
+        run.RasterBudget.SetCapacity(static_cast<uint64_t>(args.Int("raster-budget", 0, 1, 1 << 20)) << 20);
     bool noFiles = false;
     run.Owner.NoScanFiles = [&] { noFiles = true; };
 
@@ -137,9 +144,11 @@ const Registrar registrar({
     "  --key FILE            score every sheet with this answer key (*.klucz.json)\n"
     "  --shard K/N           read only part K of N of the folder (split by a hash\n"
     "                        of each file name); merge the parts' documents with\n"
-    "                        quorlen-cli merge\n\n"
+    "                        quorlen-cli merge\n"
+    "  --raster-budget MB    memory all scans being read may hold in rasters at\n"
+    "                        once (default a quarter of the machine's memory)\n\n"
     "Exit codes: 0 done, 1 no scan files, a bad answer key, or a file could not\n"
-    "be read or written, 2 bad arguments.\n",
+    "be read or written, 2 bad arguments or a scan folder that does not exist.\n",
     RunAnalyze,
     {"multi", "no-check-empty", "same"},
 });

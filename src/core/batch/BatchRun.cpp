@@ -156,6 +156,8 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
     job.ExpectedCount = item.QuestionCount;
     job.OnAnswerRead = [this](TItem& it) { ReportProgress(it); };
     job.AnswerPause = AnswerPause;
+    job.Budget = &RasterBudget;
+    job.MayWaitForBudget = worker != nullptr;
     job.Run();
     if (job.Status == 0 && first && settings_.AllScansAlike) SharedGeometry = job.Geometry;
     Results.AddResultEntry(item.Answers, std::filesystem::path(item.FileName).filename().string(), job.Status,

@@ -14,6 +14,7 @@
 #include "core/batch/Shard.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
+#include "core/recognition/RasterBudget.h"
 
 namespace quorlen {
 
@@ -73,6 +74,9 @@ public:
     std::chrono::microseconds AnswerPause{1000};
     // The part of the folder this run reads; the whole folder by default.
     TShard Shard;
+    // The memory all scans being read may hold in rasters at once; workers
+    // wait for room, the host thread never does.
+    TRasterBudget RasterBudget{DefaultRasterBudget()};
 
     // Host-thread operations.
     bool StartRun(const TRunSettings& settings);
