@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   dbus xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
+  libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
 )
 
 missing=()
