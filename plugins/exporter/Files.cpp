@@ -45,7 +45,7 @@ void Commit(const std::string& temporary, const std::string& fileName) {
 std::vector<TRow> RowsOf(const Json& document, int& columns) {
     const auto text = [](const Json& object, const char* key) {
         return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
-                                                                                    : std::string();
+                                                                                     : std::string();
     };
     columns = document.contains("QCnt") && document["QCnt"].is_number_integer() ? document["QCnt"].get<int>() : 0;
     if (columns < 0) columns = 0;

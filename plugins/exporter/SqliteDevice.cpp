@@ -103,7 +103,7 @@ void BindText(sqlite3_stmt* s, int i, const std::string& text) {
 
 std::string TextOf(const Json& object, const char* key) {
     return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
-                                                                                : std::string();
+                                                                                 : std::string();
 }
 int64_t IntOf(const Json& object, const char* key) {
     return object.is_object() && object.contains(key) && object[key].is_number() ? object[key].get<int64_t>() : 0;
@@ -126,9 +126,9 @@ void AppendToDatabase(const std::string& path, const Json& document) {
     db.Begin();
     db.Exec(kSchema);
     {
-        TStatement run{db.Prepare(
-            "INSERT INTO runs(project, questions, answers, multi_choice, folder, date_ms, saved_at) "
-            "VALUES(?, ?, ?, ?, ?, ?, ?)")};
+        TStatement run{
+            db.Prepare("INSERT INTO runs(project, questions, answers, multi_choice, folder, date_ms, saved_at) "
+                       "VALUES(?, ?, ?, ?, ?, ?, ?)")};
         BindText(run.S, 1, TextOf(document, "Project"));
         sqlite3_bind_int64(run.S, 2, IntOf(document, "QCnt"));
         sqlite3_bind_int64(run.S, 3, IntOf(document, "ACnt"));

@@ -38,7 +38,8 @@ std::vector<std::string> ExporterCandidates(const TExporterSearch& search) {
     if (!search.ProgramFolder.empty()) {
         const fs::path program(search.ProgramFolder);
         candidates.push_back((program / "DLLka" / ExporterFileName).string());
-        candidates.push_back((program.parent_path() / "lib" / "quorlen" / ExporterFileName).lexically_normal().string());
+        candidates.push_back(
+            (program.parent_path() / "lib" / "quorlen" / ExporterFileName).lexically_normal().string());
     }
     return candidates;
 }
@@ -174,7 +175,8 @@ std::vector<std::string> TExporterHost::DeviceNames() const {
 TExporterOutcome TExporterHost::Refused(const std::string& why) { return {false, why, kError}; }
 
 TExporterOutcome TExporterHost::Outcome(const std::optional<Json>& answer, const std::string& success) {
-    if (untrusted_) return Refused("Wtyczka eksportu " + path_ + " przerwała pracę wyjątkiem; nie będzie więcej wywoływana.");
+    if (untrusted_)
+        return Refused("Wtyczka eksportu " + path_ + " przerwała pracę wyjątkiem; nie będzie więcej wywoływana.");
     if (answer && IsFailure(*answer)) {
         const Json& text = (*answer).contains("ErrorStr") ? (*answer)["ErrorStr"] : Json();
         return Refused(text.is_string() ? text.get<std::string>()
