@@ -54,8 +54,7 @@ void TSaveWyniki::LoadExporter(const TAsk& ask) {
     if (host_.Loaded() || host_.LoadFailed()) return;
     const TLoadStatus status = host_.LoadExporter(Search());
     if (status == TLoadStatus::Failed) {
-        ask(QString::fromStdString(host_.LoadError()), kError, QMessageBox::Critical, QMessageBox::Ok,
-            QMessageBox::Ok);
+        ask(QString::fromStdString(host_.LoadError()), kError, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
     } else if (status == TLoadStatus::Loaded) {
         dlgSaveWyniki_->setNameFilters(NameFilters(host_.Filters()));
     }
