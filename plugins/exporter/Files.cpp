@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +22,11 @@ std::string TemporaryBeside(const std::string& fileName) {
     std::string pattern = folder + "." + base + ".tmpXXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) FailFile(fileName, std::strerror(errno));
+    // mkstemp makes the file private; an exported file gets the mode any new
+    // file of the user gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     return pattern;
 }

@@ -4,6 +4,7 @@
 #ifdef QUORLEN_SHIPPED_EXPORTER
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include "core/exporter/ExporterTestSupport.h"
 
@@ -121,6 +122,10 @@ TEST(ShippedExporter, FileErrorsNameTheFileAndLeaveNothingBehind) {
         size_t files = 0;
         for (const auto& entry : std::filesystem::directory_iterator(e.dir.Path())) files += entry.is_regular_file();
         EXPECT_EQ(files, 2u) << "results file and the export, no temporary left";
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        EXPECT_EQ(static_cast<mode_t>(std::filesystem::status(e.dir.File("old.out")).permissions()), 0666 & ~mask)
+            << "the mode of any new file, not a temporary's";
     }
 }
 
