@@ -23,6 +23,17 @@ struct TRow {
 // larger of "QCnt" and the longest "Wyniki", so that nothing is cut off).
 std::vector<TRow> RowsOf(const Json& document, int& columns);
 
+// The text under key, empty when the object has none.
+std::string TextOf(const Json& object, const char* key);
+
+// One record of "Pominiete": a scan that gave no entry, and why.
+struct TSkipped {
+    std::string Scan;
+    int Status = 0;
+    std::string Message;
+};
+std::vector<TSkipped> SkippedOf(const Json& document);
+
 void WriteCsv(const std::string& fileName, const Json& document);
 void WriteXlsx(const std::string& fileName, const Json& document);
 

@@ -48,18 +48,30 @@ void Commit(const std::string& temporary, const std::string& fileName) {
     }
 }
 
+std::string TextOf(const Json& object, const char* key) {
+    return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
+                                                                                 : std::string();
+}
+
+std::vector<TSkipped> SkippedOf(const Json& document) {
+    std::vector<TSkipped> skipped;
+    if (!document.contains("Pominiete") || !document["Pominiete"].is_array()) return skipped;
+    for (const Json& record : document["Pominiete"]) {
+        const bool hasStatus = record.is_object() && record.contains("Status") && record["Status"].is_number();
+        skipped.push_back(
+            {TextOf(record, "FileName"), hasStatus ? record["Status"].get<int>() : 0, TextOf(record, "Message")});
+    }
+    return skipped;
+}
+
 std::vector<TRow> RowsOf(const Json& document, int& columns) {
-    const auto text = [](const Json& object, const char* key) {
-        return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
-                                                                                     : std::string();
-    };
     columns = document.contains("QCnt") && document["QCnt"].is_number_integer() ? document["QCnt"].get<int>() : 0;
     if (columns < 0) columns = 0;
     std::vector<TRow> rows;
     if (!document.contains("Lista") || !document["Lista"].is_array()) return rows;
     int lp = 0;
     for (const Json& entry : document["Lista"]) {
-        TRow row{++lp, text(entry, "Student"), text(entry, "FileName"), {}};
+        TRow row{++lp, TextOf(entry, "Student"), TextOf(entry, "FileName"), {}};
         if (entry.is_object() && entry.contains("Wyniki") && entry["Wyniki"].is_array())
             for (const Json& answer : entry["Wyniki"]) {
                 std::string value = answer.is_string() ? answer.get<std::string>() : std::string();

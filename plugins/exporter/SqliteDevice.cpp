@@ -18,7 +18,9 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS sheets(run_id INTEGER REFERENCES runs(id), nr INTEGER, code TEXT, file TEXT, "
     "PRIMARY KEY(run_id, nr));"
     "CREATE TABLE IF NOT EXISTS marks(run_id INTEGER, nr INTEGER, question INTEGER, answer TEXT, "
-    "PRIMARY KEY(run_id, nr, question));";
+    "PRIMARY KEY(run_id, nr, question));"
+    "CREATE TABLE IF NOT EXISTS skipped(run_id INTEGER REFERENCES runs(id), nr INTEGER, file TEXT, status INTEGER, "
+    "message TEXT, PRIMARY KEY(run_id, nr));";
 // How long a save waits for another writer before it reports the lock.
 const int kBusyTimeoutMs = 1000;
 
@@ -101,10 +103,6 @@ void BindText(sqlite3_stmt* s, int i, const std::string& text) {
     sqlite3_bind_text(s, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
-std::string TextOf(const Json& object, const char* key) {
-    return object.is_object() && object.contains(key) && object[key].is_string() ? object[key].get<std::string>()
-                                                                                 : std::string();
-}
 int64_t IntOf(const Json& object, const char* key) {
     return object.is_object() && object.contains(key) && object[key].is_number() ? object[key].get<int64_t>() : 0;
 }
@@ -161,6 +159,16 @@ void AppendToDatabase(const std::string& path, const Json& document) {
             BindText(mark.S, 4, answer.is_string() ? answer.get<std::string>() : answer.dump());
             db.Step(mark.S);
         }
+    }
+    TStatement skip{db.Prepare("INSERT INTO skipped(run_id, nr, file, status, message) VALUES(?, ?, ?, ?, ?)")};
+    nr = 0;
+    for (const TSkipped& skipped : SkippedOf(document)) {
+        sqlite3_bind_int64(skip.S, 1, runId);
+        sqlite3_bind_int(skip.S, 2, ++nr);
+        BindText(skip.S, 3, skipped.Scan);
+        sqlite3_bind_int(skip.S, 4, skipped.Status);
+        BindText(skip.S, 5, skipped.Message);
+        db.Step(skip.S);
     }
     db.Commit();
 }

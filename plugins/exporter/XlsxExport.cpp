@@ -46,6 +46,23 @@ void WriteProjectSheet(lxw_workbook* book, const Json& document) {
         ++r;
     }
 }
+// Scans that gave no entry stay visible beside the results.
+void WriteSkippedSheet(lxw_workbook* book, const Json& document) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Pominiete");
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    lxw_col_t c = 0;
+    for (const char* title : {"Lp", "Skan", "Status", "Komunikat"}) worksheet_write_string(sheet, 0, c++, title, bold);
+    worksheet_freeze_panes(sheet, 1, 0);
+    int lp = 0;
+    for (const TSkipped& skipped : SkippedOf(document)) {
+        const lxw_row_t r = static_cast<lxw_row_t>(++lp);
+        worksheet_write_number(sheet, r, 0, lp, nullptr);
+        worksheet_write_string(sheet, r, 1, skipped.Scan.c_str(), nullptr);
+        worksheet_write_number(sheet, r, 2, skipped.Status, nullptr);
+        worksheet_write_string(sheet, r, 3, skipped.Message.c_str(), nullptr);
+    }
+}
 }  // namespace
 
 void WriteXlsx(const std::string& fileName, const Json& document) {
@@ -57,6 +74,7 @@ void WriteXlsx(const std::string& fileName, const Json& document) {
     }
     WriteResultsSheet(book, document);
     WriteProjectSheet(book, document);
+    WriteSkippedSheet(book, document);
     const lxw_error error = workbook_close(book);
     if (error != LXW_NO_ERROR) {
         ::unlink(temporary.c_str());

@@ -23,7 +23,8 @@ Json SampleResults() {
     return Json::parse(R"({"Version":1,"Project":"Próba","QCnt":3,"ACnt":4,"MultiChoice":false,
         "Folder":"/skany","Date":1700000000000,"Date2":"14.11.2023 23:13:20",
         "Lista":[{"Student":"0042","FileName":"a.png","Wyniki":["A"," ","C"]},
-                 {"Student":"7","FileName":"b.png","Wyniki":["B","D",""]}],"Pominiete":[]})");
+                 {"Student":"7","FileName":"b.png","Wyniki":["B","D",""]}],
+        "Pominiete":[{"FileName":"c.png","Status":1,"Message":"Nie odczytano kodu arkusza."}]})");
 }
 
 }  // namespace quorlen::testing

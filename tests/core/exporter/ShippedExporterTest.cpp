@@ -94,9 +94,10 @@ TEST(ShippedExporter, XlsxOpensInAnIndependentReaderWithCodesAsText) {
         "ws = wb['Wyniki']\n"
         "for row in ws.iter_rows(values_only=True): print(row)\n"
         "print(ws.freeze_panes, ws['A1'].font.b, ws['D1'].font.b)\n"
-        "for row in wb['Projekt'].iter_rows(values_only=True): print(row)\n");
+        "for row in wb['Projekt'].iter_rows(values_only=True): print(row)\n"
+        "for row in wb['Pominiete'].iter_rows(values_only=True): print(row)\n");
     EXPECT_EQ(read,
-              "['Wyniki', 'Projekt']\n"
+              "['Wyniki', 'Projekt', 'Pominiete']\n"
               "('Lp', 'ID', 'Skan', '1', '2', '3')\n"
               "(1, '0042', 'a.png', 'A', None, 'C')\n"
               "(2, '7', 'b.png', 'B', 'D', None)\n"
@@ -106,7 +107,9 @@ TEST(ShippedExporter, XlsxOpensInAnIndependentReaderWithCodesAsText) {
               "('ACnt', 4)\n"
               "('MultiChoice', False)\n"
               "('Folder', '/skany')\n"
-              "('Date2', '14.11.2023 23:13:20')\n");
+              "('Date2', '14.11.2023 23:13:20')\n"
+              "('Lp', 'Skan', 'Status', 'Komunikat')\n"
+              "(1, 'c.png', 1, 'Nie odczytano kodu arkusza.')\n");
 }
 
 TEST(ShippedExporter, FileErrorsNameTheFileAndLeaveNothingBehind) {
@@ -137,6 +140,8 @@ TEST(ShippedExporter, EachSaveAppendsOneRunToTheDatabase) {
     ASSERT_EQ(e.Run("--device 0", &out), 0) << out;
     EXPECT_EQ(e.Sql("SELECT count(*) FROM runs; SELECT count(*) FROM sheets; SELECT count(*) FROM marks;"),
               "2\n4\n12\n");
+    EXPECT_EQ(e.Sql("SELECT run_id, nr, file, status, message FROM skipped;"),
+              "1|1|c.png|1|Nie odczytano kodu arkusza.\n2|1|c.png|1|Nie odczytano kodu arkusza.\n");
     EXPECT_EQ(e.Sql("SELECT id, project, questions, answers, multi_choice, folder, date_ms FROM runs;"),
               "1|Próba|3|4|0|/skany|1700000000000\n2|Próba|3|4|0|/skany|1700000000000\n");
     EXPECT_EQ(e.Sql("SELECT nr, code, file FROM sheets WHERE run_id = 2;"), "1|0042|a.png\n2|7|b.png\n");
