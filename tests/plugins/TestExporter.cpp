@@ -6,6 +6,7 @@
 //   "neverAsk"    never ask for the buffer
 //   "grow"        pad answer k with k * grow spaces, so that the buffer grows
 //   "throwIn"     method whose Execute throws
+//   "noObject"    CreateDLLFunction hands back nothing
 //   "log"         file that gets one line per call
 #include <dlfcn.h>
 #include <quorlen/exporter.h>
@@ -85,9 +86,11 @@ extern "C" __attribute__((visibility("default"))) void CreateDLLFunction(void** 
     Dl_info info{};
     dladdr(reinterpret_cast<void*>(&CreateDLLFunction), &info);
     const auto folder = std::filesystem::path(info.dli_fname).parent_path();
+    const Json behaviour = quorlen::ParseJsonFile((folder / "behaviour.json").string()).value_or(Json::object());
+    if (behaviour.value("noObject", false)) return;
     auto* e = new TTestExporter;
     e->Face.Vtbl = &kVtbl;
-    e->Behaviour = quorlen::ParseJsonFile((folder / "behaviour.json").string()).value_or(Json::object());
+    e->Behaviour = behaviour;
     e->Memory = static_cast<QuorlenMemoryManager*>(memoryManager);
     if (e->Behaviour.value("keepManager", true)) e->Memory->Vtbl->AddRef(e->Memory);
     e->Log("Create");

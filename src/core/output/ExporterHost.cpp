@@ -112,7 +112,11 @@ TLoadStatus TExporterHost::LoadFrom(const std::string& path) {
     exporter_ = static_cast<QuorlenDLLFunction*>(exporter);
     // From here the plug-in alone keeps the memory manager alive.
     lent->Release();
-    if (!exporter_) untrusted_ = true;
+    if (!exporter_) {
+        Unload();
+        return fail(untrusted_ ? "CreateDLLFunction przerwała pracę wyjątkiem"
+                               : "CreateDLLFunction nie utworzyła obiektu");
+    }
 
     virtualDevices_.reset();
     ReadFileTypes(CallExporter("GetSaveFileType"));

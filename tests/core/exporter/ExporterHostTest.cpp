@@ -175,23 +175,24 @@ TEST(ExporterHost, ShutdownOnceThenReleaseThenUnload) {
 }
 
 TEST(ExporterHost, LibrariesThatCannotServeAreReportedOnceAndNeverCalled) {
+    enum Kind { TextFile, NoEntryPoint, NoObject };
     struct Case {
         const char* name;
-        std::string bytes;  // empty: the library without the entry point
+        Kind kind;
         std::string reason;
     };
     const Case cases[] = {
-        {"a text file", "not a library\n", "QuorlenExporter.so"},
-        {"no entry point", std::string(), "CreateDLLFunction"},
+        {"a text file", TextFile, "QuorlenExporter.so"},
+        {"no entry point", NoEntryPoint, "brak funkcji CreateDLLFunction"},
+        {"no object from the entry point", NoObject, "CreateDLLFunction nie utworzyła obiektu"},
     };
     for (const Case& c : cases) {
         TempDir dir;
         std::filesystem::create_directories(dir.Path() / "data");
         const std::string path = dir.File("data/QuorlenExporter.so");
-        if (c.bytes.empty())
-            std::filesystem::copy_file(QUORLEN_TEST_NO_ENTRY, path);
-        else
-            testing::WriteFileBytes(path, c.bytes);
+        if (c.kind == TextFile) testing::WriteFileBytes(path, "not a library\n");
+        if (c.kind == NoEntryPoint) std::filesystem::copy_file(QUORLEN_TEST_NO_ENTRY, path);
+        if (c.kind == NoObject) InstallTestExporter(dir.Path() / "data", {{"noObject", true}}, dir.File("calls.log"));
         TExporterHost host;
         const TExporterSearch search{(dir.Path() / "data").string(), ""};
         EXPECT_EQ(host.LoadExporter(search), TLoadStatus::Failed) << c.name;
