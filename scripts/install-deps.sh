@@ -11,6 +11,7 @@ PACKAGES=(
   dbus xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
   libxml2-utils
+  libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
 )
 
 missing=()

@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "core/output/ResultsFile.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/SkanItem.h"
@@ -52,14 +51,8 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     ChooseScanFolder = [this] { return QFileDialog::getExistingDirectory(this, QStringLiteral("Folder skanów")); };
-    ChooseResultsFile = [this] {
-        QFileDialog dialog(this, QStringLiteral("Zapisz wyniki w pliku"), QString(),
-                           QStringLiteral("Pliki JSON (*.json)"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("json"));
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
+    saveWyniki_ = std::make_unique<TSaveWyniki>(this);
+    ChooseResultsFile = [this] { return saveWyniki_->RunSaveDialog(); };
     Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon icon,
                  QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
         QMessageBox box(icon, caption, text, buttons, this);
@@ -436,17 +429,10 @@ void TFormMain::btnExecuteClick() {
     run_->StartRun(settings);
 }
 
-void TFormMain::btnSaveWynikiClick() {
-    QString name = ChooseResultsFile();
-    if (name.isEmpty()) return;
-    if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".json");
-    try {
-        WriteResultsFile(name.toStdString(), lastResults_);
-        ResultsSaved = true;
-    } catch (const std::exception& e) {
-        Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
-            QMessageBox::Ok);
-    }
+bool TFormMain::btnSaveWynikiClick() {
+    const bool saved = saveWyniki_->Save(lastResults_, ChooseResultsFile, Ask) == TSaveResult::Saved;
+    if (saved) ResultsSaved = true;
+    return saved;
 }
 
 void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {

@@ -19,6 +19,7 @@
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
+#include "app/output/SaveWyniki.h"
 #include "app/printing/WhatPrint.h"
 #include "app/scoring/KeyEditor.h"
 #include "core/batch/BatchRun.h"
@@ -96,7 +97,10 @@ public:
     // Handlers, public so that menus, automation and tests reach them.
     void btnSaveClick();
     void btnExecuteClick();
-    void btnSaveWynikiClick();
+    // True once the results were written to a file or taken by the plug-in.
+    bool btnSaveWynikiClick();
+    // The save flow with the exporter plug-in and the save dialog.
+    TSaveWyniki& SaveWyniki() { return *saveWyniki_; }
     void edtProjectFileBrowse();
     void edtScanFolderBrowse();
     // The demo question; false when the file dialog must not open.
@@ -135,6 +139,8 @@ private:
     bool closing_ = false;
     Json lastResults_;
     std::optional<TAnswerKey> key_;
+    // Before the batch state, so that the plug-in is unloaded after it.
+    std::unique_ptr<TSaveWyniki> saveWyniki_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
