@@ -24,6 +24,8 @@
 
 namespace quorlen {
 
+struct TAutomationCommand;
+
 // The main window: the project panel above, the batch run's button, progress
 // and the results' save button below. Dialogs go through replaceable hooks so
 // that tests can answer them without a person.
@@ -86,6 +88,17 @@ public:
     // Keeps the scan-folder row and the track bar sized to the lower panel.
     void Panel2Resize();
 
+    // Another program's command (automation/FormMainCommand.cpp). The sink
+    // gets its Progress events; done gets the reply, at once or, for an
+    // analysis, when the run has ended. Text that is not a JSON object throws
+    // TInvalidCommand and a printer failure std::exception; done is then not
+    // called.
+    using TCommandSink = std::function<void(int maximum, int position)>;
+    void RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done);
+    bool CommandActive() const { return commandActive_; }
+    // The sink of the command in progress; empty outside a command.
+    TCommandSink CommandSink;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +117,11 @@ private:
     void ClampField(QLineEdit* edit, int lo, int hi);
     void EnableSettings(bool on);
     void ShowSettings(const TProjectSettings& s);
+    void SetProjectFromCommand(const TAutomationCommand& command);
+    QString PrintForCommand(const TAutomationCommand& command);
+    void StartAnalysisForCommand(std::function<void(const QString&)> done);
+    // Ends the command whose analysis ran: its reply and the cleared state.
+    void FinishCommandRun(const QString& reply);
 
     TProjectSettings project_;
     bool saveState_ = false;
@@ -113,6 +131,9 @@ private:
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
+    bool commandActive_ = false;
+    std::function<void(const QString&)> commandDone_;
+    std::unique_ptr<QPrinter> commandPrinter_;
 
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
         *lblStatus_;
