@@ -10,6 +10,7 @@
 #include "app/printing/PrintJob.h"
 #include "app/shell/FormMain.h"
 #include "core/batch/ScanList.h"
+#include "core/printing/CodesList.h"
 
 namespace quorlen {
 
@@ -112,16 +113,18 @@ QString TFormMain::PrintForCommand(const TAutomationCommand& command) {
                 commandPrinter_->setPrinterName(name);
             }
     }
+    const std::vector<std::string>* codes = plan.Codes.empty() ? nullptr : &plan.Codes;
+    if (SheetCountFor(plan.Count, codes) == 0) return QString::fromStdString(ErrorReply(-1));
     if (commandPrinter_->outputFormat() == QPrinter::PdfFormat) {
         if (command.PdfFile.empty())
             throw std::runtime_error("Drukarka \"" + PdfDestinationName().toStdString() +
                                      "\" potrzebuje nazwy pliku w kluczu PdfFile.");
         commandPrinter_->setOutputFileName(QString::fromStdString(command.PdfFile));
     }
-    const int printed = PrintSheets(*commandPrinter_, CurrentSettings(), windowTitle(), plan.Count,
-                                    plan.Codes.empty() ? nullptr : &plan.Codes, [this](int done, int count) {
-                                        if (CommandSink) CommandSink(count, done);
-                                    });
+    const int printed =
+        PrintSheets(*commandPrinter_, CurrentSettings(), windowTitle(), plan.Count, codes, [this](int done, int count) {
+            if (CommandSink) CommandSink(count, done);
+        });
     return QString::fromStdString(printed > 0 ? PrintedReply(printed) : ErrorReply(-1));
 }
 
