@@ -8,6 +8,7 @@
 #include "AppTestSupport.h"
 #include "AutomationTestSupport.h"
 #include "app/automation/QuorlenServer.h"
+#include "printing/PrintTestSupport.h"
 #include "support/TestSupport.h"
 
 using namespace quorlen;
@@ -140,4 +141,54 @@ TEST(AutomationLifecycle, AutomationEndsWithItsLastClient) {
     ASSERT_TRUE(ServeUntil([&] { return program.state() == QProcess::NotRunning; }, 15000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+// quorlen-cli automate as the first client: it starts the registered program,
+// prints the reply and exits 1 on an Error reply or a failed call.
+TEST(AutomationLifecycle, CliAutomate) {
+    THome home;
+    ASSERT_EQ(RunProgram(kProgram, {QStringLiteral("/REGSERVER")}, nullptr, nullptr, home.Environment()), 0);
+    TPrivateBus bus(home.Environment());
+    const QProcessEnvironment env = home.Environment(bus.Address());
+    const QString cli = QStringLiteral(QUORLEN_CLI_PATH);
+    const auto automate = [&](const std::string& command, QString* out, QString* err) {
+        const std::string file = home.Dir.File("command.json");
+        quorlen::testing::WriteFileBytes(file, command);
+        return RunProgram(QStringLiteral("sh"),
+                          {QStringLiteral("-c"), QStringLiteral("exec \"$0\" automate - < \"$1\""), cli,
+                           QString::fromStdString(file)},
+                          out, err, env);
+    };
+    struct Case {
+        std::string Command;
+        int Exit;
+        QString Out, Err;
+    };
+    const std::string pdf = home.Dir.File("cli.pdf");
+    for (const Case& c : std::vector<Case>{
+             {"{\"QCnt\":10,\"PrintFrom\":7,\"PrintCount\":2,\"Printer\":\"plik pdf\",\"PdfFile\":\"" + pdf + "\"}", 0,
+              QStringLiteral("{\"PrintCount\":2}\n"), QString()},
+             {"{\"Title\":\"T\"}", 1,
+              QStringLiteral("{\"Error\":-1,\"ErrorStr\":\"Podaj poprawne parametry wywo\\u0142ania.\"}\n"), QString()},
+             {"{\"Title\":", 1, QString(), QString::fromLatin1(InvalidCommandError)},
+         }) {
+        QString out, err;
+        EXPECT_EQ(automate(c.Command, &out, &err), c.Exit) << c.Command << err.toStdString();
+        if (!c.Out.isEmpty()) EXPECT_EQ(out, c.Out) << c.Command;
+        EXPECT_TRUE(err.contains(c.Err)) << c.Command << err.toStdString();
+    }
+    EXPECT_EQ(printtest::PdfPageCount(pdf), 2);
+
+    QString err;
+    EXPECT_EQ(RunProgram(cli, {QStringLiteral("automate"), QString::fromStdString(home.Dir.File("none.json"))}, nullptr,
+                         &err, env),
+              1);
+    QProcessEnvironment noBus = env;
+    noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                 QStringLiteral("unix:path=") + QString::fromStdString(home.Dir.File("no-bus")));
+    EXPECT_EQ(automate("{}", nullptr, &err), 1);
+    EXPECT_EQ(RunProgram(cli, {QStringLiteral("automate"), QString::fromStdString(home.Dir.File("command.json"))},
+                         nullptr, &err, noBus),
+              1);
+    EXPECT_TRUE(err.contains(QStringLiteral("no D-Bus session bus"))) << err.toStdString();
 }
