@@ -38,6 +38,12 @@ int main(int argc, char** argv) {
     if (serverSwitch == quorlen::TServerSwitch::RegServer || serverSwitch == quorlen::TServerSwitch::UnregServer)
         return Register(argc, argv, serverSwitch);
 
+    // A client may start the program through the bus on a machine without a
+    // display; it prints and reads there all the same, only an operator
+    // question has nobody to see it.
+    if (serverSwitch == quorlen::TServerSwitch::Automation && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlen"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorlen")));
