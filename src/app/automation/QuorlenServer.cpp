@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QPointer>
 
 #include "app/automation/AutomationCommand.h"
 #include "app/shell/FormMain.h"
@@ -88,9 +89,10 @@ void TQuorlenServer::Analyze(const QDBusMessage& call) {
         signal << maximum << position;
         bus.send(signal);
     };
-    const auto done = [this, bus, call, present](const QString& reply) mutable {
+    // The window may outlive this object; a late reply then only goes out.
+    const auto done = [self = QPointer<TQuorlenServer>(this), bus, call, present](const QString& reply) mutable {
         if (*present) bus.send(call.createReply(reply));
-        QuitWhenIdle();
+        if (self) self->QuitWhenIdle();
     };
     try {
         window_.RunCommand(call.arguments().value(0).toString(), sink, done);
