@@ -43,14 +43,14 @@ void TypeInto(QLineEdit* edit, const QString& text) {
 }  // namespace
 
 void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done) {
-    // Once another program drives the window, nobody is in front of it.
-    hide();
     // No second command over the first, and none over the operator's own run
-    // or an open dialog of theirs.
+    // or an open dialog of theirs; a refused command leaves their window be.
     if (commandActive_ || run_->Running || QApplication::activeModalWidget()) {
         done(QString::fromStdString(ErrorReply(-3, BusyText)));
         return;
     }
+    // Once another program drives the window, nobody is in front of it.
+    hide();
     const TAutomationCommand command = ParseAutomationCommand(params.toStdString());
     SetProjectFromCommand(command);
     if (IsPrintMode(command)) {

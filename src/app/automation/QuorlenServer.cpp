@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QPointer>
+#include <QScopeGuard>
 
 #include "app/automation/AutomationCommand.h"
 #include "app/shell/FormMain.h"
@@ -78,8 +79,6 @@ bool TQuorlenServer::handleMessage(const QDBusMessage& message, const QDBusConne
 void TQuorlenServer::Analyze(const QDBusMessage& call) {
     const QString client = call.service();
     Attach(client);
-    // The window stays hidden from now on; only the clients keep it alive.
-    EndWithLastClient = true;
     const std::shared_ptr<bool> present = present_.value(client, std::make_shared<bool>(false));
     QDBusConnection bus = connection_;
     const auto sink = [bus, client, present](int maximum, int position) mutable {
@@ -94,6 +93,9 @@ void TQuorlenServer::Analyze(const QDBusMessage& call) {
         if (*present) bus.send(call.createReply(reply));
         if (self) self->QuitWhenIdle();
     };
+    // A command the window took hides it for good; then only the clients keep
+    // the process alive.
+    const auto hideForGood = qScopeGuard([this] { EndWithLastClient = EndWithLastClient || window_.isHidden(); });
     try {
         window_.RunCommand(call.arguments().value(0).toString(), sink, done);
     } catch (const TInvalidCommand& e) {
@@ -127,7 +129,8 @@ void TQuorlenServer::QuitWhenIdle() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (EndWithLastClient && present_.isEmpty() && !window_.CommandActive() && Quit) Quit();
+            if (EndWithLastClient && present_.isEmpty() && !window_.CommandActive() && !window_.Run().Running && Quit)
+                Quit();
         },
         Qt::QueuedConnection);
 }

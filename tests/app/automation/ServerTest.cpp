@@ -317,7 +317,8 @@ TEST_F(ServerTest, CheckEmptyFollowsOnlySingleChoice) {
 }
 
 // No second run over the first: a command during a command's run, and one
-// during the operator's own run, are refused at once; the first goes on.
+// during the operator's own run, are refused at once; the first goes on, and
+// the operator's window stays in view.
 TEST_F(ServerTest, BusyWindowRefusesACommand) {
     const Json busy{{"Error", -3}, {"ErrorStr", "Program jest zajęty innym zadaniem."}};
     TClient& first = Client(QStringLiteral("first"));
@@ -331,9 +332,11 @@ TEST_F(ServerTest, BusyWindowRefusesACommand) {
 
     window_->ChooseScanFolder = [] { return QString::fromStdString(Folders().Many.Path().string()); };
     window_->edtScanFolderBrowse();
+    window_->show();
     window_->btnExecuteClick();
     ASSERT_TRUE(window_->Run().Running);
     EXPECT_EQ(Client(QStringLiteral("third")).Call(QStringLiteral("{\"PrintCount\":1}")).ReplyJson(), busy);
+    EXPECT_TRUE(window_->isVisible()) << "the operator's window stays";
     quorlen::testing::WaitForRunEnd(*window_);
 }
 
