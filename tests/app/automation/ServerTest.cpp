@@ -376,3 +376,19 @@ TEST_F(ServerTest, ClosingDuringACommandAsks) {
             EXPECT_EQ(r.ReplyJson()["Error"], -2);
     }
 }
+
+// What a foreign client sees by introspection is the interface file.
+TEST_F(ServerTest, IntrospectionIsTheInterfaceFile) {
+    QString xml, err;
+    ASSERT_EQ(RunProgram(QStringLiteral("gdbus"),
+                         {QStringLiteral("introspect"), QStringLiteral("--xml"), QStringLiteral("--address"),
+                          bus_->Address(), QStringLiteral("--dest"), QString::fromLatin1(ServerService),
+                          QStringLiteral("--object-path"), QString::fromLatin1(ServerPath)},
+                         &xml, &err),
+              0)
+        << err.toStdString();
+    const QString expected = ServerInterfaceXml().trimmed();
+    EXPECT_TRUE(expected.contains(QStringLiteral("<arg name=\"Params\" type=\"s\" direction=\"in\"/>")));
+    EXPECT_TRUE(expected.contains(QStringLiteral("<arg name=\"Position\" type=\"i\"/>")));
+    EXPECT_TRUE(xml.contains(expected)) << xml.toStdString();
+}
