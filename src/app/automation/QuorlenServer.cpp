@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScopeGuard>
 
@@ -94,8 +95,12 @@ void TQuorlenServer::Analyze(const QDBusMessage& call) {
         if (self) self->QuitWhenIdle();
     };
     // A command the window took hides it for good; then only the clients keep
-    // the process alive.
-    const auto hideForGood = qScopeGuard([this] { EndWithLastClient = EndWithLastClient || window_.isHidden(); });
+    // the process alive, not the closing of an operator dialog's window.
+    const auto hideForGood = qScopeGuard([this] {
+        if (!window_.isHidden()) return;
+        EndWithLastClient = true;
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+    });
     try {
         window_.RunCommand(call.arguments().value(0).toString(), sink, done);
     } catch (const TInvalidCommand& e) {
