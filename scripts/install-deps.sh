@@ -8,7 +8,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
-  dbus xvfb xauth
+  dbus libglib2.0-bin xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
   libxml2-utils
   libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl

@@ -95,6 +95,11 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
+        // A command's run answers its caller instead of opening the view.
+        if (commandDone_) {
+            FinishCommandRun(QString::fromStdString(DumpJsonCompact(lastResults_)));
+            return;
+        }
         ScoreResults();
         ResultsView()->ShowResultsView(lastResults_);
     };

@@ -27,6 +27,8 @@
 
 namespace quorlen {
 
+struct TAutomationCommand;
+
 // The main window: the project panel above, the batch run's button, progress
 // and the results' save button below. Dialogs go through replaceable hooks so
 // that tests can answer them without a person.
@@ -111,6 +113,17 @@ public:
     // True when there are no unsaved results or the operator lets them go.
     bool ConfirmDiscardResults();
 
+    // Another program's command (automation/FormMainCommand.cpp). The sink
+    // gets its Progress events; done gets the reply, at once or, for an
+    // analysis, when the run has ended. Text that is not a JSON object throws
+    // TInvalidCommand and a printer failure std::exception; done is then not
+    // called.
+    using TCommandSink = std::function<void(int maximum, int position)>;
+    void RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done);
+    bool CommandActive() const { return commandActive_; }
+    // The sink of the command in progress; empty outside a command.
+    TCommandSink CommandSink;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -132,6 +145,11 @@ private:
     void LoadKey();
     void SaveKey();
     void ScoreResults();
+    void SetProjectFromCommand(const TAutomationCommand& command);
+    QString PrintForCommand(const TAutomationCommand& command);
+    void StartAnalysisForCommand(std::function<void(const QString&)> done);
+    // Ends the command whose analysis ran: its reply and the cleared state.
+    void FinishCommandRun(const QString& reply);
 
     TProjectSettings project_;
     bool saveState_ = false;
@@ -144,6 +162,9 @@ private:
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
+    bool commandActive_ = false;
+    std::function<void(const QString&)> commandDone_;
+    std::unique_ptr<QPrinter> commandPrinter_;
 
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
         *lblStatus_;
