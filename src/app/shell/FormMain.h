@@ -70,6 +70,9 @@ public:
     // Replaces the current project by the file's; throws std::runtime_error
     // when it cannot be read, before anything has changed.
     void LoadProjectFile(const QString& path);
+    // Shows path in the project-file field and loads it; a file that cannot
+    // be read is reported in an error box. False then.
+    bool OpenProjectFile(const QString& path);
     TProjectSettings CurrentSettings() const;
     bool SaveState() const { return saveState_; }
     TBatchRun& Run() { return *run_; }

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <clocale>
 
+#include "app/shell/DemoDownload.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
 #include "app/shell/Translations.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     // Dates in the results follow the operator's locale.
     std::setlocale(LC_TIME, "");
     quorlen::TFormMain window(QApplication::arguments().mid(1));
+    quorlen::AttachDemoDownload(window);
     window.show();
     return app.exec();
 }
