@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
@@ -18,6 +19,35 @@ int RunPackDemo(const Args& args) {
     std::cout << out << ": " << members.size() << " files, " << std::filesystem::file_size(out) << " bytes\n";
     return ExitOk;
 }
+
+int RunUnpackDemo(const Args& args) {
+    args.RejectUnknown({"folder"});
+    if (args.Positional().size() != 1) throw UsageError("give exactly one ARCHIVE");
+    const std::string archive = args.Positional()[0];
+    const std::string folder = args.Require("folder");
+    const auto start = std::chrono::steady_clock::now();
+    const TDemoUnpacked got = InstallDemoArchive(archive, folder);
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    const int copies =
+        got.RepeatCount > 0 && std::filesystem::exists(std::filesystem::path(folder) / DemoScanName(got.BaseFile))
+            ? got.RepeatCount
+            : 0;
+    std::cout << folder << ": Demo.spf, " << got.Scans << " scans, " << copies << " copies of Skan" << got.BaseFile
+              << ".png in " << took.count() << " ms\n";
+    return ExitOk;
+}
+
+const Registrar unpackRegistrar({
+    "unpack-demo",
+    "unpack a demo archive as the desktop program's first start does",
+    "Usage: quorlen-cli unpack-demo ARCHIVE --folder DIR\n\n"
+    "Writes the archive's records to DIR/Demo.spf, DIR/Skan1.png, ..., copies the\n"
+    "scan Demo.spf names in BaseFile RepeatCount times, points the project's\n"
+    "SkanFolder at DIR and prints how long that took. A record length that is\n"
+    "negative or runs past the end fails without leaving half a file.\n",
+    RunUnpackDemo,
+    {},
+});
 
 const Registrar registrar({
     "pack-demo",

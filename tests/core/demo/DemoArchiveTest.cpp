@@ -204,3 +204,38 @@ TEST(DemoPacking, FolderRoundTripsInNaturalOrder) {
     EXPECT_THROW(PackDemoArchive(source.string(), archive), std::runtime_error);
     EXPECT_EQ(ReadFileBytes(archive), first);
 }
+
+TEST(DemoPacking, CliMakesPacksAndRefusesBadFolders) {
+    using quorlen::testing::RunCommand;
+    TempDir dir;
+    const std::string cli = QUORLEN_CLI_PATH;
+    const fs::path source = dir.Path() / "demo";
+    const std::string archive = dir.File("out/quorlen.demo");
+    ASSERT_EQ(RunCommand(cli + " make-demo --scans 3 --copies 2 --folder '" + source.string() + "' 2>&1"), 0);
+    ASSERT_EQ(RunCommand(cli + " pack-demo '" + source.string() + "' --out '" + archive + "' 2>&1"), 0);
+
+    const fs::path target = dir.Path() / "unpacked";
+    const TDemoUnpacked got = UnpackDemoArchive(archive, target.string());
+    EXPECT_EQ(got.Scans, 3);
+    EXPECT_EQ(got.BaseFile, "1");
+    EXPECT_EQ(got.RepeatCount, 2);
+    EXPECT_EQ(Names(target), Names(source));
+    for (const std::string& name : Names(source))
+        EXPECT_EQ(ReadFileBytes((target / name).string()), ReadFileBytes((source / name).string())) << name;
+
+    struct Case {
+        const char* name;
+        std::string arguments;
+        int status;
+    };
+    fs::remove(source / "Demo.spf");
+    for (const Case& c : {
+             Case{"no folder", "", 2},
+             Case{"two folders", "a b", 2},
+             Case{"not a folder", "'" + archive + "'", 2},
+             Case{"no Demo.spf", "'" + source.string() + "' --out '" + dir.File("x.demo") + "'", 1},
+         }) {
+        EXPECT_EQ(RunCommand(cli + " pack-demo " + c.arguments + " 2>/dev/null"), c.status) << c.name;
+    }
+    EXPECT_FALSE(fs::exists(dir.File("x.demo")));
+}
