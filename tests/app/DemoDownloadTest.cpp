@@ -21,9 +21,11 @@
 #include "app/shell/FormMain.h"
 #include "core/common/Json.h"
 #include "core/demo/DemoArchive.h"
+#include "support/DemoRecords.h"
 #include "support/TestSupport.h"
 
 using namespace quorlen;
+using quorlen::testing::DemoRecord;
 using quorlen::testing::ReadFileBytes;
 using quorlen::testing::TempDir;
 using quorlen::testing::WriteFileBytes;
@@ -69,13 +71,6 @@ QByteArray Http(int status, const char* reason, const std::string& body, const c
            "\r\nConnection: close\r\n\r\n" + QByteArray::fromStdString(body);
 }
 
-std::string Record(const std::string& content, int32_t length) {
-    std::string out;
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((static_cast<uint32_t>(length) >> (8 * i)) & 0xFF);
-    return out + content;
-}
-std::string Record(const std::string& content) { return Record(content, static_cast<int32_t>(content.size())); }
-
 const std::string kProject = "Nazwa=Demo\r\nIlePytan=20\r\nIleOdpowiedzi=4\r\nWybor=1\r\n";
 
 // A home folder of the test's own, so that Documents/QuorlenDemo is too.
@@ -95,12 +90,7 @@ struct Home {
         qputenv("QUORLEN_DATA_DIR", savedData);
     }
     fs::path Demo() const { return fs::path(TDemoDownload::DemoFolder().toStdString()); }
-    std::set<std::string> DemoFiles() const {
-        std::set<std::string> names;
-        if (fs::exists(Demo()))
-            for (const auto& e : fs::directory_iterator(Demo())) names.insert(e.path().filename().string());
-        return names;
-    }
+    std::set<std::string> DemoFiles() const { return quorlen::testing::FolderNames(Demo()); }
 };
 
 // A first start: the window comes up with the settings file given (none when
@@ -149,11 +139,12 @@ TEST(DemoDownload, ArchivesFromTheWebServerAreUnpackedAndOffered) {
     for (int i = 1; i <= 12; ++i)
         copies.insert(std::string("Skan1") + (i < 10 ? "0" : "") + std::to_string(i) + ".png");
     for (const Case& c : {
-             Case{"three scans, No", Record(kProject) + Record("a") + Record("b") + Record("c"), QMessageBox::No,
-                  Scans({"Skan1.png", "Skan2.png", "Skan3.png"})},
-             Case{"base 1 × 12, Yes", Record(kProject + "BaseFile=1\r\nRepeatCount=12\r\n") + Record("a") + Record("b"),
+             Case{"three scans, No", DemoRecord(kProject) + DemoRecord("a") + DemoRecord("b") + DemoRecord("c"),
+                  QMessageBox::No, Scans({"Skan1.png", "Skan2.png", "Skan3.png"})},
+             Case{"base 1 × 12, Yes",
+                  DemoRecord(kProject + "BaseFile=1\r\nRepeatCount=12\r\n") + DemoRecord("a") + DemoRecord("b"),
                   QMessageBox::Yes, copies},
-             Case{"project only, Yes", Record(kProject), QMessageBox::Yes, Scans({})},
+             Case{"project only, Yes", DemoRecord(kProject), QMessageBox::Yes, Scans({})},
          }) {
         Home home;
         LoopbackServer server(Http(200, "OK", c.archive));
@@ -184,13 +175,13 @@ TEST(DemoDownload, BrokenResponsesFailOnceAndUnpackNothingHalf) {
         QByteArray response;
         std::set<std::string> files;
     };
-    const std::string good = Record(kProject) + Record("a");
+    const std::string good = DemoRecord(kProject) + DemoRecord("a");
     for (const Case& c : {
              Case{"an HTML 404 page", Http(404, "Not Found", "<html><body>Nie ma</body></html>", "text/html"), {}},
              Case{"an archive sent with 500", Http(500, "Internal Server Error", good), {}},
-             Case{"a truncated archive", Http(200, "OK", good + Record("second scan", 11).substr(0, 9)),
+             Case{"a truncated archive", Http(200, "OK", good + DemoRecord("second scan", 11).substr(0, 9)),
                   Scans({"Skan1.png"})},
-             Case{"a negative length", Http(200, "OK", good + Record("x", -5)), Scans({"Skan1.png"})},
+             Case{"a negative length", Http(200, "OK", good + DemoRecord("x", -5)), Scans({"Skan1.png"})},
              Case{"the connection cut short", Http(200, "OK", good, "application/octet-stream", 5000), {}},
          }) {
         Home home;

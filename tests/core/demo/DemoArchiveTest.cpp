@@ -7,9 +7,12 @@
 
 #include "core/common/TextFile.h"
 #include "core/project/ProjectFile.h"
+#include "support/DemoRecords.h"
 #include "support/TestSupport.h"
 
 using namespace quorlen;
+using quorlen::testing::DemoRecord;
+using quorlen::testing::FolderNames;
 using quorlen::testing::ReadFileBytes;
 using quorlen::testing::TempDir;
 using quorlen::testing::WriteFileBytes;
@@ -17,24 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Record(const std::string& content, int32_t length) {
-    std::string out;
-    const auto v = static_cast<uint32_t>(length);
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return out + content;
-}
-std::string Record(const std::string& content) { return Record(content, static_cast<int32_t>(content.size())); }
-
 std::string Project(const std::string& extra = "") {
     return ";Brenvik Quorlen project file\r\nNazwa=Demo\r\nIlePytan=20\r\nIleOdpowiedzi=4\r\n" + extra;
-}
-
-// The names of the files in folder, temporaries included.
-std::set<std::string> Names(const fs::path& folder) {
-    std::set<std::string> names;
-    if (!fs::exists(folder)) return names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
 }
 
 std::string Archive(TempDir& dir, const std::string& bytes) {
@@ -55,16 +42,16 @@ TEST(DemoUnpacking, RecordsBecomeTheProjectAndNumberedScans) {
     const std::string project = Project();
     for (const Case& c : {
              Case{"three scans",
-                  Record(project) + Record("png1") + Record("png2") + Record(""),
+                  DemoRecord(project) + DemoRecord("png1") + DemoRecord("png2") + DemoRecord(""),
                   {"Demo.spf", "Skan1.png", "Skan2.png", "Skan3.png"},
                   3},
-             Case{"project only", Record(project), {"Demo.spf"}, 0},
+             Case{"project only", DemoRecord(project), {"Demo.spf"}, 0},
              Case{"nothing at all", "", {}, 0},
          }) {
         TempDir dir;
         const fs::path folder = dir.Path() / "Dokumenty" / "QuorlenDemo";
         const TDemoUnpacked got = UnpackDemoArchive(Archive(dir, c.archive), folder.string());
-        EXPECT_EQ(Names(folder), c.files) << c.name;
+        EXPECT_EQ(FolderNames(folder), c.files) << c.name;
         EXPECT_EQ(got.Scans, c.scans) << c.name;
         if (c.scans == 3) {
             EXPECT_EQ(ReadFileBytes((folder / "Demo.spf").string()), project);
@@ -80,12 +67,12 @@ TEST(DemoUnpacking, BadLengthsFailWithoutAHalfFileAndKeepTheOldProject) {
         std::string archive;
         std::set<std::string> left;  // besides the old Demo.spf
     };
-    const std::string good = Record(Project()) + Record("png1");
+    const std::string good = DemoRecord(Project()) + DemoRecord("png1");
     for (const Case& c : {
-             Case{"truncated scan", good + Record("png2 is longer", 14).substr(0, 10), {"Skan1.png"}},
-             Case{"negative length", good + Record("x", -1), {"Skan1.png"}},
-             Case{"most negative length", Record("x", INT32_MIN), {}},
-             Case{"length past the end by one", Record("abc", 4), {}},
+             Case{"truncated scan", good + DemoRecord("png2 is longer", 14).substr(0, 10), {"Skan1.png"}},
+             Case{"negative length", good + DemoRecord("x", -1), {"Skan1.png"}},
+             Case{"most negative length", DemoRecord("x", INT32_MIN), {}},
+             Case{"length past the end by one", DemoRecord("abc", 4), {}},
              Case{"half a length", good + std::string("\x02\x00", 2), {"Skan1.png"}},
              Case{"an error page", "<html><body>404 Not Found</body></html>", {}},
          }) {
@@ -96,7 +83,7 @@ TEST(DemoUnpacking, BadLengthsFailWithoutAHalfFileAndKeepTheOldProject) {
         EXPECT_THROW(UnpackDemoArchive(Archive(dir, c.archive), folder.string()), std::runtime_error) << c.name;
         std::set<std::string> expected = c.left;
         expected.insert("Demo.spf");
-        EXPECT_EQ(Names(folder), expected) << c.name;
+        EXPECT_EQ(FolderNames(folder), expected) << c.name;
         if (c.left.empty()) {
             EXPECT_EQ(ReadFileBytes((folder / "Demo.spf").string()), "old") << c.name;
         }
@@ -106,7 +93,7 @@ TEST(DemoUnpacking, BadLengthsFailWithoutAHalfFileAndKeepTheOldProject) {
 TEST(DemoUnpacking, ArchivesBeyondTheLimitAreRefusedUnread) {
     TempDir dir;
     const std::string path = dir.File("quorlen.demo");
-    WriteFileBytes(path, Record(Project()));
+    WriteFileBytes(path, DemoRecord(Project()));
     fs::resize_file(path, static_cast<uintmax_t>(MaxDemoArchiveBytes) + 1);  // sparse: costs no disk
     EXPECT_THROW(UnpackDemoArchive(path, dir.File("demo")), std::runtime_error);
     EXPECT_FALSE(fs::exists(dir.Path() / "demo" / "Demo.spf"));
@@ -133,18 +120,18 @@ TEST(DemoUnpacking, BaseScanIsCopiedRepeatCountTimes) {
          }) {
         TempDir dir;
         const fs::path folder = dir.Path() / "QuorlenDemo";
-        const std::string archive = Record(Project(c.keys)) + Record("first") + Record("second");
+        const std::string archive = DemoRecord(Project(c.keys)) + DemoRecord("first") + DemoRecord("second");
         InstallDemoArchive(Archive(dir, archive), folder.string());
         std::set<std::string> expected = {"Demo.spf", "Skan1.png", "Skan2.png"};
         for (const std::string& copy : c.copies) {
             expected.insert(copy);
             EXPECT_EQ(ReadFileBytes((folder / copy).string()), copy.rfind("Skan2", 0) == 0 ? "second" : "first");
         }
-        EXPECT_EQ(Names(folder), expected) << c.name;
+        EXPECT_EQ(FolderNames(folder), expected) << c.name;
     }
 
     TempDir dir;
-    const std::string archive = Record(Project("BaseFile=1\r\nRepeatCount=1001\r\n")) + Record("first");
+    const std::string archive = DemoRecord(Project("BaseFile=1\r\nRepeatCount=1001\r\n")) + DemoRecord("first");
     EXPECT_THROW(InstallDemoArchive(Archive(dir, archive), dir.File("demo")), std::runtime_error);
 }
 
@@ -161,7 +148,7 @@ TEST(DemoUnpacking, ScanFolderPointsAtTheDemoFolderAndOtherLinesStay) {
          }) {
         TempDir dir;
         const fs::path folder = dir.Path() / "Przykładowe dokumenty" / "QuorlenDemo";
-        InstallDemoArchive(Archive(dir, Record(c.project)), folder.string());
+        InstallDemoArchive(Archive(dir, DemoRecord(c.project)), folder.string());
         std::string expected = c.expected;
         expected.replace(expected.find("FOLDER"), 6, folder.string());
         EXPECT_EQ(ReadTextFile((folder / "Demo.spf").string()), expected) << c.name;
@@ -198,7 +185,7 @@ TEST(DemoPacking, FolderRoundTripsInNaturalOrder) {
     EXPECT_EQ(UnpackDemoArchive(archive, target.string()).Scans, 12);
     for (const std::string& name : names)
         EXPECT_EQ(ReadFileBytes((target / name).string()), ReadFileBytes((source / name).string())) << name;
-    EXPECT_EQ(Names(target).size(), 13u);
+    EXPECT_EQ(FolderNames(target).size(), 13u);
 
     fs::remove(source / "Demo.spf");
     EXPECT_THROW(PackDemoArchive(source.string(), archive), std::runtime_error);
@@ -219,8 +206,8 @@ TEST(DemoPacking, CliMakesPacksAndRefusesBadFolders) {
     EXPECT_EQ(got.Scans, 3);
     EXPECT_EQ(got.BaseFile, "1");
     EXPECT_EQ(got.RepeatCount, 2);
-    EXPECT_EQ(Names(target), Names(source));
-    for (const std::string& name : Names(source))
+    EXPECT_EQ(FolderNames(target), FolderNames(source));
+    for (const std::string& name : FolderNames(source))
         EXPECT_EQ(ReadFileBytes((target / name).string()), ReadFileBytes((source / name).string())) << name;
 
     struct Case {
