@@ -100,6 +100,8 @@ struct FirstStart {
     std::unique_ptr<TFormMain> w;
     std::vector<std::pair<QString, QString>> asked;  // caption, text
     QMessageBox::StandardButton offerAnswer = QMessageBox::No;
+    std::vector<bool> runningWhenAsked;
+    std::function<void(TFormMain&)> beforeFetch;
 
     void Run(const std::string& configJson) {
         if (!configJson.empty()) WriteFileBytes(TFormMain::ConfigFilePath().toStdString(), configJson);
@@ -108,9 +110,11 @@ struct FirstStart {
         w->Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon, QMessageBox::StandardButtons,
                         QMessageBox::StandardButton) {
             asked.emplace_back(caption, text);
+            runningWhenAsked.push_back(w->Run().Running);
             return caption == QStringLiteral("Pytanie") ? offerAnswer : QMessageBox::Ok;
         };
         TDemoDownload* download = AttachDemoDownload(*w);
+        if (beforeFetch) beforeFetch(*w);
         QSignalSpy ended(download, &TDemoDownload::Finished);
         EXPECT_TRUE(ended.wait(30000));
         EXPECT_FALSE(download->Busy());
@@ -167,6 +171,23 @@ TEST(DemoDownload, ArchivesFromTheWebServerAreUnpackedAndOffered) {
                       TFormMain::DemoProjectPath());
         }
     }
+}
+
+TEST(DemoDownload, TheOfferWaitsForTheEndOfARunInProgress) {
+    Home home;
+    LoopbackServer server(Http(200, "OK", DemoRecord(kProject)));
+    FirstStart start;
+    start.offerAnswer = QMessageBox::Yes;
+    // A load under a running analysis would clear the scan list its workers use.
+    start.beforeFetch = [](TFormMain& w) {
+        w.Run().Running = true;
+        QTimer::singleShot(1000, &w, [&w] { w.Run().Running = false; });
+    };
+    start.RunFrom(server.Url());
+    ASSERT_EQ(start.asked.size(), 1u);
+    EXPECT_EQ(start.asked[0].second, kOffer);
+    EXPECT_FALSE(start.runningWhenAsked[0]);
+    EXPECT_EQ(start.w->CurrentSettings().ProjectName, "Demo");
 }
 
 TEST(DemoDownload, BrokenResponsesFailOnceAndUnpackNothingHalf) {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
@@ -98,11 +99,11 @@ void TDemoDownload::RequestEnded() {
         receiving_.reset();
         if (unpacked) {
             OfferDemoProject();
-        } else {
-            window_.UseDemoFiles = false;
-            window_.Ask(QStringLiteral("Wystąpił problem przy pobieraniu przykładowego Projektu"),
-                        QStringLiteral("Uwaga"), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+            return;
         }
+        window_.UseDemoFiles = false;
+        window_.Ask(QStringLiteral("Wystąpił problem przy pobieraniu przykładowego Projektu"), QStringLiteral("Uwaga"),
+                    QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
     }
     emit Finished();
 }
@@ -118,13 +119,23 @@ bool TDemoDownload::Unpack(const QString& archive) {
 }
 
 void TDemoDownload::OfferDemoProject() {
+    // A run in progress owns the project and the scan list that a load would
+    // clear under its workers: the offer waits for the run's end.
+    if (window_.Run().Running) {
+        QTimer::singleShot(200, this, &TDemoDownload::OfferDemoProject);
+        return;
+    }
     const auto answer = window_.Ask(QStringLiteral("Quorlen pobrał przykładowe pliki skanów\n"
                                                    "i umieścił je w folderze Moje dokumenty\\QuorlenDemo.\n"
                                                    "Czy chcesz otworzyć Projekt oparty na tych przykładach ?"),
                                     QStringLiteral("Pytanie"), QMessageBox::Question,
                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     // No leaves both switches, so that the next start fetches the demo again.
-    if (answer != QMessageBox::Yes) return;
+    if (answer == QMessageBox::Yes) OpenDemoProject();
+    emit Finished();
+}
+
+void TDemoDownload::OpenDemoProject() {
     // Opened directly: the demo question of the project-file chooser must not
     // come up in between.
     window_.UseDemoFiles = false;

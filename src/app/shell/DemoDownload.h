@@ -45,7 +45,9 @@ private:
     void RequestEnded();
     // Unpacks, copies and points the project at its folder; false on failure.
     bool Unpack(const QString& archive);
+    // Asks whether to open the demo project, once no run is in progress.
     void OfferDemoProject();
+    void OpenDemoProject();
 
     TFormMain& window_;
     QNetworkAccessManager manager_;
