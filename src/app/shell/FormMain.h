@@ -60,7 +60,8 @@ public:
     // Shows a dialog that deletes itself when closed (the about box).
     std::function<void(QDialog& dialog)> ExecAbout;
     // The background fetch of the demo archive; started at start-up when
-    // downloadDemoFiles is on. Empty until the demo download exists.
+    // downloadDemoFiles is on. main() attaches the demo download
+    // (AttachDemoDownload); a window without it fetches nothing.
     std::function<void()> StartDemoDownload;
 
     // The operator's handlers of the batch's questions, on the GUI thread.
