@@ -69,7 +69,8 @@ public:
     // Shows a dialog that deletes itself when closed (the about box).
     std::function<void(QDialog& dialog)> ExecAbout;
     // The background fetch of the demo archive; started at start-up when
-    // downloadDemoFiles is on. Empty until the demo download exists.
+    // downloadDemoFiles is on. main() attaches the demo download
+    // (AttachDemoDownload); a window without it fetches nothing.
     std::function<void()> StartDemoDownload;
 
     // The operator's handlers of the batch's questions, on the GUI thread.
@@ -79,6 +80,9 @@ public:
     // Replaces the current project by the file's; throws std::runtime_error
     // when it cannot be read, before anything has changed.
     void LoadProjectFile(const QString& path);
+    // Shows path in the project-file field and loads it; a file that cannot
+    // be read is reported in an error box. False then.
+    bool OpenProjectFile(const QString& path);
     TProjectSettings CurrentSettings() const;
     bool SaveState() const { return saveState_; }
     TBatchRun& Run() { return *run_; }

@@ -77,17 +77,20 @@ bool TFormMain::edtProjectFileBeforeDialog() {
         ConfigDirty = true;
         return true;
     }
-    if (answer == QMessageBox::Yes) {
-        const QString demo = DemoProjectPath();
-        edtProjectFile_->setText(demo);
-        try {
-            LoadProjectFile(demo);
-        } catch (const std::exception& e) {
-            Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
-                QMessageBox::Ok);
-        }
-    }
+    if (answer == QMessageBox::Yes) OpenProjectFile(DemoProjectPath());
     return false;
+}
+
+bool TFormMain::OpenProjectFile(const QString& path) {
+    edtProjectFile_->setText(path);
+    try {
+        LoadProjectFile(path);
+    } catch (const std::exception& e) {
+        Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
+            QMessageBox::Ok);
+        return false;
+    }
+    return true;
 }
 
 void TFormMain::ShowAboutBox() {

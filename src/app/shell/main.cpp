@@ -5,6 +5,7 @@
 
 #include "app/automation/QuorlenServer.h"
 #include "app/automation/ServerSwitches.h"
+#include "app/shell/DemoDownload.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
 #include "app/shell/Translations.h"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
         QApplication::setQuitOnLastWindowClosed(false);
         server.EndWithLastClient = true;
     } else {
+        // The demo is offered to a person at the window, never to a client.
+        quorlen::AttachDemoDownload(window);
         window.show();
     }
     return app.exec();
