@@ -174,7 +174,9 @@ TEST(AutomationLifecycle, CliAutomate) {
          }) {
         QString out, err;
         EXPECT_EQ(automate(c.Command, &out, &err), c.Exit) << c.Command << err.toStdString();
-        if (!c.Out.isEmpty()) EXPECT_EQ(out, c.Out) << c.Command;
+        if (!c.Out.isEmpty()) {
+            EXPECT_EQ(out, c.Out) << c.Command;
+        }
         EXPECT_TRUE(err.contains(c.Err)) << c.Command << err.toStdString();
     }
     EXPECT_EQ(printtest::PdfPageCount(pdf), 2);
