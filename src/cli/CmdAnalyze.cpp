@@ -11,7 +11,6 @@
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
 #include "core/output/MergeResults.h"
-#include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "core/scoring/Scoring.h"
 
@@ -52,7 +51,6 @@ int RunAnalyze(const Args& args) {
     std::optional<TShard> shard;
     if (auto text = args.Get("shard"))
         if (!(shard = ParseShard(*text))) throw UsageError("--shard must be K/N with 1 <= K <= N");
-    ApplyToDM(project);
     // A bad key is reported before any scan is read.
     std::optional<TAnswerKey> key;
     if (auto keyFile = args.Get("key")) {
@@ -95,8 +93,7 @@ int RunAnalyze(const Args& args) {
         run.HandleMessage(m);
     });
 
-    TRunSettings settings{project.ProjectName,    project.ScanFolder, project.QuestionCount, project.AnswerCount,
-                          project.MultipleChoice, project.BlackLevel, project.AllScansAlike};
+    const TRunSettings settings = FromProject(project);
     Json document;
     if (run.StartRun(settings)) {
         finished = 1;

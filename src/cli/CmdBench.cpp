@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "cli/Command.h"
-#include "core/batch/Item.h"
 #include "core/common/Json.h"
 #include "core/common/Text.h"
 #include "core/recognition/Deskew.h"
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/Quorlen.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "testing/SimulateSheets.h"
 
 namespace quorlen::cli {
@@ -71,18 +70,21 @@ long StatusKb(const std::string& key) {
     return 0;
 }
 
+// Reads without pauses, so that only computing is measured.
+TReadOptions BenchOptions() {
+    TReadOptions options;
+    options.Level = 44;
+    options.AnswerPause = {};
+    return options;
+}
+
 // Runs one job in this fresh process and prints the growth of its peak
 // resident memory, so that the parent can measure a job in isolation.
 int MeasureOne(const std::string& file) {
     const long before = StatusKb("VmRSS:");
-    TItem item;
-    item.FileName = file;
-    TSkanItem job(item);
-    job.AnswerPause = {};
-    job.Geometry.Level = 44;
-    job.Run();
+    const TScanResult result = ReadScan(file, BenchOptions());
     std::cout << (StatusKb("VmHWM:") - before) << "\n";
-    return job.Status == 0 ? ExitOk : ExitFailure;
+    return result.Status == TScanStatus::Read ? ExitOk : ExitFailure;
 }
 
 long PeakOfOneJobKb(const std::string& file) {
@@ -157,15 +159,10 @@ int RunBench(const Args& args) {
         whole.Run();
         read.push_back(Ms(t0, Clock::now()) - located);
 
-        TItem item;
-        item.FileName = file;
-        TSkanItem scan(item);
-        scan.AnswerPause = {};
-        scan.Geometry.Level = 44;
         t0 = Clock::now();
-        scan.Run();
+        const TScanResult result = ReadScan(file, BenchOptions());
         job.push_back(Ms(t0, Clock::now()));
-        failures += scan.Status != 0;
+        failures += result.Status != TScanStatus::Read;
     }
     const long peakKb = PeakOfOneJobKb(files.front());
     TMonoBitmap first;

@@ -1,10 +1,8 @@
 #include <iostream>
 
 #include "cli/Command.h"
-#include "core/batch/Item.h"
 #include "core/common/Json.h"
-#include "core/project/DM.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 
 namespace quorlen::cli {
 namespace {
@@ -14,30 +12,27 @@ int RunRead(const Args& args) {
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan file");
     const int level = args.Int("level", 44, 5, 100);
     const int questions = args.Int("questions", 0, 0, 200);
-    DM().CheckEmpty = !args.Has("no-check-empty");
-
-    TItem item;
-    item.FileName = args.Positional()[0];
-    TSkanItem job(item);
-    job.Geometry.Level = level;
-    job.ExpectedCount = questions;
-    job.AnswerPause = {};
-    job.Run();
+    TReadOptions options;
+    options.CheckEmpty.Set(!args.Has("no-check-empty"));
+    options.Level = level;
+    options.ExpectedCount = questions;
+    options.AnswerPause = {};
+    const TScanResult r = ReadScan(args.Positional()[0], options);
 
     Json answers = Json::array();
-    for (int i = 0; i < item.Answers.Count(); ++i)
-        if (item.Answers.Name(i) != "Student") answers.push_back(item.Answers.ValueAt(i));
-    Json out = {{"Status", job.Status},
-                {"Message", job.Message},
-                {"Code", item.Code},
+    for (int i = 0; i < r.Answers.Count(); ++i) answers.push_back(r.Answers.ValueAt(i));
+    const TScanGeometry& g = r.Geometry;
+    Json out = {{"Status", static_cast<int>(r.Status)},
+                {"Message", r.Message},
+                {"Code", r.Code},
                 {"Answers", answers},
                 {"Geometry",
-                 {{"Left", job.Geometry.Left},
-                  {"Top", job.Geometry.Top},
-                  {"Right", job.Geometry.Right},
-                  {"Bottom", job.Geometry.Bottom},
-                  {"Angle", job.Geometry.Angle},
-                  {"Level", job.Geometry.Level}}}};
+                 {{"Left", g.Left},
+                  {"Top", g.Top},
+                  {"Right", g.Right},
+                  {"Bottom", g.Bottom},
+                  {"Angle", g.Angle},
+                  {"Level", g.Level}}}};
     std::cout << DumpJsonCompact(out) << "\n";
     return ExitOk;
 }

@@ -11,7 +11,7 @@
 
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 
 namespace quorlen {
 
@@ -65,11 +65,11 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     run_ = std::make_unique<TBatchRun>(host_);
     host_.Handler = [this](const TBatchMessage& m) { run_->HandleMessage(m); };
     TBatchOwner& owner = run_->Owner;
-    owner.GetStartPoint = [this](TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
-        GetStartPoint(sender, area, pt, ok);
+    owner.GetStartPoint = [this](const TScanView& scan, TRect area, TPoint& pt, bool& ok) {
+        GetStartPoint(scan, area, pt, ok);
     };
-    owner.GetOdp = [this](TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
-        GetOdp(sender, area, count, answer, ok);
+    owner.GetOdp = [this](const TScanView& scan, TRect area, int count, std::string& answer, bool& ok) {
+        GetOdp(scan, area, count, answer, ok);
     };
     owner.NoScanFiles = [this] {
         Ask(QStringLiteral("Brak plików ze skanera w podanym folderze."), QStringLiteral("Uwaga"),
@@ -105,6 +105,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     };
     ShowSettings(project_);
     ApplyToDM(project_);
+    checkEmpty_.Set(project_.CheckEmpty);
     FormCreate(arguments);
 }
 
@@ -250,7 +251,7 @@ void TFormMain::BuildControls() {
     });
     connect(chkKontrPuste_, &QCheckBox::clicked, this, [this, changed](bool on) {
         changed();
-        DM().CheckEmpty = on;
+        checkEmpty_.Set(on);
     });
     connect(chkSkanJakPoprzedni_, &QCheckBox::clicked, this, changed);
     // tbrPoziomPosChange: a load moves the bar without touching the settings file.
@@ -355,6 +356,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     project_ = loaded;
     ShowSettings(project_);
     ApplyToDM(project_);
+    checkEmpty_.Set(project_.CheckEmpty);
     edtProjectFile_->setText(path);
     LoadKey();
     btnExecute_->setEnabled(true);
@@ -428,9 +430,9 @@ void TFormMain::btnExecuteClick() {
     if (!ConfirmDiscardResults()) return;
     if (resultsView_) resultsView_->hide();
     const TProjectSettings s = CurrentSettings();
-    DM().CheckEmpty = s.CheckEmpty;
-    TRunSettings settings{s.ProjectName,    s.ScanFolder, s.QuestionCount, s.AnswerCount,
-                          s.MultipleChoice, s.BlackLevel, s.AllScansAlike};
+    checkEmpty_.Set(s.CheckEmpty);
+    TRunSettings settings = FromProject(s);
+    settings.CheckEmpty = checkEmpty_;
     run_->StartRun(settings);
 }
 
@@ -440,22 +442,22 @@ bool TFormMain::btnSaveWynikiClick() {
     return saved;
 }
 
-void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
+void TFormMain::GetStartPoint(const TScanView& scan, TRect area, TPoint& pt, bool& ok) {
     if (closing_) {
         ok = false;
         return;
     }
     TFormScaner2 dialog(this);
-    dialog.ShowScan(CropRaster(sender.Raster, area));
-    dialog.SetMode(area.Left < sender.Raster.Width() / 2 ? qmTopLeft : qmBottomRight);
-    dialog.setWindowTitle(QFileInfo(QString::fromStdString(sender.Item.FileName)).fileName());
+    dialog.ShowScan(CropRaster(scan.Raster, area));
+    dialog.SetMode(area.Left < scan.Raster.Width() / 2 ? qmTopLeft : qmBottomRight);
+    dialog.setWindowTitle(QFileInfo(QString::fromStdString(scan.FileName)).fileName());
     const int result = ExecScaner(dialog);
     ok = result == QDialog::Accepted;
     pt = dialog.ClickedPoint;
     if (result == ScanerResultAbort) run_->CancelRun();
 }
 
-void TFormMain::GetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
+void TFormMain::GetOdp(const TScanView& scan, TRect area, int count, std::string& answer, bool& ok) {
     if (closing_) {
         ok = false;
         return;
@@ -468,8 +470,8 @@ void TFormMain::GetOdp(TSkanItem& sender, TRect area, int count, std::string& an
     TFormScaner2 dialog(this);
     dialog.SetMode(qmAnswer);
     dialog.BuildAnswers(count);
-    dialog.ShowScan(CropRaster(sender.Raster, area));
-    dialog.setWindowTitle(QFileInfo(QString::fromStdString(sender.Item.FileName)).fileName() + suffix);
+    dialog.ShowScan(CropRaster(scan.Raster, area));
+    dialog.setWindowTitle(QFileInfo(QString::fromStdString(scan.FileName)).fileName() + suffix);
     const int result = ExecScaner(dialog);
     ok = result == QDialog::Accepted;
     answer = dialog.GetAnswer().toStdString();

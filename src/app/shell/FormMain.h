@@ -74,8 +74,8 @@ public:
     std::function<void()> StartDemoDownload;
 
     // The operator's handlers of the batch's questions, on the GUI thread.
-    void GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
-    void GetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok);
+    void GetStartPoint(const TScanView& scan, TRect area, TPoint& pt, bool& ok);
+    void GetOdp(const TScanView& scan, TRect area, int count, std::string& answer, bool& ok);
 
     // Replaces the current project by the file's; throws std::runtime_error
     // when it cannot be read, before anything has changed.
@@ -86,6 +86,9 @@ public:
     TProjectSettings CurrentSettings() const;
     bool SaveState() const { return saveState_; }
     TBatchRun& Run() { return *run_; }
+    // The check-empty switch the window's runs read: the project's setting,
+    // then the operator's clicks.
+    const TSharedSwitch& CheckEmptySwitch() const { return checkEmpty_; }
     const Json& LastResults() const { return lastResults_; }
     // The results view, created on first use and kept.
     TfrmShowWyniki* ResultsView();
@@ -161,6 +164,7 @@ private:
     bool closing_ = false;
     Json lastResults_;
     std::optional<TAnswerKey> key_;
+    TSharedSwitch checkEmpty_;
     // Before the batch state, so that the plug-in is unloaded after it.
     std::unique_ptr<TSaveWyniki> saveWyniki_;
     TQtBatchHost host_;

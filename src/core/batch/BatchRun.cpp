@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "core/batch/ScanList.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 
 namespace quorlen {
 
@@ -149,19 +149,23 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
     // the host thread (no worker thread to be had) must not change it.
     const bool first = !worker && item.Index == 0;
     if (first) SharedGeometry.Level = settings_.BlackLevel;
-    TSkanItem job(item);
-    job.SetHandlers(item.OnGetStartPoint, item.OnGetOdp);
-    job.FirstQuestionNo = 1;
-    job.Geometry = SharedGeometry;
-    job.ExpectedCount = item.QuestionCount;
-    job.OnAnswerRead = [this](TItem& it) { ReportProgress(it); };
-    job.AnswerPause = AnswerPause;
-    job.Budget = &RasterBudget;
-    job.MayWaitForBudget = worker != nullptr;
-    job.Run();
-    if (job.Status == 0 && first && settings_.AllScansAlike) SharedGeometry = job.Geometry;
-    Results.AddResultEntry(item.Answers, std::filesystem::path(item.FileName).filename().string(), job.Status,
-                           job.Message);
+    TReadOptions options;
+    options.CheckEmpty = settings_.CheckEmpty;
+    options.Level = SharedGeometry.Level;
+    options.StoredGeometry = SharedGeometry;
+    options.ExpectedCount = item.QuestionCount;
+    options.AnswerPause = AnswerPause;
+    options.Budget = &RasterBudget;
+    options.MayWaitForBudget = worker != nullptr;
+    TScanHandlers handlers{item.OnGetStartPoint, item.OnGetOdp, [this, &item](int answersRead) {
+                               item.AnswersRead = answersRead;
+                               ReportProgress(item);
+                           }};
+    item.Result = ReadScan(item.FileName, options, handlers);
+    const TScanResult& r = item.Result;
+    if (r.Status == TScanStatus::Read && first && settings_.AllScansAlike) SharedGeometry = r.Geometry;
+    Results.AddResultEntry(AnswersWithCode(r), std::filesystem::path(item.FileName).filename().string(),
+                           static_cast<int>(r.Status), r.Message);
 }
 
 void TBatchRun::ReportProgress(TItem& item) { host_.Post({WM_SCANPROGRESS, item.Index, item.AnswersRead}); }

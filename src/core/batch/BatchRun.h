@@ -11,23 +11,13 @@
 #include "core/batch/BatchHost.h"
 #include "core/batch/Item.h"
 #include "core/batch/ResultsDocument.h"
+#include "core/batch/RunSettings.h"
 #include "core/batch/Shard.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
 #include "core/recognition/RasterBudget.h"
 
 namespace quorlen {
-
-// The project settings a run reads when it starts.
-struct TRunSettings {
-    std::string ProjectName;
-    std::string ScanFolder;
-    int QuestionCount = 50;
-    int AnswerCount = 5;
-    bool MultiChoice = false;
-    int BlackLevel = 44;
-    bool AllScansAlike = false;
-};
 
 // What the owning window does for the run: its dialogs and controls. Every
 // callback runs on the host thread; any may be left empty.

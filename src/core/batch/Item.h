@@ -3,16 +3,15 @@
 #include <cstdint>
 #include <string>
 
-#include "core/common/AnswerList.h"
+#include "core/recognition/ReadScan.h"
 #include "core/recognition/ScanHandlers.h"
 
 namespace quorlen {
 
-// One scan file of a batch, filled by its scan job.
+// One scan file of a batch and, once read, its result.
 struct TItem {
     std::string FileName;  // full path
-    TAnswerList Answers;
-    std::string Code;
+    TScanResult Result;
     int32_t Index = 0;
     int32_t QuestionCount = 0;
     int32_t AnswersRead = 0;

@@ -28,11 +28,11 @@ TWorkThread::TWorkThread(TItem& item, TWorkRoutine work, int slot, TBatchHost& w
     SavedGetOdp = Item.OnGetOdp;
     // A question nobody would answer stays unasked, as without a worker.
     if (SavedGetStartPoint)
-        Item.OnGetStartPoint = [this](TSkanItem& s, TRect a, TPoint& p, bool& ok) {
+        Item.OnGetStartPoint = [this](const TScanView& s, TRect a, TPoint& p, bool& ok) {
             ThreadOnGetStartPoint(s, a, p, ok);
         };
     if (SavedGetOdp)
-        Item.OnGetOdp = [this](TSkanItem& s, TRect a, int c, std::string& ans, bool& ok) {
+        Item.OnGetOdp = [this](const TScanView& s, TRect a, int c, std::string& ans, bool& ok) {
             ThreadOnGetOdp(s, a, c, ans, ok);
         };
 }
@@ -67,7 +67,7 @@ void TWorkThread::Execute() {
     finished_.store(true);
 }
 
-void TWorkThread::ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {
+void TWorkThread::ThreadOnGetStartPoint(const TScanView& scan, TRect area, TPoint& pt, bool& ok) {
     LockHolder hold(lock_);
     if (Terminated() || !SavedGetStartPoint) {
         ok = false;
@@ -75,12 +75,12 @@ void TWorkThread::ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& p
     }
     TPoint point = pt;
     bool answerOk = ok;
-    window_.Call([&] { SavedGetStartPoint(sender, area, point, answerOk); });
+    window_.Call([&] { SavedGetStartPoint(scan, area, point, answerOk); });
     pt = point;
     ok = answerOk;
 }
 
-void TWorkThread::ThreadOnGetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
+void TWorkThread::ThreadOnGetOdp(const TScanView& scan, TRect area, int count, std::string& answer, bool& ok) {
     LockHolder hold(lock_);
     if (Terminated() || !SavedGetOdp) {
         ok = false;
@@ -88,7 +88,7 @@ void TWorkThread::ThreadOnGetOdp(TSkanItem& sender, TRect area, int count, std::
     }
     std::string text = answer;
     bool answerOk = ok;
-    window_.Call([&] { SavedGetOdp(sender, area, count, text, answerOk); });
+    window_.Call([&] { SavedGetOdp(scan, area, count, text, answerOk); });
     answer = text;
     ok = answerOk;
 }

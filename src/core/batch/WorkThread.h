@@ -36,8 +36,8 @@ public:
     bool Finished() const { return finished_.load(); }
 
     // The item's question callbacks as the worker reroutes them through the host.
-    void ThreadOnGetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok);
-    void ThreadOnGetOdp(TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok);
+    void ThreadOnGetStartPoint(const TScanView& scan, TRect area, TPoint& pt, bool& ok);
+    void ThreadOnGetOdp(const TScanView& scan, TRect area, int count, std::string& answer, bool& ok);
 
     TItem& Item;
     const int Slot;

@@ -16,7 +16,6 @@ int ClampAnswerCount(int value) {
 
 void ApplyToDM(const TProjectSettings& settings) {
     TDM& dm = DM();
-    dm.CheckEmpty.store(settings.CheckEmpty);
     dm.PrintLine2 = settings.PrintLine2;
     dm.PrintLine1 = settings.PrintLine1;
 }

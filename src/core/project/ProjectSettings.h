@@ -27,7 +27,7 @@ struct TProjectSettings {
 int ClampQuestionCount(int value);
 int ClampAnswerCount(int value);
 
-// Copies the print lines and the check-empty switch into the shared DM().
+// Copies the print lines into the shared DM().
 void ApplyToDM(const TProjectSettings& settings);
 
 }  // namespace quorlen

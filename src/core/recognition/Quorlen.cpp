@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "core/common/Rounding.h"
-#include "core/project/DM.h"
 #include "core/recognition/Deskew.h"
 
 namespace quorlen {
@@ -305,7 +304,7 @@ void TQuorlen::ReadAnswers() {
         for (int b = 0; b < AnswerCount; ++b)
             if (IsMarked(col + 2 * b, row)) answer += static_cast<char>(65 + b);
 
-        if (answer.empty() && !DM().CheckEmpty.load(std::memory_order_relaxed)) {
+        if (answer.empty() && !CheckEmpty.On()) {
             answer = " ";
         } else if (answer.size() != 1 && OnGetOdp) {
             const TPoint a = GridToPixel(col - 3, row - 1);

@@ -8,6 +8,7 @@
 #include "core/common/AnswerList.h"
 #include "core/common/MonoBitmap.h"
 #include "core/common/ScanGeometry.h"
+#include "core/common/SharedSwitch.h"
 #include "core/recognition/ScanHandlers.h"
 
 namespace quorlen {
@@ -63,6 +64,8 @@ public:
     TAnswerList Answers;
     TQuorlenAnswerRequest OnGetOdp;
     TQuorlenAnswerRead OnAnswerRead;
+    // Unmarked questions go to OnGetOdp (on) or read as " " (off).
+    TSharedSwitch CheckEmpty{true};
 
 private:
     enum Ruler { TopRuler = 0, LeftRuler = 1, BottomRuler = 2, RightRuler = 3 };

@@ -4,9 +4,9 @@
 #include <functional>
 #include <string>
 
-namespace quorlen {
+#include "core/common/MonoBitmap.h"
 
-class TSkanItem;
+namespace quorlen {
 
 struct TRect {
     int32_t Left = 0;
@@ -22,12 +22,27 @@ struct TPoint {
     bool operator==(const TPoint&) const = default;
 };
 
-// Operator handlers as the scan job forwards them: the job is the sender, which
-// gives the handler its Raster and its TItem. Ok is in/out; false = aborted.
+// What an operator handler may look at while it is asked: the deskewed raster
+// of the scan being read and the scan's file. Valid only during the call.
+struct TScanView {
+    const TMonoBitmap& Raster;
+    const std::string& FileName;
+};
+
+// Operator handlers. Ok is in/out; false = aborted.
 // Corner request: the operator's point is returned relative to Area's top-left.
-using TStartPointRequest = std::function<void(TSkanItem& sender, TRect area, TPoint& pt, bool& ok)>;
+using TStartPointRequest = std::function<void(const TScanView& scan, TRect area, TPoint& pt, bool& ok)>;
 // Answer request: answer is in: the letters found, out: the operator's answer.
 using TAnswerRequest =
-    std::function<void(TSkanItem& sender, TRect area, int answerCount, std::string& answer, bool& ok)>;
+    std::function<void(const TScanView& scan, TRect area, int answerCount, std::string& answer, bool& ok)>;
+
+// What a scan read calls while it runs; any may be left empty. An empty
+// operator handler leaves its question unasked: corners unchecked, answers as read.
+struct TScanHandlers {
+    TStartPointRequest OnGetStartPoint;
+    TAnswerRequest OnGetOdp;
+    // After each recorded answer line, with the number recorded so far.
+    std::function<void(int answersRead)> OnAnswerRead;
+};
 
 }  // namespace quorlen

@@ -295,7 +295,7 @@ TEST_F(ServerTest, CheckEmptyFollowsOnlySingleChoice) {
             Find<QRadioButton>("rbOnlyOne")->click();
             check->click();
         }
-        ASSERT_EQ(DM().CheckEmpty.load(), before);
+        ASSERT_EQ(window_->CheckEmptySwitch().On(), before);
         const QString pdf = Quoted(out.File("m.pdf"));
         ASSERT_FALSE(Client()
                          .Call(QStringLiteral("{\"MultiChoice\":true,\"CheckEmpty\":%1,\"PrintCount\":1,\"Printer\":"
@@ -304,7 +304,7 @@ TEST_F(ServerTest, CheckEmptyFollowsOnlySingleChoice) {
                          .Failed);
         EXPECT_TRUE(Find<QRadioButton>("rbMultiOne")->isChecked());
         EXPECT_EQ(check->isChecked(), before);
-        EXPECT_EQ(DM().CheckEmpty.load(), before);
+        EXPECT_EQ(window_->CheckEmptySwitch().On(), before);
         EXPECT_TRUE(window_->SaveState());
         ASSERT_FALSE(
             Client()
@@ -312,7 +312,7 @@ TEST_F(ServerTest, CheckEmptyFollowsOnlySingleChoice) {
                           .arg(before ? QStringLiteral("false") : QStringLiteral("true"), pdf))
                 .Failed);
         EXPECT_EQ(check->isChecked(), !before);
-        EXPECT_EQ(DM().CheckEmpty.load(), !before);
+        EXPECT_EQ(window_->CheckEmptySwitch().On(), !before);
     }
 }
 

@@ -106,7 +106,7 @@ TEST(PrintSheets, HighestStartAndCountPrintsAThousandSevenDigitCodes) {
          std::vector<std::pair<int, std::string>>{{1, "999999"}, {2, "1000000"}, {1000, "1000998"}}) {
         const auto files = Rasterise(pdf, 150, dir.File("p" + std::to_string(page)), page, page);
         ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(ReadScan(files[0], 1, 0).Code, code) << "page " << page;
+        EXPECT_EQ(ReadPage(files[0], 1, 0).Code, code) << "page " << page;
     }
 }
 
@@ -124,10 +124,10 @@ TEST(PrintSheets, SheetsWithAContinuationPageTakeTwoPrinterPagesEach) {
     ASSERT_EQ(pages.size(), 4u);
     for (int sheet = 0; sheet < 2; ++sheet) {
         std::string status;
-        EXPECT_EQ(ReadScan(pages[2 * sheet], 1, 30, &status).Code, codes[sheet]);
+        EXPECT_EQ(ReadPage(pages[2 * sheet], 1, 30, &status).Code, codes[sheet]);
         EXPECT_EQ(status.substr(0, 2), "0 ") << status;
         // The second page holds questions 31..60 of the same sheet.
-        const TItem second = ReadScan(pages[2 * sheet + 1], 31, 30, &status);
+        const TScanResult second = ReadPage(pages[2 * sheet + 1], 31, 30, &status);
         EXPECT_EQ(status.substr(0, 2), "0 ") << status;
         EXPECT_EQ(second.Code, codes[sheet]);
     }

@@ -68,7 +68,7 @@ TEST(PrintRoundTrip, CodesAndAnswersReadBackFromThePrintedPdf) {
             ASSERT_TRUE(page.save(QString::fromStdString(scan)));
 
             std::string status;
-            const TItem item = ReadScan(scan, 1, questions, &status);
+            const TScanResult item = ReadPage(scan, 1, questions, &status);
             EXPECT_EQ(status, "0 ");
             EXPECT_EQ(item.Code, codes[s]);
             for (int q = 1; q <= questions; ++q)

@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "app/printing/PrintJob.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "support/TestSupport.h"
 
 namespace quorlen::printtest {
@@ -53,24 +53,22 @@ std::vector<std::string> Rasterise(const std::string& pdf, int dpi, const std::s
     return files;
 }
 
-TItem ReadScan(const std::string& path, int firstQuestion, int expectedCount, std::string* status) {
-    TItem item;
-    item.FileName = path;
-    TSkanItem job(item);
-    job.AnswerPause = {};
-    job.Geometry.Level = 44;
-    job.FirstQuestionNo = firstQuestion;
-    job.ExpectedCount = expectedCount;
-    job.Run();
-    if (status) *status = std::to_string(job.Status) + " " + job.Message;
-    return item;
+TScanResult ReadPage(const std::string& path, int firstQuestion, int expectedCount, std::string* status) {
+    TReadOptions options;
+    options.AnswerPause = {};
+    options.Level = 44;
+    options.FirstQuestionNo = firstQuestion;
+    options.ExpectedCount = expectedCount;
+    TScanResult result = ReadScan(path, options);
+    if (status) *status = std::to_string(static_cast<int>(result.Status)) + " " + result.Message;
+    return result;
 }
 
 std::vector<std::string> ReadCodes(const std::string& pdf, int dpi) {
     const std::string prefix = (std::filesystem::path(pdf).parent_path() / "codes").string();
     std::vector<std::string> codes;
     for (const std::string& page : Rasterise(pdf, dpi, prefix)) {
-        codes.push_back(ReadScan(page, 1, 0).Code);
+        codes.push_back(ReadPage(page, 1, 0).Code);
         std::filesystem::remove(page);
     }
     return codes;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/batch/Item.h"
+#include "core/recognition/ReadScan.h"
 
 namespace quorlen::printtest {
 
@@ -21,7 +21,7 @@ std::vector<std::string> Rasterise(const std::string& pdf, int dpi, const std::s
 
 // Runs the scan job on one picture the way a batch does and returns its item;
 // *status gets the job's status and message.
-TItem ReadScan(const std::string& path, int firstQuestion, int expectedCount, std::string* status = nullptr);
+TScanResult ReadPage(const std::string& path, int firstQuestion, int expectedCount, std::string* status = nullptr);
 
 // The sheet code each page of the PDF reads back as, page by page.
 std::vector<std::string> ReadCodes(const std::string& pdf, int dpi = 150);

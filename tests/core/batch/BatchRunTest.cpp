@@ -13,7 +13,7 @@
 #include "core/batch/ScanList.h"
 #include "core/common/Json.h"
 #include "core/project/DM.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 
 using namespace quorlen;
 using namespace quorlen::testing;
@@ -203,7 +203,7 @@ TEST(BatchRun, EndingFromTheOperatorDialogDuringTheFirstScanStartsNoWorker) {
     for (int i = 0; i < 4; ++i) WriteBlankScan(dir.File("b" + std::to_string(i) + ".png"));
     Harness h(4, 2);
     int questions = 0;
-    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint&, bool& ok) {
+    h.run.Owner.GetStartPoint = [&](const TScanView&, TRect, TPoint&, bool& ok) {
         ++questions;
         ok = false;
         h.run.CancelRun();  // "Zakończ"
@@ -246,7 +246,7 @@ TEST(BatchRun, AFirstScanThatFailsLeavesLaterScansWithoutSharedGeometry) {
     }
     Harness h(2, 2);
     const auto hostThread = std::this_thread::get_id();
-    h.run.Owner.GetOdp = [&](TSkanItem&, TRect, int, std::string& answer, bool& ok) {
+    h.run.Owner.GetOdp = [&](const TScanView&, TRect, int, std::string& answer, bool& ok) {
         answer = "A";
         ok = std::this_thread::get_id() != hostThread || h.run.NextIndex > 1;
     };
@@ -320,7 +320,7 @@ TEST(BatchRun, OperatorQuestionsOfWorkersComeOneAtATimeOnTheHostThread) {
     std::atomic<int> open{0};
     int maxOpen = 0, calls = 0;
     const auto hostThread = std::this_thread::get_id();
-    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint& pt, bool&) {
+    h.run.Owner.GetStartPoint = [&](const TScanView&, TRect, TPoint& pt, bool&) {
         EXPECT_EQ(std::this_thread::get_id(), hostThread);
         maxOpen = std::max(maxOpen, ++open);
         ++calls;
@@ -339,7 +339,7 @@ TEST(BatchRun, CancelledRunAnswersPendingQuestionsWithAnAbortWithoutTheHost) {
     for (int i = 0; i < 6; ++i) WriteBlankScan(dir.File("b" + std::to_string(i) + ".png"));
     Harness h(5, 2);
     int calls = 0;
-    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint&, bool& ok) {
+    h.run.Owner.GetStartPoint = [&](const TScanView&, TRect, TPoint&, bool& ok) {
         ++calls;
         if (calls == 3) h.run.CancelRun();
         ok = true;
@@ -358,7 +358,7 @@ TEST(BatchRun, CancelConfirmationWaitsForAnOpenQuestionWithoutDeadlock) {
     for (int i = 1; i <= 6; ++i) WriteBlankScan(dir.File("blank" + std::to_string(i) + ".png"));
     Harness h(6, 2);
     int calls = 0;
-    h.run.Owner.GetStartPoint = [&](TSkanItem&, TRect, TPoint& pt, bool&) {
+    h.run.Owner.GetStartPoint = [&](const TScanView&, TRect, TPoint& pt, bool&) {
         ++calls;
         pt = {0, 0};
     };

@@ -7,7 +7,7 @@
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
 #include "core/recognition/ScanLimits.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "support/HugeHeaderScans.h"
 
 using namespace quorlen;

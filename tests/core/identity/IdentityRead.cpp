@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "core/batch/Item.h"
-#include "core/project/DM.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 
 namespace quorlen::identity {
 
@@ -30,45 +28,42 @@ Json AreaPixels(const TMonoBitmap& raster, TRect a) {
 Json ReadOnce(const std::string& path, const TReadWay& way, const TScanGeometry& stored) {
     Json asked = Json::array();
     int questions = 0;
-    DM().CheckEmpty = way.CheckEmpty;
-    TItem item;
-    item.FileName = path;
-    TSkanItem job(item);
-    job.Geometry = way.UseStoredGeometry ? stored : TScanGeometry{0, 0, 0, 0, 0.0f, 50};
-    job.Geometry.Level = way.Level;
-    job.ExpectedCount = way.ExpectedCount;
-    job.AnswerPause = {};
-    if (way.Operator != TOperator::None)
-        job.SetHandlers(
-            [&](TSkanItem& sender, TRect area, TPoint& pt, bool&) {
-                asked.push_back({"corner", AreaPixels(sender.Raster, area)});
-                pt = {(area.Right - area.Left) / 2, (area.Bottom - area.Top) / 2};
-            },
-            [&](TSkanItem& sender, TRect area, int count, std::string& answer, bool& ok) {
-                asked.push_back({"answer", count, answer, AreaPixels(sender.Raster, area)});
-                if (way.Operator == TOperator::AbortsAtThird && ++questions == 3) {
-                    ok = false;
-                    return;
-                }
-                answer = answer.empty() ? std::string(1, static_cast<char>('A' + count - 1)) : answer.substr(1);
-            });
-    job.Run();
-    DM().CheckEmpty = true;
+    TReadOptions options;
+    options.CheckEmpty.Set(way.CheckEmpty);
+    options.StoredGeometry = way.UseStoredGeometry ? stored : TScanGeometry{};
+    options.Level = way.Level;
+    options.ExpectedCount = way.ExpectedCount;
+    options.AnswerPause = {};
+    TScanHandlers handlers;
+    if (way.Operator != TOperator::None) {
+        handlers.OnGetStartPoint = [&](const TScanView& scan, TRect area, TPoint& pt, bool&) {
+            asked.push_back({"corner", AreaPixels(scan.Raster, area)});
+            pt = {(area.Right - area.Left) / 2, (area.Bottom - area.Top) / 2};
+        };
+        handlers.OnGetOdp = [&](const TScanView& scan, TRect area, int count, std::string& answer, bool& ok) {
+            asked.push_back({"answer", count, answer, AreaPixels(scan.Raster, area)});
+            if (way.Operator == TOperator::AbortsAtThird && ++questions == 3) {
+                ok = false;
+                return;
+            }
+            answer = answer.empty() ? std::string(1, static_cast<char>('A' + count - 1)) : answer.substr(1);
+        };
+    }
+    const TScanResult r = ReadScan(path, options, handlers);
 
     Json answers = Json::array();
-    for (int i = 0; i < item.Answers.Count(); ++i)
-        if (item.Answers.Name(i) != "Student") answers.push_back(item.Answers.ValueAt(i));
-    return {{"Status", job.Status},
-            {"Message", job.Message},
-            {"Code", item.Code},
+    for (int i = 0; i < r.Answers.Count(); ++i) answers.push_back(r.Answers.ValueAt(i));
+    return {{"Status", static_cast<int>(r.Status)},
+            {"Message", r.Message},
+            {"Code", r.Code},
             {"Answers", answers},
             {"Geometry",
-             {{"Left", job.Geometry.Left},
-              {"Top", job.Geometry.Top},
-              {"Right", job.Geometry.Right},
-              {"Bottom", job.Geometry.Bottom},
-              {"Angle", job.Geometry.Angle},
-              {"Level", job.Geometry.Level}}},
+             {{"Left", r.Geometry.Left},
+              {"Top", r.Geometry.Top},
+              {"Right", r.Geometry.Right},
+              {"Bottom", r.Geometry.Bottom},
+              {"Angle", r.Geometry.Angle},
+              {"Level", r.Geometry.Level}}},
             {"Asked", asked}};
 }
 

@@ -128,16 +128,16 @@ TEST(ReadIdentity, EveryPresetResolutionAndFormatReadsAsRecorded) {
                 if (const size_t at = message.find(o.OutDir); at != std::string::npos)
                     message.replace(at, o.OutDir.size(), "DIR");
                 result["Message"] = message;
-                const std::string name = c.Preset + "/" + std::to_string(c.Dpi) + "/" + c.Format + "/" + file + "/" +
-                                         std::to_string(w);
+                const std::string name =
+                    c.Preset + "/" + std::to_string(c.Dpi) + "/" + c.Format + "/" + file + "/" + std::to_string(w);
                 const std::string text = DumpJsonCompact(result);
                 now[name] = Hex(Fnv1a(text));
                 records[name] = text;
                 if (w == 0 && result["Status"] == 0 && stored0.Left == 0) {
                     const Json& g = result["Geometry"];
-                    stored0 = TScanGeometry{g["Left"].get<int32_t>(), g["Top"].get<int32_t>(),
-                                            g["Right"].get<int32_t>(), g["Bottom"].get<int32_t>(),
-                                            g["Angle"].get<float>(), 44};
+                    stored0 =
+                        TScanGeometry{g["Left"].get<int32_t>(),   g["Top"].get<int32_t>(), g["Right"].get<int32_t>(),
+                                      g["Bottom"].get<int32_t>(), g["Angle"].get<float>(), 44};
                 }
             }
         }

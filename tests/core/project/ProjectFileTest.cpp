@@ -152,12 +152,9 @@ TEST(ProjectFile, ApplyingSettingsFillsTheSharedObject) {
     TProjectSettings s;
     s.PrintLine1 = "jeden";
     s.PrintLine2 = "dwa";
-    s.CheckEmpty = false;
     ApplyToDM(s);
     EXPECT_EQ(DM().PrintLine1, "jeden");
     EXPECT_EQ(DM().PrintLine2, "dwa");
-    EXPECT_FALSE(DM().CheckEmpty.load());
-    s.CheckEmpty = true;
     s.PrintLine1.clear();
     s.PrintLine2.clear();
     ApplyToDM(s);

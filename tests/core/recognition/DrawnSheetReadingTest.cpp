@@ -8,7 +8,6 @@
 
 #include "TestSheets.h"
 #include "core/printing/RenderSheet.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 
 using namespace quorlen;
@@ -18,13 +17,7 @@ namespace {
 
 TScanGeometry Fresh(int level = 44) { return TScanGeometry{0, 0, 0, 0, 0.0f, level}; }
 
-// The check-empty switch is process-wide; every test states its own.
-class DrawnSheetReading : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = DM().CheckEmpty; }
-    void TearDown() override { DM().CheckEmpty = saved_; }
-    bool saved_ = true;
-};
+class DrawnSheetReading : public ::testing::Test {};
 
 struct TRequests {
     std::vector<TRect> Corners;
@@ -225,7 +218,6 @@ TMonoBitmap TurnClockwise(const TMonoBitmap& in, double degrees) {
 }  // namespace
 
 TEST_F(DrawnSheetReading, SheetTurnedClockwiseMeasuresNegativeAngleAndIsTurnedBack) {
-    DM().CheckEmpty = false;
     const TSheetLayout l = TSheetLayout::Make(4, 40);
     TMonoBitmap page = DrawPage(l, "3141592653");
     for (int question = 1; question <= 40; ++question) MarkAnswer(page, l, question, question % 4);
@@ -242,6 +234,7 @@ TEST_F(DrawnSheetReading, SheetTurnedClockwiseMeasuresNegativeAngleAndIsTurnedBa
     EXPECT_NEAR(angle, -1.0, 0.1);
 
     TQuorlen q(scan, 1, Fresh());
+    q.CheckEmpty.Set(false);
     q.Run();
     EXPECT_NEAR(q.Geometry.Angle, angle, 1e-6);
     EXPECT_EQ(q.Code, "3141592653");
@@ -382,9 +375,9 @@ struct TMarkedSheet {
 
 TEST_F(DrawnSheetReading, WithoutHandlersAnswersStayAsReadFirstLetterOnly) {
     for (bool checkEmpty : {false, true}) {
-        DM().CheckEmpty = checkEmpty;
         TMarkedSheet sheet;
         TQuorlen q(sheet.Scan, 1, Fresh());
+        q.CheckEmpty.Set(checkEmpty);
         int progress = 0;
         q.OnAnswerRead = [&](TQuorlen& sender) {
             EXPECT_EQ(&sender, &q);
@@ -405,7 +398,6 @@ TEST_F(DrawnSheetReading, WithoutHandlersAnswersStayAsReadFirstLetterOnly) {
 }
 
 TEST_F(DrawnSheetReading, OperatorDecidesUnclearQuestionsWithinTheRowsArea) {
-    DM().CheckEmpty = true;
     TMarkedSheet sheet;
     const TPlacement at;
     TQuorlen q(sheet.Scan, 1, Fresh());
@@ -430,13 +422,12 @@ TEST_F(DrawnSheetReading, OperatorDecidesUnclearQuestionsWithinTheRowsArea) {
 }
 
 TEST_F(DrawnSheetReading, CheckEmptySwitchIsReadAtEachDecision) {
-    DM().CheckEmpty = true;
     TMarkedSheet sheet;
     TQuorlen q(sheet.Scan, 1, Fresh());
     std::vector<std::string> asked;
     q.OnGetOdp = [&](TQuorlen&, TRect, int, std::string& answer, bool&) { asked.push_back(answer); };
     q.OnAnswerRead = [&](TQuorlen& sender) {
-        if (sender.Answers.Count() == 10) DM().CheckEmpty = false;
+        if (sender.Answers.Count() == 10) sender.CheckEmpty.Set(false);
     };
     q.Run();
     EXPECT_EQ(asked, (std::vector<std::string>{"AC", ""}));
@@ -445,7 +436,6 @@ TEST_F(DrawnSheetReading, CheckEmptySwitchIsReadAtEachDecision) {
 }
 
 TEST_F(DrawnSheetReading, AbortOnQuestionFiveKeepsItsLineAndEndsTheRun) {
-    DM().CheckEmpty = true;
     const TSheetLayout l = TSheetLayout::Make(5, 30);
     TMonoBitmap page = DrawPage(l, "");
     for (int question = 1; question <= 30; ++question)
@@ -468,7 +458,6 @@ TEST_F(DrawnSheetReading, AbortOnQuestionFiveKeepsItsLineAndEndsTheRun) {
 }
 
 TEST_F(DrawnSheetReading, ColumnsFollowTheMarkersAndContinuationPagesNumberFromFirstQuestionNo) {
-    DM().CheckEmpty = true;
     // Columns 0 and 1 of a 50-question sheet: the second column holds 20.
     const TSheetLayout l = TSheetLayout::Make(5, 50);
     TMonoBitmap page = DrawPage(l, "");
@@ -494,7 +483,6 @@ TEST_F(DrawnSheetReading, ColumnsFollowTheMarkersAndContinuationPagesNumberFromF
 }
 
 TEST_F(DrawnSheetReading, MisreadMarkerRowsStayInsideTheirTables) {
-    DM().CheckEmpty = true;
     // 28 marked boxes in the marker row: letters go on past Z.
     {
         const TSheetLayout l = TSheetLayout::Make(2, 3);
@@ -545,12 +533,12 @@ TEST_F(DrawnSheetReading, MisreadMarkerRowsStayInsideTheirTables) {
 }
 
 TEST_F(DrawnSheetReading, RenderedSheetReadsLikeTheLayoutSays) {
-    DM().CheckEmpty = false;
     TMonoBitmap page = RenderSheet(40, 4, "8080", "Brenvik Quorlen\rTest");
     const TSheetLayout l = TSheetLayout::Make(4, 40);
     for (int question = 1; question <= 40; question += 3) MarkAnswer(page, l, question, question % 4);
     TMonoBitmap scan = Scan(page);
     TQuorlen q(scan, 1, Fresh());
+    q.CheckEmpty.Set(false);
     q.Run();
     EXPECT_EQ(q.Code, "8080");
     ASSERT_EQ(q.Answers.Count(), 40);

@@ -10,7 +10,7 @@
 
 #include "core/recognition/BmpReader.h"
 #include "core/recognition/LoadScan.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -322,17 +322,13 @@ TEST(LoadScan, ScanJobReportsTheExactMessageWithoutReading) {
     TempDir dir;
     const std::string path = dir.File("kartka.JPG");
     WriteFileBytes(path, "hello");
-    TItem item;
-    item.FileName = path;
-    item.Answers.Add("1=A");
     bool asked = false;
-    TSkanItem job(item);
-    job.SetHandlers([&](TSkanItem&, TRect, TPoint&, bool&) { asked = true; },
-                    [&](TSkanItem&, TRect, int, std::string&, bool&) { asked = true; });
-    job.Run();
-    EXPECT_EQ(job.Status, -1);
-    EXPECT_EQ(job.Message, "Nieznany format pliku graficznego:\r" + path + "\rlub ten plik jest uszkodzony.");
+    const TScanResult r = ReadScan(path, TReadOptions{},
+                                   {[&](const TScanView&, TRect, TPoint&, bool&) { asked = true; },
+                                    [&](const TScanView&, TRect, int, std::string&, bool&) { asked = true; },
+                                    {}});
+    EXPECT_EQ(r.Status, TScanStatus::LoadFailed);
+    EXPECT_EQ(r.Message, "Nieznany format pliku graficznego:\r" + path + "\rlub ten plik jest uszkodzony.");
     EXPECT_FALSE(asked);
-    EXPECT_EQ(item.Answers.Count(), 1);
-    EXPECT_TRUE(job.Raster.Empty());
+    EXPECT_EQ(r.Answers.Count(), 0);
 }

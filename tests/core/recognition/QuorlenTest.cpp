@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "core/printing/RenderSheet.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 #include "core/recognition/Quorlen.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "core/recognition/Threshold.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
@@ -58,8 +57,6 @@ struct Request {
 
 class QuorlenTest : public ::testing::Test {
 protected:
-    void SetUp() override { DM().CheckEmpty = true; }
-    void TearDown() override { DM().CheckEmpty = true; }
 };
 
 }  // namespace
@@ -221,9 +218,9 @@ TEST_F(QuorlenTest, AmbiguousAndEmptyAnswersFollowTheSwitchAndTheHandler) {
         EXPECT_EQ(q.Answers.Value("1"), "B");
     }
     {  // Switch off: an empty answer is one space and nobody is asked for it.
-        DM().CheckEmpty = false;
         TMonoBitmap r = scan;
         TQuorlen q(r, 1, Level(44));
+        q.CheckEmpty.Set(false);
         std::vector<std::string> asked;
         q.OnGetOdp = [&](TQuorlen&, TRect, int, std::string& answer, bool&) {
             asked.push_back(answer);
@@ -233,7 +230,6 @@ TEST_F(QuorlenTest, AmbiguousAndEmptyAnswersFollowTheSwitchAndTheHandler) {
         EXPECT_EQ(q.Answers.Line(3), "4= ");
         EXPECT_EQ(asked, std::vector<std::string>{"AC"});
         EXPECT_EQ(q.Answers.Value("7"), "C");
-        DM().CheckEmpty = true;
     }
     {  // Switch on with a handler: the operator chooses none for question 4.
         TMonoBitmap r = scan;

@@ -9,7 +9,7 @@
 
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/RasterBudget.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "support/HugeHeaderScans.h"
 
 using namespace quorlen;
@@ -78,14 +78,12 @@ TEST(ScanLimits, HugeHeadersAreRefusedBeforeAnyPixelMemoryInEveryFormat) {
 
 TEST(ScanLimits, AScanJobTakesItsShareForTheRasterAndItsCopyAndGivesItBack) {
     TempDir dir;
-    TItem item;
-    item.FileName = dir.File("medium.png");
-    WriteHugeHeaderScan(item.FileName, ".png", 3000, 2000);  // decodes as far as its 8 rows go
+    const std::string path = dir.File("medium.png");
+    WriteHugeHeaderScan(path, ".png", 3000, 2000);  // decodes as far as its 8 rows go
     TRasterBudget budget(1 << 20);
-    TSkanItem job(item);
-    job.Budget = &budget;
-    job.Run();
-    EXPECT_EQ(job.Status, -1);
+    TReadOptions options;
+    options.Budget = &budget;
+    EXPECT_EQ(ReadScan(path, options).Status, TScanStatus::LoadFailed);
     EXPECT_GE(budget.PeakHeld(), 2 * RasterBytes(3000, 2000));  // raster and deskewed copy
     EXPECT_EQ(budget.Held(), 0u);
     EXPECT_EQ(RasterBytes(3000, 2000), 3008u / 8 * 2000);

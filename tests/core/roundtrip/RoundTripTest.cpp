@@ -3,11 +3,9 @@
 #include <memory>
 #include <random>
 
-#include "core/batch/Item.h"
 #include "core/printing/RenderSheet.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
-#include "core/recognition/SkanItem.h"
+#include "core/recognition/ReadScan.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -37,7 +35,6 @@ std::string Describe(const Case& c) {
 void CheckRoundTrip(const Case& c, uint32_t seed) {
     SCOPED_TRACE(Describe(c));
     quorlen::testing::TempDir dir("roundtrip");
-    DM().CheckEmpty = true;
     std::mt19937 rng(seed);
     std::unique_ptr<TMonoBitmap> second;
     TMonoBitmap first = RenderSheet(c.Questions, c.Answers, c.Code, "Brenvik Quorlen\rTest", 1, &second);
@@ -69,15 +66,13 @@ void CheckRoundTrip(const Case& c, uint32_t seed) {
         const std::string path = dir.File("scan" + std::to_string(p) + FileExtension(c.Format));
         SavePicture(PlaceOnA4(*pages[p], params), path, c.Format);
 
-        TItem item;
-        item.FileName = path;
-        TSkanItem job(item);
-        job.AnswerPause = {};
-        job.Geometry.Level = 44;
-        job.FirstQuestionNo = pageFirst;
-        job.ExpectedCount = layout.LastQuestion() - pageFirst + 1;
-        job.Run();
-        ASSERT_EQ(job.Status, 0) << job.Message;
+        TReadOptions options;
+        options.AnswerPause = {};
+        options.Level = 44;
+        options.FirstQuestionNo = pageFirst;
+        options.ExpectedCount = layout.LastQuestion() - pageFirst + 1;
+        const TScanResult item = ReadScan(path, options);
+        ASSERT_EQ(item.Status, TScanStatus::Read) << item.Message;
         EXPECT_EQ(item.Code, c.Code);
         for (int q = pageFirst; q <= layout.LastQuestion(); ++q)
             EXPECT_EQ(item.Answers.Value(std::to_string(q)),

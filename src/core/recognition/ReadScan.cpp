@@ -1,0 +1,122 @@
+// A scan read is one function over its inputs: decode the file into a one-bit
+// raster (within the run's memory budget), hand it to the recognizer, and turn
+// what it found into a result value. Nothing escapes: every failure becomes a
+// status and its message.
+#include "core/recognition/ReadScan.h"
+
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/recognition/LoadScan.h"
+#include "core/recognition/Quorlen.h"
+
+namespace quorlen {
+
+const char* const UnknownErrorMessage = "Wystąpił nieznany błąd.";
+const char* const AbortedByOperatorMessage = "Procedura przerwana przez Użytkownika.";
+
+std::string LoadFailedMessage(const std::string& path) {
+    return "Nieznany format pliku graficznego:\r" + path + "\rlub ten plik jest uszkodzony.";
+}
+
+std::string CountMismatchMessage(int read, int expected) {
+    return "Ilość odczytanych odpowiedzi (" + std::to_string(read) +
+           ")\rjest niezgodna z oczekiwaną ilością odpowiedzi (" + std::to_string(expected) + ")";
+}
+
+TAnswerList AnswersWithCode(const TScanResult& result) {
+    TAnswerList answers = result.Answers;
+    answers.SetValue("Student", result.Code);
+    return answers;
+}
+
+namespace {
+
+// Raster::Clear keeps the pixel memory for reuse; a finished read gives it back
+// before its budget share is returned.
+void FreeRaster(TMonoBitmap& raster) noexcept {
+    std::vector<uint8_t>().swap(raster.Bits());
+    raster.Clear();
+}
+
+}  // namespace
+
+TScanResult ReadScan(const std::string& path, const TReadOptions& options, const TScanHandlers& handlers) {
+    TScanResult result;
+    result.Geometry = options.StoredGeometry;
+    result.Geometry.Level = options.Level;
+
+    // Declared first, so returned last: after the raster's memory is freed.
+    TRasterBudget::THold share;
+    auto takeShare = [&](int32_t width, int32_t height, uint64_t workingBytes) {
+        if (!options.Budget) return;
+        const uint64_t bytes = 2 * RasterBytes(width, height) + workingBytes;
+        share = options.MayWaitForBudget ? options.Budget->Acquire(bytes) : options.Budget->AcquireNow(bytes);
+    };
+    TMonoBitmap raster;
+    bool loaded = false;
+    try {
+        std::lock_guard lock(raster.DrawingLock());
+        loaded = LoadScan(path, raster, nullptr, takeShare);
+    } catch (...) {
+        loaded = false;
+    }
+    if (!loaded) {
+        result.Status = TScanStatus::LoadFailed;
+        result.Message = LoadFailedMessage(path);
+        FreeRaster(raster);
+        return result;
+    }
+
+    auto aborted = [&result] {
+        result.Status = TScanStatus::Aborted;
+        result.Message = AbortedByOperatorMessage;
+    };
+    int answersRead = 0;
+    // Declared before the lock so that the recognizer goes first, while the
+    // lock is still held, and the lock is released on every path.
+    std::unique_lock<std::mutex> lock;
+    std::unique_ptr<TQuorlen> recognizer;
+    try {
+        lock = std::unique_lock(raster.DrawingLock());
+        recognizer = std::make_unique<TQuorlen>(raster, options.FirstQuestionNo, result.Geometry);
+        recognizer->CheckEmpty = options.CheckEmpty;
+        const TScanView view{raster, path};
+        if (handlers.OnGetStartPoint)
+            recognizer->OnGetStartPoint = [&](TQuorlen&, TRect area, TPoint& pt, bool& ok) {
+                handlers.OnGetStartPoint(view, area, pt, ok);
+                if (!ok) aborted();
+            };
+        if (handlers.OnGetOdp)
+            recognizer->OnGetOdp = [&](TQuorlen&, TRect area, int answerCount, std::string& answer, bool& ok) {
+                handlers.OnGetOdp(view, area, answerCount, answer, ok);
+                if (!ok) aborted();
+            };
+        recognizer->OnAnswerRead = [&](TQuorlen&) {
+            if (options.AnswerPause.count() > 0) std::this_thread::sleep_for(options.AnswerPause);
+            ++answersRead;
+            if (handlers.OnAnswerRead) handlers.OnAnswerRead(answersRead);
+        };
+
+        recognizer->Run();
+
+        result.Code = recognizer->Code;
+        result.Answers = recognizer->Answers;
+        result.Geometry = recognizer->Geometry;
+        if (options.ExpectedCount > 0 && result.Answers.Count() != options.ExpectedCount) {
+            result.Status = TScanStatus::CountMismatch;
+            result.Message = CountMismatchMessage(result.Answers.Count(), options.ExpectedCount);
+        }
+    } catch (...) {
+        result.Status = TScanStatus::Failed;
+        result.Message = UnknownErrorMessage;
+    }
+    recognizer.reset();
+    if (lock.owns_lock()) lock.unlock();
+    FreeRaster(raster);
+    return result;
+}
+
+}  // namespace quorlen
