@@ -138,8 +138,8 @@ int RunBench(const Args& args) {
 
         TMonoBitmap copy = raster;
         TQuorlen probe(copy, 1, TScanGeometry{0, 0, 0, 0, 0, 44});
-        probe.ScaleX = copy.Width() / 640.0;
-        probe.ScaleY = copy.Height() / 850.0;
+        probe.ScaleX = copy.Width() / static_cast<double>(SheetWidth);
+        probe.ScaleY = copy.Height() / static_cast<double>(SheetHeight);
         double angle = 0;
         probe.MeasureSkew(angle);
         t0 = Clock::now();

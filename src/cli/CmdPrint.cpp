@@ -11,7 +11,6 @@
 #include "app/printing/PrintJob.h"
 #include "cli/Command.h"
 #include "core/printing/CodesList.h"
-#include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 
 namespace quorlen::cli {
@@ -83,7 +82,6 @@ int RunPrint(const Args& args) {
     }
     const TProjectSettings project = ProjectFromArgs(args);
     if (auto file = args.Get("codes-file")) codes = ReadCodesFile(*file);
-    ApplyToDM(project);
 
     const auto app = StartQt();
     QPrinter printer(QPrinter::HighResolution);

@@ -5,7 +5,6 @@
 #include "cli/Command.h"
 #include "core/common/MonoPng.h"
 #include "core/printing/RenderSheet.h"
-#include "core/project/DM.h"
 
 namespace quorlen::cli {
 namespace {
@@ -25,12 +24,11 @@ int RunRender(const Args& args) {
     const int first = args.Int("first", 1, 1, questions);
     const std::string out = args.Require("out");
 
-    DM().PrintLine1 = args.Get("print-line1").value_or("");
-    DM().PrintLine2 = args.Get("print-line2").value_or("");
+    const TPrintLines printLines{args.Get("print-line1").value_or(""), args.Get("print-line2").value_or("")};
     const std::string header = "Brenvik Quorlen\r" + args.Get("name").value_or("");
 
     std::unique_ptr<TMonoBitmap> second;
-    TMonoBitmap page = RenderSheet(questions, answers, code, header, first, &second);
+    TMonoBitmap page = RenderSheet(questions, answers, code, header, first, &second, printLines);
     std::filesystem::create_directories(out);
     const std::string page1 = (std::filesystem::path(out) / "page1.png").string();
     WriteMonoPng(page, page1);

@@ -15,7 +15,6 @@
 #include "AppTestSupport.h"
 #include "app/shell/FormMain.h"
 #include "core/common/Json.h"
-#include "core/project/DM.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 

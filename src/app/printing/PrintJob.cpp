@@ -113,7 +113,8 @@ int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QStrin
         // project name of too many lines) must not leave an empty page behind.
         std::unique_ptr<TMonoBitmap> continuation;
         const TMonoBitmap first =
-            RenderSheet(project.QuestionCount, project.AnswerCount, SheetCodeAt(codes, i), header, 1, &continuation);
+            RenderSheet(project.QuestionCount, project.AnswerCount, SheetCodeAt(codes, i), header, 1, &continuation,
+                        TPrintLines{project.PrintLine1, project.PrintLine2});
         // The page break goes before a sheet rather than after the previous
         // one, so that a job stopped by its progress callback ends on the last
         // sheet printed instead of an empty page.

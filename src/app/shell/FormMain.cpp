@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/ReadScan.h"
 
@@ -104,7 +103,6 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         ResultsView()->ShowResultsView(lastResults_);
     };
     ShowSettings(project_);
-    ApplyToDM(project_);
     checkEmpty_.Set(project_.CheckEmpty);
     FormCreate(arguments);
 }
@@ -355,7 +353,6 @@ void TFormMain::LoadProjectFile(const QString& path) {
     TProjectSettings loaded = ReadProjectFile(path.toStdString(), CurrentSettings());
     project_ = loaded;
     ShowSettings(project_);
-    ApplyToDM(project_);
     checkEmpty_.Set(project_.CheckEmpty);
     edtProjectFile_->setText(path);
     LoadKey();

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/printing/SheetFont.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 
 namespace quorlen {
@@ -60,15 +59,15 @@ std::vector<std::string> SplitHeader(const std::string& text) {
 void DrawText(TMonoBitmap& r, int x, int y, const std::string& text) { TSheetFont::Instance().DrawText(r, x, y, text); }
 
 TMonoBitmap RenderPage(int q, int a, const std::string& code, const std::string& headerText, int first,
-                       std::unique_ptr<TMonoBitmap>* continuation) {
+                       std::unique_ptr<TMonoBitmap>* continuation, const TPrintLines& printLines) {
     TMonoBitmap page(SheetWidth, SheetHeight);
     const TSheetFont& font = TSheetFont::Instance();
     DrawFrameAndRuler(page);
 
     // Header.
-    const TDM& dm = DM();
-    std::string full = ": " + headerText + "\r" + (dm.PrintLine1.empty() ? std::string(".") : dm.PrintLine1) + "\r" +
-                       (dm.PrintLine2.empty() ? "Nazwa zestawu" + std::string(121, '.') : dm.PrintLine2);
+    const TPrintLines& pl = printLines;
+    std::string full = ": " + headerText + "\r" + (pl.Line1.empty() ? std::string(".") : pl.Line1) + "\r" +
+                       (pl.Line2.empty() ? "Nazwa zestawu" + std::string(121, '.') : pl.Line2);
     std::vector<std::string> lines = SplitHeader(full);
     const int h = lines.empty() ? 0 : font.TextHeight();
     const TSheetLayout layout = TSheetLayout::Make(a, q, first, h, static_cast<int>(lines.size()));
@@ -123,7 +122,7 @@ TMonoBitmap RenderPage(int q, int a, const std::string& code, const std::string&
         if (question < q && !nextColumnFits) {
             if (!layout.IsContinuation() && continuation)
                 *continuation =
-                    std::make_unique<TMonoBitmap>(RenderPage(q, a, code, headerText, question + 1, nullptr));
+                    std::make_unique<TMonoBitmap>(RenderPage(q, a, code, headerText, question + 1, nullptr, printLines));
             break;
         }
     }
@@ -140,14 +139,15 @@ bool IsValidCode(const std::string& code) {
 }  // namespace
 
 TMonoBitmap RenderSheet(int questionCount, int answerCount, const std::string& code, const std::string& headerText,
-                        int firstQuestion, std::unique_ptr<TMonoBitmap>* continuationPage) {
+                        int firstQuestion, std::unique_ptr<TMonoBitmap>* continuationPage,
+                        const TPrintLines& printLines) {
     if (!IsValidCode(code)) throw std::invalid_argument("a sheet code holds at most ten decimal digits");
     if (answerCount < 2 || answerCount > 16 || questionCount < 1 || firstQuestion < 1)
         throw std::invalid_argument("RenderSheet: answer count 2..16 and positive question numbers expected");
     if (continuationPage) continuationPage->reset();
     std::unique_ptr<TMonoBitmap> dummy;
     return RenderPage(questionCount, answerCount, code, headerText, firstQuestion,
-                      continuationPage ? continuationPage : &dummy);
+                      continuationPage ? continuationPage : &dummy, printLines);
 }
 
 }  // namespace quorlen

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/project/DM.h"
 
 namespace quorlen {
 
@@ -12,12 +11,6 @@ int ClampQuestionCount(int value) {
 
 int ClampAnswerCount(int value) {
     return std::clamp(value, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
-}
-
-void ApplyToDM(const TProjectSettings& settings) {
-    TDM& dm = DM();
-    dm.PrintLine2 = settings.PrintLine2;
-    dm.PrintLine1 = settings.PrintLine1;
 }
 
 }  // namespace quorlen

@@ -27,7 +27,4 @@ struct TProjectSettings {
 int ClampQuestionCount(int value);
 int ClampAnswerCount(int value);
 
-// Copies the print lines into the shared DM().
-void ApplyToDM(const TProjectSettings& settings);
-
 }  // namespace quorlen

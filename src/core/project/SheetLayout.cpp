@@ -28,7 +28,7 @@ TSheetLayout TSheetLayout::Make(int answerCount, int questionCount, int firstQue
     l.FirstQuestionRow = SnapToGrid(GridStep * (l.FirstCodeRow + 9)) + 3;
     // Rows run down to row 83; a header tall enough to push the first question
     // row past it leaves none (integer division alone would give one at row 84).
-    l.RowsPerColumn = l.FirstQuestionRow > 83 ? 0 : (83 - l.FirstQuestionRow) / 2 + 1;
+    l.RowsPerColumn = l.FirstQuestionRow > LastQuestionRow ? 0 : (LastQuestionRow - l.FirstQuestionRow) / 2 + 1;
     l.ColumnPitch = 2 * answerCount + 4;
     l.ColumnsPerPage = 56 / l.ColumnPitch;
     return l;

@@ -11,8 +11,17 @@ constexpr int SheetHeight = 850;
 constexpr int GridStep = 10;
 constexpr int GridColumns = 64;  // ruler columns 0..63
 constexpr int GridRows = 85;     // ruler rows 0..84
+constexpr int LastGridColumn = GridColumns - 1;
+constexpr int LastGridRow = GridRows - 1;
+constexpr int LastQuestionRow = 83;  // question rows run down to here
 constexpr int CodePositions = 10;
+constexpr int CodePositionsPerGroup = 5;
 constexpr int ContinuationMarkerColumn = 62;
+// A reader finds the code's top rule by measurement; the marker row, the code
+// rows and the first question row lie at these row offsets from it.
+constexpr int MarkerRowFromCodeRule = -1;
+constexpr int FirstCodeRowFromCodeRule = 2;
+constexpr int FirstQuestionRowFromCodeRule = 14;
 
 // Grid index of a non-negative sheet-pixel coordinate: rounds up, except that a
 // position at most one pixel past a grid line stays on that line.
@@ -70,8 +79,9 @@ struct TSheetLayout {
     // Row of the rule that closes column c, after its last question row.
     int ClosingRuleRow(int c) const;
     // Code position p (1..10): its row and the box of digit k (0..9).
-    int CodeRow(int p) const { return FirstCodeRow + 2 * ((p - 1) % 5); }
-    int CodeGroupColumn(int p) const { return p <= 5 ? 4 : 28; }
+    int CodeRow(int p) const { return FirstCodeRow + CodeRowOffset(p); }
+    static int CodeRowOffset(int p) { return 2 * ((p - 1) % CodePositionsPerGroup); }
+    static int CodeGroupColumn(int p) { return p <= CodePositionsPerGroup ? 4 : 28; }
     TGridPoint CodeBox(int p, int k) const { return {CodeGroupColumn(p) + 2 * k, CodeRow(p)}; }
     // Questions that continue onto a second page start here; 0 when none.
     int ContinuationFirstQuestion() const;

@@ -1,3 +1,7 @@
+// Location, then reading, all on the deskewed one-bit raster: the frame's left
+// edge gives the skew, the corners bound the frame, and the ruler ticks map every
+// grid point of the layout to a pixel; a box is marked when its cell holds more
+// black than the level's share.
 #include "core/recognition/Quorlen.h"
 
 #include <algorithm>
@@ -8,11 +12,29 @@
 #include <thread>
 
 #include "core/common/Rounding.h"
+#include "core/project/SheetLayout.h"
 #include "core/recognition/Deskew.h"
 
 namespace quorlen {
 
 namespace {
+
+// Search windows of location, in sheet pixels (scaled to scan pixels by the
+// sheet's scale in the scan).
+constexpr double SkewProbeColumn = 50;     // column where the frame's top and bottom edges are met
+constexpr double SkewProbeInset = 10;      // rows inside the frame where its left edge is met
+constexpr double CornerWindow = 100;       // how far from the page's edge a corner may lie
+constexpr double CornerStartInset = 10;    // where the bottom-right search starts, from the edge
+constexpr double CornerMarginShare = 0.1;  // share of CornerStartInset a corner keeps from the edge
+constexpr int StoredCornerSlack = 5;       // scan pixels before a stored corner where its search starts
+constexpr int RulerStartSlack = 10;        // scan pixels before the frame where a ruler walk starts
+constexpr double GridCell = GridStep;      // one grid cell: a box, a tick spacing
+constexpr double StructureProbe = 20;      // inset of the walk down to the code's top rule
+// The marker row: the first answer column lies at most this far right, a
+// column holds at most this many answers, and marks are sought up to here.
+constexpr int MarkerSearchLastFirstColumn = 20;
+constexpr int MarkerSearchMaxAnswers = 30;
+constexpr int MarkerSearchLastColumn = 59;
 
 // The search step used throughout: move while the pixel has the colour and the
 // bound holds, testing the bound first.
@@ -41,7 +63,7 @@ TQuorlen::TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry
 bool TQuorlen::MeasureSkew(double& angle) {
     const int w = Raster.Width(), h = Raster.Height();
     const double sx = ScaleX, sy = ScaleY;
-    const int xa = Round(50 * sx);
+    const int xa = Round(SkewProbeColumn * sx);
     auto upperHalf = [&](int v) { return v < h / 2; };
     auto leftHalf = [&](int v) { return v < w / 2; };
     auto lowerHalf = [&](int v) { return v > h / 2; };
@@ -50,7 +72,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
     SkipDown(Raster, xa, y, true, upperHalf);
     SkipDown(Raster, xa, y, false, upperHalf);
     if (y >= h / 2) return false;
-    const int ya = Round(y + 10 * sy);
+    const int ya = Round(y + SkewProbeInset * sy);
     int x = 1;
     SkipRight(Raster, x, ya, true, leftHalf);
     SkipRight(Raster, x, ya, false, leftHalf);
@@ -61,7 +83,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
     SkipUp(Raster, xa, y, true, lowerHalf);
     SkipUp(Raster, xa, y, false, lowerHalf);
     if (y <= h / 2) return false;
-    const int yb = Round(y - 10 * sy);
+    const int yb = Round(y - SkewProbeInset * sy);
     x = 1;
     SkipRight(Raster, x, yb, true, leftHalf);
     SkipRight(Raster, x, yb, false, leftHalf);
@@ -84,11 +106,11 @@ void TQuorlen::LocateSheet() {
     // Tick positions are kept in 16 bits; a wider raster would wrap them
     // silently and read a plausible but wrong grid.
     if (w > MaxRasterSide || h > MaxRasterSide) throw std::length_error("scan raster over 65535 pixels");
-    ScaleX = w / 640.0;
-    ScaleY = h / 850.0;
+    ScaleX = w / static_cast<double>(SheetWidth);
+    ScaleY = h / static_cast<double>(SheetHeight);
     const double sx = ScaleX;
-    hx_ = Round(10 * ScaleX) / 2;
-    hy_ = Round(10 * ScaleY) / 2;
+    hx_ = Round(GridCell * ScaleX) / 2;
+    hy_ = Round(GridCell * ScaleY) / 2;
     const bool known = Geometry.Left != 0;
 
     // A failed measurement rotates by 0: the raster stays as scanned.
@@ -103,16 +125,16 @@ void TQuorlen::LocateSheet() {
     Deskew(Raster, angle);
 
     // Top-left corner. Every bound of this step uses sx, the vertical ones too.
-    const double near = 100 * sx;
-    int x = known ? Geometry.Left - 5 : 1;
+    const double near = CornerWindow * sx;
+    int x = known ? Geometry.Left - StoredCornerSlack : 1;
     SkipRight(Raster, x, h / 2, true, [&](int v) { return v < near; });
     SkipRight(Raster, x, h / 2, false, [&](int v) { return v < near; });
-    int y = known ? Geometry.Top - 5 : 1;
+    int y = known ? Geometry.Top - StoredCornerSlack : 1;
     SkipDown(Raster, w / 2, y, true, [&](int v) { return v < near; });
     SkipDown(Raster, w / 2, y, false, [&](int v) { return v < near; });
     Left = x;
     Top = y;
-    const int r = Round(100 * sx);
+    const int r = Round(CornerWindow * sx);
     if (!(sx < Left && Left < near && sx < Top && Top < near)) {
         TPoint pt;
         if (AskForCorner({0, 0, r, r}, pt)) {
@@ -123,14 +145,14 @@ void TQuorlen::LocateSheet() {
     if (!Ok) return;
 
     // Bottom-right corner.
-    x = known ? Geometry.Right + 5 : w - Round(10 * sx);
+    x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
     SkipLeft(Raster, x, h / 2, true, [&](int v) { return v > w - near; });
     SkipLeft(Raster, x, h / 2, false, [&](int v) { return v > w - near; });
-    y = known ? Geometry.Bottom + 5 : h - Round(10 * sx);
+    y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
     SkipUp(Raster, w / 2, y, true, [&](int v) { return v > h - near; });
     SkipUp(Raster, w / 2, y, false, [&](int v) { return v > h - near; });
     int right = x, bottom = y;
-    const double margin = 10 * sx * 0.1;
+    const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
         TPoint pt;
         if (AskForCorner({w - r, h - r, w, h}, pt)) {
@@ -152,7 +174,7 @@ void TQuorlen::LocateSheet() {
 void TQuorlen::MeasureColumnTicks(int column) {
     const int yTop = Top + hy_;
     const int yBottom = Top + Height - hy_;
-    const int start = Left - 10 > 0 ? Left - 10 : 1;
+    const int start = Left - RulerStartSlack > 0 ? Left - RulerStartSlack : 1;
     const int limit = Left + Width;
     auto inside = [&](int v) { return v < limit; };
     int xt = start, xb = start;
@@ -173,7 +195,7 @@ void TQuorlen::MeasureColumnTicks(int column) {
 void TQuorlen::MeasureRowTicks(int row) {
     const int xLeft = Left + hx_;
     const int xRight = Left + Width - hx_;
-    const int start = Top - 10 > 0 ? Top - 10 : 1;
+    const int start = Top - RulerStartSlack > 0 ? Top - RulerStartSlack : 1;
     const int limit = Top + Height;
     auto inside = [&](int v) { return v < limit; };
     int yl = start, yr = start;
@@ -195,7 +217,7 @@ TPoint TQuorlen::GridToPixel(int column, int row) {
     // Points off the ruler (only a misread marker row asks for them) are
     // extrapolated from the nearest tick by whole grid steps, so nothing outside
     // the table is read.
-    const int c = std::clamp(column, 0, 63);
+    const int c = std::clamp(column, 0, LastGridColumn);
     const int r = std::clamp(row, 0, TickCount - 1);
     if (TickTable[TopRuler][static_cast<size_t>(c)] == 0) MeasureColumnTicks(c);
     if (TickTable[LeftRuler][static_cast<size_t>(r)] == 0) MeasureRowTicks(r);
@@ -203,8 +225,8 @@ TPoint TQuorlen::GridToPixel(int column, int row) {
     const int bottom = TickTable[BottomRuler][static_cast<size_t>(c)];
     const int left = TickTable[LeftRuler][static_cast<size_t>(r)];
     const int right = TickTable[RightRuler][static_cast<size_t>(r)];
-    const double fr = r / 84.0;
-    const double fc = c / 63.0;
+    const double fr = r / static_cast<double>(LastGridRow);
+    const double fc = c / static_cast<double>(LastGridColumn);
     TPoint p{top + Round((bottom - top) * fr), left + Round((right - left) * fc)};
     p.X += (column - c) * 2 * hx_;
     p.Y += (row - r) * 2 * hy_;
@@ -243,38 +265,38 @@ int TQuorlen::CountBlack(int x0, int y0, int x1, int y1) const {
 bool TQuorlen::IsMarked(int column, int row) {
     const TPoint p = GridToPixel(column, row);
     const int count = CountBlack(p.X - hx_, p.Y - hy_, p.X + hx_, p.Y + hy_);
-    return count > 100 * ScaleX * ScaleY * Level / 100.0;
+    return count > GridCell * GridCell * ScaleX * ScaleY * Level / 100.0;
 }
 
 void TQuorlen::ReadStructure() {
-    const int x = Round(20 * ScaleX + Left);
-    int y = Round(20 * ScaleY + Top);
+    const int x = Round(StructureProbe * ScaleX + Left);
+    int y = Round(StructureProbe * ScaleY + Top);
     SkipDown(Raster, x, y, false, [&](int v) { return v < Top + Height; });
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.
-    const int step = Round(10 * ScaleX);
+    const int step = Round(GridCell * ScaleX);
     if (step == 0) throw std::domain_error("scan too small for a grid step");
     CodeRuleRow = (y - Top) / step + 1;
 
-    GridToPixel(63, 84);
-    const int m = CodeRuleRow - 1;
+    GridToPixel(LastGridColumn, LastGridRow);
+    const int m = CodeRuleRow + MarkerRowFromCodeRule;
     MarkerColumns.fill(0);
     int c1 = 1;
-    while (!IsMarked(c1, m) && c1 < 20) ++c1;
+    while (!IsMarked(c1, m) && c1 < MarkerSearchLastFirstColumn) ++c1;
     MarkerColumns[1] = c1;
     AnswerCount = 0;
-    while (IsMarked(c1 + 2 * AnswerCount, m) && AnswerCount < 30) ++AnswerCount;
+    while (IsMarked(c1 + 2 * AnswerCount, m) && AnswerCount < MarkerSearchMaxAnswers) ++AnswerCount;
     int entry = 2;
-    for (int c = c1 + 2 * AnswerCount + 2; c <= 59 && entry <= MarkerColumnCount; ++c)
+    for (int c = c1 + 2 * AnswerCount + 2; c <= MarkerSearchLastColumn && entry <= MarkerColumnCount; ++c)
         if (IsMarked(c, m)) MarkerColumns[static_cast<size_t>(entry++)] = c;
 }
 
 void TQuorlen::ReadCode() {
     Code.clear();
-    for (int p = 1; p <= 10; ++p) {
-        const int g = p <= 5 ? 4 : 28;
-        const int row = CodeRuleRow + 2 + 2 * ((p - 1) % 5);
+    for (int p = 1; p <= CodePositions; ++p) {
+        const int g = TSheetLayout::CodeGroupColumn(p);
+        const int row = CodeRuleRow + FirstCodeRowFromCodeRule + TSheetLayout::CodeRowOffset(p);
         int digit = -1;
         for (int k = 0; k <= 9 && digit < 0; ++k)
             if (IsMarked(g + 2 * k, row)) digit = k;
@@ -285,7 +307,7 @@ void TQuorlen::ReadCode() {
 
 bool TQuorlen::ColumnClosed(int column, int row) {
     const TPoint p = GridToPixel(column + 1, row - 1);
-    const int h = Round(10 * ScaleX) / 2;
+    const int h = Round(GridCell * ScaleX) / 2;
     int y = p.Y - h;
     SkipDown(Raster, p.X, y, false, [&](int v) { return v < p.Y + h; });
     return Raster.IsBlack(p.X, y);
@@ -293,7 +315,7 @@ bool TQuorlen::ColumnClosed(int column, int row) {
 
 void TQuorlen::ReadAnswers() {
     int col = MarkerColumns[1];
-    int row = CodeRuleRow + 14;
+    int row = CodeRuleRow + FirstQuestionRowFromCodeRule;
     size_t columnIndex = 1;
     int q = FirstQuestionNo - 1;
     bool ended = false;
@@ -316,7 +338,7 @@ void TQuorlen::ReadAnswers() {
 
         row += 2;
         bool nextColumn;
-        if (row > 83)
+        if (row > LastQuestionRow)
             nextColumn = true;
         else
             nextColumn = ColumnClosed(col, row);
@@ -326,7 +348,7 @@ void TQuorlen::ReadAnswers() {
             if (col == 0)
                 ended = true;
             else
-                row = CodeRuleRow + 14;
+                row = CodeRuleRow + FirstQuestionRowFromCodeRule;
         }
     }
 }

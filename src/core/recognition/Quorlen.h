@@ -9,6 +9,7 @@
 #include "core/common/MonoBitmap.h"
 #include "core/common/ScanGeometry.h"
 #include "core/common/SharedSwitch.h"
+#include "core/project/SheetLayout.h"
 #include "core/recognition/ScanHandlers.h"
 
 namespace quorlen {
@@ -28,7 +29,7 @@ using TQuorlenAnswerRead = std::function<void(TQuorlen& sender)>;
 class TQuorlen {
 public:
     static constexpr int MarkerColumnCount = 20;
-    static constexpr int TickCount = 85;
+    static constexpr int TickCount = GridRows;
     static constexpr int MaxRasterSide = 65535;
 
     TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry);

@@ -12,7 +12,6 @@
 #include "app/automation/QuorlenServer.h"
 #include "app/batch/ShowWyniki.h"
 #include "app/shell/FormMain.h"
-#include "core/project/DM.h"
 #include "printing/PrintTestSupport.h"
 #include "support/TestSupport.h"
 

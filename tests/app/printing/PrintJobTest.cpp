@@ -13,7 +13,6 @@
 #include "app/printing/PrintJob.h"
 #include "core/printing/CodesList.h"
 #include "core/printing/RenderSheet.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 #include "support/TestSupport.h"
 

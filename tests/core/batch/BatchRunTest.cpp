@@ -12,7 +12,6 @@
 #include "core/batch/LoopHost.h"
 #include "core/batch/ScanList.h"
 #include "core/common/Json.h"
-#include "core/project/DM.h"
 #include "core/recognition/ReadScan.h"
 
 using namespace quorlen;

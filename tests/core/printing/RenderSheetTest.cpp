@@ -7,7 +7,6 @@
 #include "core/common/MonoBitmap.h"
 #include "core/printing/RenderSheet.h"
 #include "core/printing/SheetFont.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 #include "support/TestSupport.h"
 
@@ -44,13 +43,7 @@ bool Blank(const TMonoBitmap& r, TGridPoint p) {
     return true;
 }
 
-class RenderSheetTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        DM().PrintLine1.clear();
-        DM().PrintLine2.clear();
-    }
-};
+class RenderSheetTest : public ::testing::Test {};
 
 }  // namespace
 
@@ -165,8 +158,9 @@ TEST_F(RenderSheetTest, ClosingRulesStopShortOfTheEndMark) {
 
 TEST_F(RenderSheetTest, OnlyTheCodeTopRuleCrossesTheBandLeftOfTheHeader) {
     for (const std::string name : {"Test", "Dwie\r\nlinie"}) {
-        DM().PrintLine1 = "Klasa 3b, bardzo długa linia tekstu, która może wyjść poza prawy brzeg nagłówka arkusza";
-        TMonoBitmap page = RenderSheet(50, 5, "1234567890", "Brenvik Quorlen\r" + name);
+        const TPrintLines lines{
+            "Klasa 3b, bardzo długa linia tekstu, która może wyjść poza prawy brzeg nagłówka arkusza", ""};
+        TMonoBitmap page = RenderSheet(50, 5, "1234567890", "Brenvik Quorlen\r" + name, 1, nullptr, lines);
         int firstInk = -1;
         for (int y = 20; y < 850 && firstInk < 0; ++y)
             if (page.IsBlack(20, y)) firstInk = y;

@@ -8,7 +8,6 @@
 #include "core/common/MonoBitmap.h"
 #include "core/printing/RenderSheet.h"
 #include "core/printing/SheetFont.h"
-#include "core/project/DM.h"
 #include "core/project/SheetLayout.h"
 #include "core/recognition/LoadScan.h"
 #include "support/TestSupport.h"
@@ -19,14 +18,7 @@ namespace {
 
 const std::string kDots = "Nazwa zestawu" + std::string(121, '.');
 
-class SheetHeaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        DM().PrintLine1.clear();
-        DM().PrintLine2.clear();
-    }
-    void TearDown() override { SetUp(); }
-};
+class SheetHeaderTest : public ::testing::Test {};
 
 // True when the page shows exactly `text` as the header line drawn at y, and
 // nothing else, within that line's rectangle.
@@ -64,9 +56,8 @@ TEST_F(SheetHeaderTest, FourLinesWithTheirDefaults) {
     EXPECT_FALSE(HeaderLineReads(page, 71, "Nazwa zestawu"));
     EXPECT_EQ(FirstInkDown(page, 20, 20), 110);
 
-    DM().PrintLine1 = "Klasa 3b";
-    DM().PrintLine2 = "Imię i nazwisko: ____";
-    TMonoBitmap printed = RenderSheet(50, 5, "", "Brenvik Quorlen\rFizyka 2b");
+    TMonoBitmap printed =
+        RenderSheet(50, 5, "", "Brenvik Quorlen\rFizyka 2b", 1, nullptr, {"Klasa 3b", "Imię i nazwisko: ____"});
     EXPECT_TRUE(HeaderLineReads(printed, 54, "Klasa 3b"));
     EXPECT_TRUE(HeaderLineReads(printed, 71, "Imię i nazwisko: ____"));
     EXPECT_FALSE(printed == page);
@@ -91,10 +82,8 @@ TEST_F(SheetHeaderTest, CrLfCollapsesAndAFinalCrAddsNoLine) {
     EXPECT_EQ(InkCount(plain, 175, 255, 185, 265), 36);  // question 30 opens column 1 at row 26
 
     // A CR at the very end of the last print line gives no empty fifth line.
-    DM().PrintLine2 = "Podpis\r";
-    TMonoBitmap trailing = RenderSheet(50, 5, "", "Brenvik Quorlen\rA");
-    DM().PrintLine2 = "Podpis";
-    TMonoBitmap none = RenderSheet(50, 5, "", "Brenvik Quorlen\rA");
+    TMonoBitmap trailing = RenderSheet(50, 5, "", "Brenvik Quorlen\rA", 1, nullptr, {"", "Podpis\r"});
+    TMonoBitmap none = RenderSheet(50, 5, "", "Brenvik Quorlen\rA", 1, nullptr, {"", "Podpis"});
     EXPECT_TRUE(trailing == none);
     EXPECT_EQ(FirstInkDown(none, 20, 20), 110);
     // An empty project name still keeps its line.
@@ -104,8 +93,7 @@ TEST_F(SheetHeaderTest, CrLfCollapsesAndAFinalCrAddsNoLine) {
 }
 
 TEST_F(SheetHeaderTest, LongLinesAreCutAtTheRightEdgeOfTheHeader) {
-    DM().PrintLine1 = std::string(200, 'W');
-    TMonoBitmap page = RenderSheet(50, 5, "", "Brenvik Quorlen\rX");
+    TMonoBitmap page = RenderSheet(50, 5, "", "Brenvik Quorlen\rX", 1, nullptr, {std::string(200, 'W'), ""});
     EXPECT_GT(InkCount(page, 590, 54, 600, 67), 0);
     EXPECT_EQ(InkCount(page, 600, 21, 629, 110), 0);
 }
@@ -206,9 +194,7 @@ TEST_F(SheetHeaderTest, CliDrawsWhatTheRendererDraws) {
     TMonoBitmap loaded;
     std::string detail;
     ASSERT_TRUE(LoadScan(out + "/page1.png", loaded, &detail)) << detail;
-    DM().PrintLine1 = "Klasa 2";
-    DM().PrintLine2 = "Podpis";
-    EXPECT_TRUE(loaded == RenderSheet(60, 3, "305", "Brenvik Quorlen\rPróba 1"));
+    EXPECT_TRUE(loaded == RenderSheet(60, 3, "305", "Brenvik Quorlen\rPróba 1", 1, nullptr, {"Klasa 2", "Podpis"}));
 
     // A continuation page starting at --first: the box at column 62 and no third page.
     ASSERT_EQ(

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "support/TestSupport.h"
 
@@ -146,18 +145,6 @@ TEST(ProjectFile, FailuresChangeNothing) {
     s.ProjectName = "nowy";
     EXPECT_THROW(WriteProjectFile(dir.File("no/such/folder.spf"), s), std::runtime_error);
     EXPECT_EQ(ReadFileBytes(path), "Nazwa=stary\r\n");
-}
-
-TEST(ProjectFile, ApplyingSettingsFillsTheSharedObject) {
-    TProjectSettings s;
-    s.PrintLine1 = "jeden";
-    s.PrintLine2 = "dwa";
-    ApplyToDM(s);
-    EXPECT_EQ(DM().PrintLine1, "jeden");
-    EXPECT_EQ(DM().PrintLine2, "dwa");
-    s.PrintLine1.clear();
-    s.PrintLine2.clear();
-    ApplyToDM(s);
 }
 
 // Windows-1250 "ÓŁ" (D3 A3) is also valid UTF-8; a saved project must still
