@@ -99,70 +99,106 @@ void RotateImage(const TGrayImage& src, TGrayImage& dst, int cx, int cy, double 
 // can read the packed bits directly. Blocks of destination pixels whose source
 // neighbourhood is blank paper take the paper's value without arithmetic;
 // the rest follow the formula pixel by pixel, so the result is identical.
-void Deskew(TMonoBitmap& raster, double angleDegrees) {
+// Every pixel depends on the source alone, so any region may be rotated on
+// its own and gives exactly the pixels a rotation of the whole would.
+TDeskewTiles::TDeskewTiles(TMonoBitmap& raster, double angleDegrees) : raster_(raster) {
     // A non-finite angle (a corrupt stored geometry) would make every source
     // position NaN, whose conversion to an integer is undefined: leave the raster.
     if (angleDegrees == 0 || !std::isfinite(angleDegrees) || raster.Empty()) return;
     const int w = raster.Width(), h = raster.Height();
-    const TMonoBitmap src = raster;
-    const int grey[2] = {
+    source_ = raster;
+    const TMonoBitmap& src = source_;
+    grey_[0] =
         Luminance(static_cast<int>(src.PaletteColor(0) >> 16 & 0xFF), static_cast<int>(src.PaletteColor(0) >> 8 & 0xFF),
-                  static_cast<int>(src.PaletteColor(0) & 0xFF)),
+                  static_cast<int>(src.PaletteColor(0) & 0xFF));
+    grey_[1] =
         Luminance(static_cast<int>(src.PaletteColor(1) >> 16 & 0xFF), static_cast<int>(src.PaletteColor(1) >> 8 & 0xFF),
-                  static_cast<int>(src.PaletteColor(1) & 0xFF))};
+                  static_cast<int>(src.PaletteColor(1) & 0xFF));
+    const double theta = -angleDegrees * std::numbers::pi / 180.0;
+    sin_ = std::sin(theta);
+    cos_ = std::cos(theta);
+    raster.Resize(w, h);
+    tilesX_ = (w + TileSide - 1) / TileSide;
+    tilesY_ = (h + TileSide - 1) / TileSide;
+    made_.assign(static_cast<size_t>(tilesX_) * static_cast<size_t>(tilesY_), 0);
+    active_ = true;
+}
+
+void TDeskewTiles::MakeRect(int x0, int y0, int x1, int y1) {
+    if (!active_) return;
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, raster_.Width() - 1);
+    y1 = std::min(y1, raster_.Height() - 1);
+    for (int ty = y0 / TileSide; ty <= y1 / TileSide; ++ty)
+        for (int tx = x0 / TileSide; tx <= x1 / TileSide; ++tx) MakeTile(tx, ty);
+}
+
+void TDeskewTiles::MakeTile(int tileX, int tileY) {
+    uint8_t& made = made_[static_cast<size_t>(tileY) * static_cast<size_t>(tilesX_) + static_cast<size_t>(tileX)];
+    if (made) return;
+    made = 1;
+    const TMonoBitmap& src = source_;
+    const int w = src.Width(), h = src.Height();
+    const double s = sin_, c = cos_;
+    const int* grey = grey_;
     auto pixel = [&](int x, int y) { return grey[src.Bit(x, y)]; };
     const bool zeroIsInk = IsInk(grey[0]);
     const bool outsideIsInk = IsInk(255);
-
-    const double theta = -angleDegrees * std::numbers::pi / 180.0;
-    const double s = std::sin(theta), c = std::cos(theta);
-    raster.Resize(w, h);
-
-    constexpr int kBlock = 64;
-    for (int y = 0; y < h; ++y) {
+    const int x0 = tileX * TileSide, x1 = std::min(x0 + TileSide, w) - 1;
+    const int yEnd = std::min((tileY + 1) * TileSide, h);
+    for (int y = tileY * TileSide; y < yEnd; ++y) {
         const int ty = 2 * y + 1;
-        uint8_t* out = raster.Row(y);
-        for (int x0 = 0; x0 < w; x0 += kBlock) {
-            const int x1 = std::min(x0 + kBlock, w) - 1;
-            const SourceSpan span = SpanOf(x0, x1, ty, s, c);
-            if (span.X0 >= 0 && span.Y0 >= 0 && span.X1 < w && span.Y1 < h &&
-                RegionClear(src, span.X0, span.Y0, span.X1, span.Y1)) {
+        uint8_t* out = raster_.Row(y);
+        const SourceSpan span = SpanOf(x0, x1, ty, s, c);
+        if (span.X0 >= 0 && span.Y0 >= 0 && span.X1 < w && span.Y1 < h &&
+            RegionClear(src, span.X0, span.Y0, span.X1, span.Y1)) {
+            if (zeroIsInk)
+                for (int x = x0; x <= x1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            continue;
+        }
+        // Inked block: look again in eighths, most of which are still blank.
+        for (int e0 = x0; e0 <= x1; e0 += 8) {
+            const int e1 = std::min(e0 + 7, x1);
+            const SourceSpan part = SpanOf(e0, e1, ty, s, c);
+            if (part.X0 >= 0 && part.Y0 >= 0 && part.X1 < w && part.Y1 < h &&
+                RegionClear(src, part.X0, part.Y0, part.X1, part.Y1)) {
                 if (zeroIsInk)
-                    for (int x = x0; x <= x1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+                    for (int x = e0; x <= e1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
                 continue;
             }
-            // Inked block: look again in eighths, most of which are still blank.
-            for (int e0 = x0; e0 <= x1; e0 += 8) {
-                const int e1 = std::min(e0 + 7, x1);
-                const SourceSpan part = SpanOf(e0, e1, ty, s, c);
-                if (part.X0 >= 0 && part.Y0 >= 0 && part.X1 < w && part.Y1 < h &&
-                    RegionClear(src, part.X0, part.Y0, part.X1, part.Y1)) {
-                    if (zeroIsInk)
-                        for (int x = e0; x <= e1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-                    continue;
+            for (int x = e0; x <= e1; ++x) {
+                const int tx = 2 * x + 1;
+                const double xs = (tx * c - ty * s - 1) / 2;
+                const double ys = (tx * s + ty * c - 1) / 2;
+                const int ix = Round(xs), iy = Round(ys);
+                bool ink;
+                if (ix < 0 || ix >= w || iy < 0 || iy >= h) {
+                    ink = outsideIsInk;
+                } else {
+                    // Four neighbours of one colour give that colour exactly.
+                    const int ix1 = std::min(ix + 1, w - 1), iy1 = std::min(iy + 1, h - 1);
+                    const int b = src.Bit(ix, iy);
+                    if (b == src.Bit(ix1, iy) && b == src.Bit(ix, iy1) && b == src.Bit(ix1, iy1))
+                        ink = IsInk(grey[b]);
+                    else
+                        ink = IsInk(RotatedValue(pixel, w, h, xs, ys, ix, iy));
                 }
-                for (int x = e0; x <= e1; ++x) {
-                    const int tx = 2 * x + 1;
-                    const double xs = (tx * c - ty * s - 1) / 2;
-                    const double ys = (tx * s + ty * c - 1) / 2;
-                    const int ix = Round(xs), iy = Round(ys);
-                    bool ink;
-                    if (ix < 0 || ix >= w || iy < 0 || iy >= h) {
-                        ink = outsideIsInk;
-                    } else {
-                        // Four neighbours of one colour give that colour exactly.
-                        const int ix1 = std::min(ix + 1, w - 1), iy1 = std::min(iy + 1, h - 1);
-                        const int b = src.Bit(ix, iy);
-                        if (b == src.Bit(ix1, iy) && b == src.Bit(ix, iy1) && b == src.Bit(ix1, iy1))
-                            ink = IsInk(grey[b]);
-                        else
-                            ink = IsInk(RotatedValue(pixel, w, h, xs, ys, ix, iy));
-                    }
-                    if (ink) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-                }
+                if (ink) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
             }
         }
     }
+}
+
+int TDeskewTiles::TilesMade() const {
+    int n = 0;
+    for (uint8_t m : made_) n += m;
+    return n;
+}
+
+void Deskew(TMonoBitmap& raster, double angleDegrees) {
+    TDeskewTiles tiles(raster, angleDegrees);
+    tiles.MakeAll();
 }
 
 }  // namespace quorlen

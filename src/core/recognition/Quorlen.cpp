@@ -38,20 +38,20 @@ constexpr int MarkerSearchLastColumn = 59;
 
 // The search step used throughout: move while the pixel has the colour and the
 // bound holds, testing the bound first.
-template <class Bound>
-void SkipRight(const TMonoBitmap& r, int& x, int y, bool black, Bound inside) {
+template <class Pixels, class Bound>
+void SkipRight(const Pixels& r, int& x, int y, bool black, Bound inside) {
     while (inside(x) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) ++x;
 }
-template <class Bound>
-void SkipLeft(const TMonoBitmap& r, int& x, int y, bool black, Bound inside) {
+template <class Pixels, class Bound>
+void SkipLeft(const Pixels& r, int& x, int y, bool black, Bound inside) {
     while (inside(x) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) --x;
 }
-template <class Bound>
-void SkipDown(const TMonoBitmap& r, int x, int& y, bool black, Bound inside) {
+template <class Pixels, class Bound>
+void SkipDown(const Pixels& r, int x, int& y, bool black, Bound inside) {
     while (inside(y) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) ++y;
 }
-template <class Bound>
-void SkipUp(const TMonoBitmap& r, int x, int& y, bool black, Bound inside) {
+template <class Pixels, class Bound>
+void SkipUp(const Pixels& r, int x, int& y, bool black, Bound inside) {
     while (inside(y) && (black ? r.IsBlack(x, y) : r.IsWhite(x, y))) --y;
 }
 
@@ -59,6 +59,14 @@ void SkipUp(const TMonoBitmap& r, int x, int& y, bool black, Bound inside) {
 
 TQuorlen::TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry)
     : Raster(raster), Level(geometry.Level), Geometry(geometry), FirstQuestionNo(firstQuestionNo) {}
+
+TQuorlen::~TQuorlen() = default;
+
+void TQuorlen::MakeAllTiles() {
+    if (tiles_) tiles_->MakeAll();
+}
+
+TQuorlen::TPixelView TQuorlen::View() const { return {Raster, tiles_.get()}; }
 
 bool TQuorlen::MeasureSkew(double& angle) {
     const int w = Raster.Width(), h = Raster.Height();
@@ -69,24 +77,24 @@ bool TQuorlen::MeasureSkew(double& angle) {
     auto lowerHalf = [&](int v) { return v > h / 2; };
 
     int y = 1;
-    SkipDown(Raster, xa, y, true, upperHalf);
-    SkipDown(Raster, xa, y, false, upperHalf);
+    SkipDown(View(), xa, y, true, upperHalf);
+    SkipDown(View(), xa, y, false, upperHalf);
     if (y >= h / 2) return false;
     const int ya = Round(y + SkewProbeInset * sy);
     int x = 1;
-    SkipRight(Raster, x, ya, true, leftHalf);
-    SkipRight(Raster, x, ya, false, leftHalf);
+    SkipRight(View(), x, ya, true, leftHalf);
+    SkipRight(View(), x, ya, false, leftHalf);
     if (x >= w / 2) return false;
     const TPoint p1{x, ya};
 
     y = h - 1;
-    SkipUp(Raster, xa, y, true, lowerHalf);
-    SkipUp(Raster, xa, y, false, lowerHalf);
+    SkipUp(View(), xa, y, true, lowerHalf);
+    SkipUp(View(), xa, y, false, lowerHalf);
     if (y <= h / 2) return false;
     const int yb = Round(y - SkewProbeInset * sy);
     x = 1;
-    SkipRight(Raster, x, yb, true, leftHalf);
-    SkipRight(Raster, x, yb, false, leftHalf);
+    SkipRight(View(), x, yb, true, leftHalf);
+    SkipRight(View(), x, yb, false, leftHalf);
     if (x >= w / 2) return false;
     const TPoint p2{x, yb};
 
@@ -97,6 +105,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
 
 bool TQuorlen::AskForCorner(TRect area, TPoint& pt) {
     if (!OnGetStartPoint) return false;
+    MakeAllTiles();
     OnGetStartPoint(*this, area, pt, Ok);
     return true;
 }
@@ -122,16 +131,19 @@ void TQuorlen::LocateSheet() {
     } else {
         angle = 0;
     }
-    Deskew(Raster, angle);
+    // Rotated tile by tile as the reading below touches them. A second
+    // location starts from the whole of the first one's picture.
+    MakeAllTiles();
+    tiles_ = std::make_unique<TDeskewTiles>(Raster, angle);
 
     // Top-left corner. Every bound of this step uses sx, the vertical ones too.
     const double near = CornerWindow * sx;
     int x = known ? Geometry.Left - StoredCornerSlack : 1;
-    SkipRight(Raster, x, h / 2, true, [&](int v) { return v < near; });
-    SkipRight(Raster, x, h / 2, false, [&](int v) { return v < near; });
+    SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
+    SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
     int y = known ? Geometry.Top - StoredCornerSlack : 1;
-    SkipDown(Raster, w / 2, y, true, [&](int v) { return v < near; });
-    SkipDown(Raster, w / 2, y, false, [&](int v) { return v < near; });
+    SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
+    SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
     Left = x;
     Top = y;
     const int r = Round(CornerWindow * sx);
@@ -146,11 +158,11 @@ void TQuorlen::LocateSheet() {
 
     // Bottom-right corner.
     x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
-    SkipLeft(Raster, x, h / 2, true, [&](int v) { return v > w - near; });
-    SkipLeft(Raster, x, h / 2, false, [&](int v) { return v > w - near; });
+    SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
+    SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
     y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
-    SkipUp(Raster, w / 2, y, true, [&](int v) { return v > h - near; });
-    SkipUp(Raster, w / 2, y, false, [&](int v) { return v > h - near; });
+    SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
+    SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
     int right = x, bottom = y;
     const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
@@ -179,13 +191,13 @@ void TQuorlen::MeasureColumnTicks(int column) {
     auto inside = [&](int v) { return v < limit; };
     int xt = start, xb = start;
     for (int i = 0; i <= column; ++i) {
-        SkipRight(Raster, xt, yTop, false, inside);
-        SkipRight(Raster, xb, yBottom, false, inside);
+        SkipRight(View(), xt, yTop, false, inside);
+        SkipRight(View(), xb, yBottom, false, inside);
         TickTable[TopRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xt);
         TickTable[BottomRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xb);
         if (i < column) {
-            SkipRight(Raster, xt, yTop, true, inside);
-            SkipRight(Raster, xb, yBottom, true, inside);
+            SkipRight(View(), xt, yTop, true, inside);
+            SkipRight(View(), xb, yBottom, true, inside);
             xt += hx_;
             xb += hx_;
         }
@@ -200,13 +212,13 @@ void TQuorlen::MeasureRowTicks(int row) {
     auto inside = [&](int v) { return v < limit; };
     int yl = start, yr = start;
     for (int i = 0; i <= row; ++i) {
-        SkipDown(Raster, xLeft, yl, false, inside);
-        SkipDown(Raster, xRight, yr, false, inside);
+        SkipDown(View(), xLeft, yl, false, inside);
+        SkipDown(View(), xRight, yr, false, inside);
         TickTable[LeftRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yl);
         TickTable[RightRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yr);
         if (i < row) {
-            SkipDown(Raster, xLeft, yl, true, inside);
-            SkipDown(Raster, xRight, yr, true, inside);
+            SkipDown(View(), xLeft, yl, true, inside);
+            SkipDown(View(), xRight, yr, true, inside);
             yl += hy_;
             yr += hy_;
         }
@@ -239,6 +251,7 @@ int TQuorlen::CountBlack(int x0, int y0, int x1, int y1) const {
     x1 = std::min(x1, Raster.Width() - 1);
     y1 = std::min(y1, Raster.Height() - 1);
     if (x0 > x1 || y0 > y1) return 0;
+    if (tiles_) tiles_->MakeRect(x0, y0, x1, y1);
     int count = 0;
     if (Raster.InkBit() == 1 && Raster.HasStandardPalette()) {
         // Whole bytes by popcount; the partial bytes at either end are masked.
@@ -271,7 +284,7 @@ bool TQuorlen::IsMarked(int column, int row) {
 void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
     int y = Round(StructureProbe * ScaleY + Top);
-    SkipDown(Raster, x, y, false, [&](int v) { return v < Top + Height; });
+    SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.
@@ -309,8 +322,8 @@ bool TQuorlen::ColumnClosed(int column, int row) {
     const TPoint p = GridToPixel(column + 1, row - 1);
     const int h = Round(GridCell * ScaleX) / 2;
     int y = p.Y - h;
-    SkipDown(Raster, p.X, y, false, [&](int v) { return v < p.Y + h; });
-    return Raster.IsBlack(p.X, y);
+    SkipDown(View(), p.X, y, false, [&](int v) { return v < p.Y + h; });
+    return View().IsBlack(p.X, y);
 }
 
 void TQuorlen::ReadAnswers() {
@@ -331,6 +344,7 @@ void TQuorlen::ReadAnswers() {
         } else if (answer.size() != 1 && OnGetOdp) {
             const TPoint a = GridToPixel(col - 3, row - 1);
             const TPoint b = GridToPixel(col + 3 + 2 * AnswerCount, row + 1);
+            MakeAllTiles();
             OnGetOdp(*this, TRect{a.X, a.Y, b.X, b.Y}, AnswerCount, answer, Ok);
         }
         Answers.Add(std::to_string(q), answer.empty() ? std::string() : answer.substr(0, 1));

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "core/common/AnswerList.h"
@@ -10,6 +11,7 @@
 #include "core/common/ScanGeometry.h"
 #include "core/common/SharedSwitch.h"
 #include "core/project/SheetLayout.h"
+#include "core/recognition/Deskew.h"
 #include "core/recognition/ScanHandlers.h"
 
 namespace quorlen {
@@ -33,6 +35,9 @@ public:
     static constexpr int MaxRasterSide = 65535;
 
     TQuorlen(TMonoBitmap& raster, int firstQuestionNo, const TScanGeometry& geometry);
+    ~TQuorlen();
+    TQuorlen(const TQuorlen&) = delete;
+    TQuorlen& operator=(const TQuorlen&) = delete;
 
     // Location, code, answers. Errors of handlers propagate, and so does a
     // raster with no usable grid (over 65535 pixels, or under 32 wide).
@@ -45,6 +50,11 @@ public:
     bool ColumnClosed(int column, int row);
     // Skew of the frame's left border in degrees; false when it cannot be measured.
     bool MeasureSkew(double& angle);
+    // Location rotates the raster only where the reading looks; this rotates
+    // the rest, for whoever needs the whole picture (an operator's dialog).
+    void MakeAllTiles();
+    // Tiles rotated so far, of all; 0 of 0 before location or without skew.
+    const TDeskewTiles* Tiles() const { return tiles_.get(); }
 
     TMonoBitmap& Raster;
     int32_t Left = 0, Top = 0, Width = 0, Height = 0;
@@ -69,6 +79,20 @@ public:
     TSharedSwitch CheckEmpty{true};
 
 private:
+    // Pixels of the raster as the reader sees them: each read first makes its tile.
+    struct TPixelView {
+        const TMonoBitmap& R;
+        TDeskewTiles* Tiles;
+        bool IsBlack(int x, int y) const {
+            if (Tiles) Tiles->Make(x, y);
+            return R.IsBlack(x, y);
+        }
+        bool IsWhite(int x, int y) const {
+            if (Tiles) Tiles->Make(x, y);
+            return R.IsWhite(x, y);
+        }
+    };
+    TPixelView View() const;
     enum Ruler { TopRuler = 0, LeftRuler = 1, BottomRuler = 2, RightRuler = 3 };
     void ReadStructure();
     void ReadAnswers();
@@ -78,6 +102,7 @@ private:
     int CountBlack(int x0, int y0, int x1, int y1) const;
 
     int32_t hx_ = 0, hy_ = 0;
+    std::unique_ptr<TDeskewTiles> tiles_;
 };
 
 }  // namespace quorlen
