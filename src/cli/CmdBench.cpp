@@ -119,7 +119,7 @@ int RunBench(const Args& args) {
     std::cerr << "Generating " << o.Count << " scans in " << dir << "\n";
     Json truth = sim::SimulateBatch(o, [](int d, int t) { ShowProgress("simulate", d, t); });
 
-    std::vector<double> decode, load, deskew, locate, read, job;
+    std::vector<double> decode, load, deskew, locate, read, job, tileShare;
     std::vector<std::string> files;
     int failures = 0;
     for (const auto& f : truth["Files"])
@@ -151,13 +151,15 @@ int RunBench(const Args& args) {
         t0 = Clock::now();
         locator.LocateSheet();
         const double located = Ms(t0, Clock::now());
-        locate.push_back(located - deskew.back());
+        locate.push_back(located);
 
         copy = raster;
         TQuorlen whole(copy, 1, TScanGeometry{0, 0, 0, 0, 0, 44});
         t0 = Clock::now();
         whole.Run();
         read.push_back(Ms(t0, Clock::now()) - located);
+        if (const TDeskewTiles* tiles = whole.Tiles(); tiles && tiles->TileCount() > 0)
+            tileShare.push_back(100.0 * tiles->TilesMade() / tiles->TileCount());
 
         t0 = Clock::now();
         const TScanResult result = ReadScan(file, BenchOptions());
@@ -176,11 +178,13 @@ int RunBench(const Args& args) {
     if (!decode.empty()) std::printf("  decode (libjpeg, grey)      %7.2f\n", Median(decode));
     std::printf("  load (decode + reduction)   %7.2f\n", Median(load));
     if (!decode.empty()) std::printf("  reduction                   %7.2f\n", Median(load) - Median(decode));
-    std::printf("  deskew                      %7.2f\n", Median(deskew));
-    std::printf("  location (without deskew)   %7.2f\n", Median(locate));
-    std::printf("  reading (code + answers)    %7.2f\n", Median(read));
+    std::printf("  deskew of the whole page    %7.2f\n", Median(deskew));
+    std::printf("  location (its tiles)        %7.2f\n", Median(locate));
+    std::printf("  reading (its tiles)         %7.2f\n", Median(read));
     std::printf("  whole job (no pauses)       %7.2f\n", Median(job));
     if (!decode.empty()) std::printf("  job / decode                %7.2f\n", Median(job) / Median(decode));
+    if (!tileShare.empty())
+        std::printf("deskew tiles (%d px) the reading made: %.0f %%\n", TDeskewTiles::TileSide, Median(tileShare));
     if (peakKb >= 0)
         std::printf("peak memory of one job: %.1f MB (%.2f bytes per scan pixel)\n", peakKb / 1024.0,
                     peakKb * 1024.0 / pixels);
@@ -194,9 +198,11 @@ const Registrar registrar({
     "Usage: quorlen-cli bench [--dpi D] [--format F] [--count N] [--questions Q] [--answers A] [--dir DIR]\n\n"
     "Generates scans with the simulator (A4, turned up to 1 degree), then reads\n"
     "each on one thread and prints the median milliseconds per stage: decoding,\n"
-    "reduction to black and white, deskew, location, reading, and the whole scan\n"
-    "job without its per-answer pause, with the ratio of the job to decoding\n"
-    "alone, plus the peak memory of one job measured in a fresh process.\n\n"
+    "reduction to black and white, deskew of the whole page (for comparison: a\n"
+    "job rotates only the tiles it reads), location and reading with the tiles\n"
+    "they make, and the whole scan job without its per-answer pause, with the\n"
+    "ratio of the job to decoding alone, the share of deskew tiles a reading\n"
+    "made, and the peak memory of one job measured in a fresh process.\n\n"
     "Options:\n"
     "  --dpi D          150, 200 or 300 (default 200)\n"
     "  --format F       jpg (default), jpg-colour, png, bmp or bmp1\n"

@@ -18,7 +18,7 @@ void Deskew(TMonoBitmap& raster, double angleDegrees);
 // is and every tile counts as made.
 class TDeskewTiles {
 public:
-    static constexpr int TileSide = 64;  // pixels; a multiple of 8, so tiles share no byte
+    static constexpr int TileSide = 32;  // pixels; a multiple of 8, so tiles share no byte
 
     // Takes the raster's pixels as the source and leaves it blank for the tiles.
     TDeskewTiles(TMonoBitmap& raster, double angleDegrees);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -192,5 +193,54 @@ TEST(RotateImage, DifferentSizesAndCentresFollowTheFormula) {
         ReferenceRotate(s, d, cx, cy, angle);
         for (int y = 0; y < dh; ++y)
             for (int x = 0; x < dw; ++x) ASSERT_EQ(dst.At(x, y), d.At(x, y)[0]) << x << "," << y;
+    }
+}
+
+// Tiles made in any order, a few at a time, give exactly the pixels of the
+// whole rotation; a tile is made once, and only the tiles asked for.
+TEST(DeskewTiles, TilesMadeInAnyOrderMatchTheWholeRotation) {
+    std::mt19937 rng(31);
+    struct Case {
+        int W, H;
+        double Angle;
+    };
+    constexpr int T = TDeskewTiles::TileSide;
+    for (const Case& c : {Case{333, 201, 1.3}, Case{T, T, -2.0}, Case{T + 1, 3 * T - 1, 0.7}, Case{8, 300, -0.4},
+                          Case{500, 71, 45.0}}) {
+        const TMonoBitmap r = RandomRaster(c.W, c.H, rng);
+        TMonoBitmap whole = r;
+        Deskew(whole, c.Angle);
+        TMonoBitmap tiled = r;
+        TDeskewTiles tiles(tiled, c.Angle);
+        const int count = tiles.TileCount();
+        EXPECT_EQ(count, ((c.W + T - 1) / T) * ((c.H + T - 1) / T));
+        EXPECT_EQ(tiles.TilesMade(), 0);
+        // Single points off the raster need no tile; a point inside makes one.
+        tiles.Make(-1, 0);
+        tiles.Make(c.W, c.H - 1);
+        EXPECT_EQ(tiles.TilesMade(), 0);
+        tiles.Make(c.W - 1, c.H - 1);
+        tiles.Make(c.W - 1, c.H - 1);
+        EXPECT_EQ(tiles.TilesMade(), 1);
+        // A rectangle reaching past the raster is clipped to it.
+        tiles.MakeRect(-5, -5, T / 2, T / 2);
+        EXPECT_EQ(tiles.TilesMade(), count == 1 ? 1 : 2);
+        for (int y = 0; y < c.H; y += 7)
+            for (int x = c.W - 1; x >= 0; x -= 5) tiles.Make(x, y);
+        tiles.MakeAll();
+        EXPECT_EQ(tiles.TilesMade(), count);
+        ExpectIdentical(tiled, whole, std::to_string(c.W) + "x" + std::to_string(c.H));
+    }
+}
+
+TEST(DeskewTiles, WithoutATurnTheRasterStaysAndCountsAsMade) {
+    std::mt19937 rng(5);
+    for (double angle : {0.0, std::nan(""), std::numeric_limits<double>::infinity()}) {
+        const TMonoBitmap r = RandomRaster(90, 70, rng);
+        TMonoBitmap kept = r;
+        TDeskewTiles tiles(kept, angle);
+        EXPECT_EQ(tiles.TileCount(), 0);
+        tiles.MakeAll();
+        EXPECT_TRUE(kept == r);
     }
 }
