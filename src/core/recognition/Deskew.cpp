@@ -150,23 +150,22 @@ void TDeskewTiles::MakeTile(int tileX, int tileY) {
     for (int y = tileY * TileSide; y < yEnd; ++y) {
         const int ty = 2 * y + 1;
         uint8_t* out = raster_.Row(y);
-        const SourceSpan span = SpanOf(x0, x1, ty, s, c);
-        if (span.X0 >= 0 && span.Y0 >= 0 && span.X1 < w && span.Y1 < h &&
-            RegionClear(src, span.X0, span.Y0, span.X1, span.Y1)) {
+        // Pixels a0..a1 of this row whose whole source neighbourhood is blank
+        // paper take its value at once; false when some ink lies near.
+        auto blank = [&](int a0, int a1) {
+            const SourceSpan span = SpanOf(a0, a1, ty, s, c);
+            if (span.X0 < 0 || span.Y0 < 0 || span.X1 >= w || span.Y1 >= h ||
+                !RegionClear(src, span.X0, span.Y0, span.X1, span.Y1))
+                return false;
             if (zeroIsInk)
-                for (int x = x0; x <= x1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-            continue;
-        }
+                for (int x = a0; x <= a1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            return true;
+        };
+        if (blank(x0, x1)) continue;
         // Inked block: look again in eighths, most of which are still blank.
         for (int e0 = x0; e0 <= x1; e0 += 8) {
             const int e1 = std::min(e0 + 7, x1);
-            const SourceSpan part = SpanOf(e0, e1, ty, s, c);
-            if (part.X0 >= 0 && part.Y0 >= 0 && part.X1 < w && part.Y1 < h &&
-                RegionClear(src, part.X0, part.Y0, part.X1, part.Y1)) {
-                if (zeroIsInk)
-                    for (int x = e0; x <= e1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-                continue;
-            }
+            if (blank(e0, e1)) continue;
             for (int x = e0; x <= e1; ++x) {
                 const int tx = 2 * x + 1;
                 const double xs = (tx * c - ty * s - 1) / 2;
