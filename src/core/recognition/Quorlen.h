@@ -53,9 +53,11 @@ public:
     // Location rotates the raster only where the reading looks; this rotates
     // the rest, for whoever needs the whole picture (an operator's dialog).
     void MakeAllTiles();
-    // Tiles rotated so far, of all; 0 of 0 before location or without skew.
+    // The rotation's tiles: null before location, no tiles when nothing was turned.
     const TDeskewTiles* Tiles() const { return tiles_.get(); }
 
+    // After location only the tiles read so far hold rotated pixels; whoever
+    // else reads the raster calls MakeAllTiles first.
     TMonoBitmap& Raster;
     int32_t Left = 0, Top = 0, Width = 0, Height = 0;
     double ScaleX = 0, ScaleY = 0;
