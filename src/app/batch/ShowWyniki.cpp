@@ -179,6 +179,9 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         skipped.isEmpty() ? QString() : QStringLiteral("Skany bez wyniku: ") + skipped.join(QStringLiteral("; ")));
     lblPominiete_->setVisible(!skipped.isEmpty());
 
+    // No current cell until the operator picks one: its focus frame would
+    // cover the last digit of the first code.
+    sgrdWyniki_->setCurrentCell(-1, -1);
     for (int c = 0; c < sgrdWyniki_->columnCount(); ++c) frozen_->setColumnHidden(c, c != 0);
     frozen_->setColumnWidth(0, sgrdWyniki_->columnWidth(0));
     PlaceFrozenColumn();
