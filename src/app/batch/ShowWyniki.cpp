@@ -37,7 +37,10 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     // The width rules leave room for the text itself only: no cell padding and
     // no ellipsis eating the last digits of a code.
     sgrdWyniki_->setTextElideMode(Qt::ElideNone);
-    sgrdWyniki_->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px 1px; }"));
+    // Whole rows are selected, so the current cell needs no focus frame of its
+    // own; in a code column sized to its text the frame would cover a digit.
+    sgrdWyniki_->setStyleSheet(
+        QStringLiteral("QTableView { outline: 0; } QTableView::item { padding: 0px 1px; }"));
     sgrdWyniki_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     sgrdWyniki_->horizontalHeader()->setFixedHeight(kRowHeight);
     sgrdWyniki_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -179,9 +182,6 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         skipped.isEmpty() ? QString() : QStringLiteral("Skany bez wyniku: ") + skipped.join(QStringLiteral("; ")));
     lblPominiete_->setVisible(!skipped.isEmpty());
 
-    // No current cell until the operator picks one: its focus frame would
-    // cover the last digit of the first code.
-    sgrdWyniki_->setCurrentCell(-1, -1);
     for (int c = 0; c < sgrdWyniki_->columnCount(); ++c) frozen_->setColumnHidden(c, c != 0);
     frozen_->setColumnWidth(0, sgrdWyniki_->columnWidth(0));
     PlaceFrozenColumn();
