@@ -8,6 +8,9 @@
 #include "core/exporter/ExporterTestSupport.h"
 #include "core/output/ExporterHost.h"
 #include "core/scoring/Scoring.h"
+#ifdef QUORLEN_SHIPPED_EXPORTER
+#include "core/exporter/ShippedExport.h"
+#endif
 
 namespace quorlen {
 namespace {
@@ -43,12 +46,6 @@ Json ScoredClass() {
     return doc;
 }
 
-std::string PythonRows(const testing::TShippedExport& e, const std::string& csv) {
-    return e.Python("import csv\nwith open('" + csv +
-                    "', newline='', encoding='utf-8-sig') as f:\n"
-                    "    for row in csv.reader(f, delimiter=';'): print(repr(row))\n");
-}
-
 // The host hands a scored document over with its class figures; an unscored
 // one, or one whose key no longer reads, goes exactly as it is.
 TEST(ScoredExport, TheHostAddsTheClassFiguresOnlyToAScoredDocument) {
@@ -77,6 +74,13 @@ TEST(ScoredExport, TheHostAddsTheClassFiguresOnlyToAScoredDocument) {
     EXPECT_EQ(file["Analiza"]["Questions"].size(), 4u);
     file.erase("Analiza");
     EXPECT_EQ(file, scored) << "nothing else changes";
+}
+
+#ifdef QUORLEN_SHIPPED_EXPORTER
+std::string PythonRows(const testing::TShippedExport& e, const std::string& csv) {
+    return e.Python("import csv\nwith open('" + csv +
+                    "', newline='', encoding='utf-8-sig') as f:\n"
+                    "    for row in csv.reader(f, delimiter=';'): print(repr(row))\n");
 }
 
 // The score columns follow the answers, named and written as quorlen-cli
@@ -203,6 +207,8 @@ TEST(ScoredExport, AnOlderDatabaseGetsTheScoreColumns) {
               "1|1|NULL\n2|5|12.0\n3|5|12.0\n");
     EXPECT_EQ(e.Sql("SELECT project FROM runs WHERE id = 1;"), "Stary\n");
 }
+
+#endif
 
 }  // namespace
 }  // namespace quorlen

@@ -6,7 +6,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include "core/exporter/ExporterTestSupport.h"
+#include "core/exporter/ShippedExport.h"
 
 namespace quorlen {
 namespace {
