@@ -47,7 +47,7 @@ Json ScoredClass() {
 }
 
 // The host hands a scored document over with its class figures; an unscored
-// one, or one whose key no longer reads, goes exactly as it is.
+// one, or one whose key or entries no longer read, goes exactly as it is.
 TEST(ScoredExport, TheHostAddsTheClassFiguresOnlyToAScoredDocument) {
     TempDir dir;
     testing::InstallTestExporter(dir.Path() / "data", {{"types", R"([{"FilterName":"A","Filter":"*.a"},
@@ -59,9 +59,10 @@ TEST(ScoredExport, TheHostAddsTheClassFiguresOnlyToAScoredDocument) {
         const std::string call = testing::LogLines(dir.File("calls.log")).back();
         return Json::parse(call.substr(call.find(' ') + 1))["Wyniki"];
     };
-    Json badKey = ScoredClass();
+    Json badKey = ScoredClass(), badEntry = ScoredClass();
     badKey["Klucz"]["Answers"][0] = "Z";
-    for (const Json& doc : {UnscoredClass(), badKey}) {
+    badEntry["Lista"][1] = "not an entry";
+    for (const Json& doc : {UnscoredClass(), badKey, badEntry}) {
         ASSERT_TRUE(host.SaveResultsToFile("/tmp/x.a", 2, doc).Ok);
         EXPECT_EQ(sent(), doc);
     }
