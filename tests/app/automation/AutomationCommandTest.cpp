@@ -69,31 +69,6 @@ TEST(AutomationCommand, KeysOfTheWrongTypeReadAsMissing) {
     EXPECT_EQ(c.BlackLevel, 2147483647);
 }
 
-// "Klucz" is read as a key file is: a bad one is no malformed command but
-// carries the key reader's text for the reply; null counts as absent.
-TEST(AutomationCommand, KluczIsReadAsAnAnswerKey) {
-    struct Case {
-        const char* Klucz;
-        std::vector<std::string> Answers;
-        std::string Error;
-    };
-    for (const Case& c : std::vector<Case>{
-             {nullptr, {}, ""},
-             {"null", {}, ""},
-             {R"({"Version":1,"Answers":["A","BC","*"]})", {"A", "BC", "*"}, ""},
-             {R"("A,B,C")", {}, "klucz odpowiedzi musi być obiektem JSON"},
-             {R"({"Version":2,"Answers":["A"]})", {}, "Version: obsługiwana jest tylko wersja 1"},
-             {R"({"Version":1,"Answers":["A","B"],"Points":[1]})", {}, "Points: 1 wartości, a pytań jest 2"},
-         }) {
-        const std::string text =
-            std::string(R"({"Title":"T")") + (c.Klucz ? std::string(R"(,"Klucz":)") + c.Klucz : "") + "}";
-        const TAutomationCommand command = ParseAutomationCommand(text);
-        EXPECT_EQ(command.KeyError, c.Error) << text;
-        EXPECT_EQ(command.Key.has_value(), !c.Answers.empty()) << text;
-        if (command.Key) EXPECT_EQ(command.Key->Answers, c.Answers) << text;
-    }
-}
-
 TEST(AutomationCommand, InvalidTextThrows) {
     for (const char* text : {"", "{", "{\"a\":}", "{\"a\":1,}", "// c\n{}", "[]", "5", "\"x\"", "null"})
         EXPECT_THROW(ParseAutomationCommand(text), TInvalidCommand) << text;
