@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <map>
 
+#include "core/batch/Item.h"
 #include "core/project/DM.h"
-#include "core/recognition/LoadScan.h"
-#include "core/recognition/Quorlen.h"
+#include "core/recognition/SkanItem.h"
 
 namespace quorlen::sim {
 
@@ -20,23 +20,18 @@ TReadingScore ScoreReading(const std::string& dir, const nlohmann::json& truth, 
         ++score.Sheets;
         score.Questions += static_cast<int>(marked.size());
 
-        TMonoBitmap raster;
-        std::string detail;
-        if (!LoadScan((std::filesystem::path(dir) / name).string(), raster, &detail)) {
-            score.Faults.push_back(name + ": not loaded, " + detail);
-            ++score.CodesMissing;
-            continue;
-        }
-        TQuorlen reader(raster, file["FirstQuestion"].get<int>(), TScanGeometry{0, 0, 0, 0, 0, level});
+        TItem item;
+        item.FileName = (std::filesystem::path(dir) / name).string();
+        TSkanItem job(item);
+        job.AnswerPause = {};
+        job.Geometry.Level = level;
+        job.FirstQuestionNo = file["FirstQuestion"].get<int>();
         std::map<int, std::string> asked;  // answer-line index → letters found
-        reader.OnGetOdp = [&](TQuorlen& self, TRect, int, std::string& answer, bool&) {
-            asked[self.Answers.Count()] = answer;
-        };
-        try {
-            reader.Run();
-        } catch (const std::exception& e) {
-            score.Faults.push_back(name + ": " + e.what());
-        }
+        job.SetHandlers(nullptr,
+                        [&](TSkanItem&, TRect, int, std::string& answer, bool&) { asked[item.AnswersRead] = answer; });
+        job.Run();
+        if (job.Status == -1 || job.Status == 1)
+            score.Faults.push_back(name + ": status " + std::to_string(job.Status));
 
         bool whole = true;
         for (size_t i = 0; i < marked.size(); ++i) {
@@ -44,8 +39,8 @@ TReadingScore ScoreReading(const std::string& dir, const nlohmann::json& truth, 
             std::string found;
             if (asked.count(index))
                 found = asked[index];
-            else if (index < reader.Answers.Count())
-                found = reader.Answers.Value(std::to_string(file["FirstQuestion"].get<int>() + index));
+            else
+                found = item.Answers.Value(std::to_string(job.FirstQuestionNo + index));
             if (found == marked[i].get<std::string>()) {
                 ++score.AnswersRight;
             } else {
@@ -54,12 +49,13 @@ TReadingScore ScoreReading(const std::string& dir, const nlohmann::json& truth, 
                                        " read '" + found + "', marked '" + marked[i].get<std::string>() + "'");
             }
         }
-        if (reader.Code == code) {
+        if (item.Code == code) {
             ++score.CodesRight;
         } else {
             whole = false;
-            ++(reader.Code.empty() ? score.CodesMissing : score.CodesWrong);
-            score.Faults.push_back(name + ": code read '" + reader.Code + "', printed '" + code + "'");
+            ++(item.Code.empty() ? score.CodesMissing : score.CodesWrong);
+            score.Faults.push_back(name + ": code read '" + item.Code + "', printed '" + code + "'" +
+                                   (job.Message.empty() ? "" : " (" + job.Message + ")"));
         }
         score.SheetsWhole += whole;
     }

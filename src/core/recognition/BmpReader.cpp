@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/recognition/Binarize.h"
 #include "core/recognition/Threshold.h"
 
 namespace quorlen {
@@ -131,7 +132,8 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
         return true;
     }
 
-    std::vector<uint8_t> grey(static_cast<size_t>(w));
+    TGreyScan grey;
+    grey.Resize(w, height);
     std::vector<uint8_t> paletteGrey(palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
         paletteGrey[i] = static_cast<uint8_t>(Luminance(static_cast<int>(palette[i] >> 16),
@@ -157,10 +159,10 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
                     g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
                 }
             }
-            grey[static_cast<size_t>(x)] = static_cast<uint8_t>(g);
+            grey.Row(y)[x] = static_cast<uint8_t>(g);
         }
-        ReduceGreyRow(grey.data(), w, raster.Row(y));
     }
+    ReduceScan(grey, raster);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/common/Text.h"
+#include "core/recognition/Binarize.h"
 #include "core/recognition/BmpReader.h"
 #include "core/recognition/Threshold.h"
 
@@ -60,6 +61,7 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
     jpeg_decompress_struct cinfo{};
     JpegError err{};
     std::vector<uint8_t> line;
+    TGreyScan grey;
     std::string why;
     cinfo.err = jpeg_std_error(&err.base);
     err.base.error_exit = JpegErrorExit;
@@ -85,24 +87,19 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
     jpeg_start_decompress(&cinfo);
     const int w = static_cast<int>(cinfo.output_width);
     const int h = static_cast<int>(cinfo.output_height);
-    raster.Resize(w, h);
-    line.resize(static_cast<size_t>(w) * static_cast<size_t>(cinfo.output_components));
-    std::vector<uint8_t> grey(cmyk ? static_cast<size_t>(w) : 0);
+    grey.Resize(w, h);
+    line.resize(cmyk ? static_cast<size_t>(w) * 4 : 0);
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
-        JSAMPROW row = line.data();
+        JSAMPROW row = cmyk ? line.data() : grey.Row(y);
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk) {
             // Adobe writes CMYK inverted: each sample is already 255 − ink.
             for (int x = 0; x < w; ++x) {
                 const uint8_t* p = &line[static_cast<size_t>(4 * x)];
                 const int k = p[3];
-                grey[static_cast<size_t>(x)] =
-                    static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
+                grey.Row(y)[x] = static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
             }
-            ReduceGreyRow(grey.data(), w, raster.Row(y));
-        } else {
-            ReduceGreyRow(line.data(), w, raster.Row(y));
         }
     }
     jpeg_finish_decompress(&cinfo);
@@ -111,6 +108,7 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
         raster.Clear();
         return Fail(detail, "JPEG: the file ends before the picture");
     }
+    ReduceScan(grey, raster);
     return true;
 }
 
@@ -139,7 +137,7 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
         return Fail(detail, "not a PNG file");
     std::string why;
     std::vector<uint8_t> rgba;
-    std::vector<uint8_t> grey;
+    TGreyScan grey;
     std::vector<png_bytep> rows;
     PngSource source{&bytes, 0};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &why, PngErrorFn, PngWarningFn);
@@ -170,8 +168,7 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    raster.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
-    grey.resize(w);
+    grey.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
     auto reduce = [&](const uint8_t* px, int y) {
         for (png_uint_32 x = 0; x < w; ++x) {
             const uint8_t* p = px + 4 * x;
@@ -179,9 +176,8 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
             const int r = (p[0] * a + 255 * (255 - a) + 127) / 255;
             const int g = (p[1] * a + 255 * (255 - a) + 127) / 255;
             const int b = (p[2] * a + 255 * (255 - a) + 127) / 255;
-            grey[x] = static_cast<uint8_t>(Luminance(r, g, b));
+            grey.Row(y)[x] = static_cast<uint8_t>(Luminance(r, g, b));
         }
-        ReduceGreyRow(grey.data(), static_cast<int>(w), raster.Row(y));
     };
     if (passes > 1) {
         // Interlaced pictures need the whole image; rare for scans.
@@ -199,6 +195,7 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
     }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
+    ReduceScan(grey, raster);
     return true;
 }
 

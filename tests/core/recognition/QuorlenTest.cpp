@@ -8,7 +8,7 @@
 #include "core/project/SheetLayout.h"
 #include "core/recognition/Quorlen.h"
 #include "core/recognition/SkanItem.h"
-#include "core/recognition/Threshold.h"
+#include "core/recognition/Binarize.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
 
@@ -18,9 +18,12 @@ using namespace quorlen::sim;
 namespace {
 
 TMonoBitmap Reduce(const TGreyPicture& p) {
-    TMonoBitmap r(p.Width, p.Height);
-    for (int y = 0; y < p.Height; ++y)
-        ReduceGreyRow(&p.Pixels[static_cast<size_t>(y) * static_cast<size_t>(p.Width)], p.Width, r.Row(y));
+    TGreyScan grey;
+    grey.Width = p.Width;
+    grey.Height = p.Height;
+    grey.Pixels = p.Pixels;
+    TMonoBitmap r;
+    ReduceScan(grey, r);
     return r;
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/common/MonoBitmap.h"
+#include "core/recognition/Threshold.h"
+
+namespace quorlen {
+
+// The whole grey picture of a scan, row-major, one byte per pixel, as the
+// decoders hand it over before it is reduced to black and white.
+struct TGreyScan {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    std::vector<uint8_t> Pixels;
+    void Resize(int32_t width, int32_t height) {
+        Width = width;
+        Height = height;
+        Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 255);
+    }
+    uint8_t* Row(int32_t y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+    const uint8_t* Row(int32_t y) const { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+};
+
+// Reduces a scan to black and white against its own paper. The paper's
+// brightness is estimated in cells of 4 × 4 pixels (the brightest around each
+// cell, over a reach wider than half a filled box of the sheet), so
+// that scanner lighting and the shadow of a spine move the threshold with
+// them. A pixel darker than half its paper is ink, exactly as in the
+// rotation, where the paper is white. Where the cells around hold an area
+// of ink (a box filled in pencil is grey all over, a printed line is thin),
+// the threshold rises to kAreaInkPercent of the paper, so that graphite is
+// taken whole while thin lines keep their width.
+void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster);
+
+// The share of the local paper below which a pixel of an area of ink counts
+// as ink (lines: kLineInkPercent in Threshold.h).
+inline constexpr int kAreaInkPercent = 75;
+// A cell of 4 × 4 pixels holds an area of ink when its mean lies below the
+// first share of its paper and its darkest pixel above the second: grey all
+// over, with neither paper nor a printed line in it.
+inline constexpr int kAreaMeanPercent = 85;
+inline constexpr int kAreaLightestPercent = 35;
+// Paper is never taken darker than this: a page that is dark all over (a
+// scanner lid, a black sheet) stays dark rather than be read as paper.
+inline constexpr uint8_t kDarkestPaper = 96;
+
+// The threshold at percent of the paper, rounded half up: white paper (255)
+// at 50 % gives 128.
+inline uint8_t Share(int paper, int percent) { return static_cast<uint8_t>((paper * percent + 50) / 100); }
+
+}  // namespace quorlen
