@@ -1,7 +1,12 @@
 #include "core/recognition/Binarize.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quorlen {
 
@@ -19,36 +24,138 @@ struct TGrid {
     }
 };
 
-// The maximum over ±reach along each line of n values spaced by stride, in
-// three comparisons per value whatever the reach (van Herk / Gil-Werman).
-void LineMax(uint8_t* v, int n, size_t stride, int reach, std::vector<uint8_t>& fwd, std::vector<uint8_t>& bwd) {
+// The maximum over ±reach cells, along rows and then along columns, with
+// three comparisons per cell whatever the reach (van Herk / Gil-Werman):
+// running maxima forwards and backwards within segments of 2 · reach + 1
+// cells; a window then spans the tail of one segment and the head of the
+// next. Whole rows are combined at once, so the column pass vectorises too.
+void SpreadMax(TGrid& g, int reach) {
     const int k = 2 * reach + 1;
-    fwd.resize(static_cast<size_t>(n));
-    bwd.resize(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        fwd[static_cast<size_t>(i)] =
-            i % k ? std::max(fwd[static_cast<size_t>(i - 1)], v[static_cast<size_t>(i) * stride])
-                  : v[static_cast<size_t>(i) * stride];
-    for (int i = n - 1; i >= 0; --i)
-        bwd[static_cast<size_t>(i)] = (i % k == k - 1 || i == n - 1) ? v[static_cast<size_t>(i) * stride]
-                                                                     : std::max(bwd[static_cast<size_t>(i + 1)],
-                                                                                v[static_cast<size_t>(i) * stride]);
-    for (int i = 0; i < n; ++i) {
-        const int lo = std::max(0, i - reach), hi = std::min(n - 1, i + reach);
-        // A whole window spans the tail of lo's segment of k and the head of
-        // hi's; a window cut by the line's end lies in one segment and starts
-        // at its head (cut at 0) or ends at the line's end (cut at n - 1).
-        const size_t a = static_cast<size_t>(lo), b = static_cast<size_t>(hi);
-        v[static_cast<size_t>(i) * stride] = lo / k != hi / k ? std::max(bwd[a], fwd[b])
-                                             : lo % k == 0    ? fwd[b]
-                                                              : bwd[a];
+    const size_t cols = static_cast<size_t>(g.Cols);
+    auto cell = [&](int c, int r) -> uint8_t& { return g.At(c, r); };
+    std::vector<uint8_t> fwd(cols), bwd(cols);
+    for (int r = 0; r < g.Rows; ++r) {
+        uint8_t* v = &cell(0, r);
+        for (int s = 0; s < g.Cols; s += k) {
+            const int e = std::min(g.Cols, s + k) - 1;
+            fwd[static_cast<size_t>(s)] = v[s];
+            for (int i = s + 1; i <= e; ++i)
+                fwd[static_cast<size_t>(i)] = std::max(fwd[static_cast<size_t>(i - 1)], v[i]);
+            bwd[static_cast<size_t>(e)] = v[e];
+            for (int i = e - 1; i >= s; --i)
+                bwd[static_cast<size_t>(i)] = std::max(bwd[static_cast<size_t>(i + 1)], v[i]);
+        }
+        // loMod follows lo % k without dividing: a window lies in one segment
+        // when it ends before lo's segment does.
+        int loMod = 0;
+        for (int i = 0; i < g.Cols; ++i) {
+            const int lo = std::max(0, i - reach), hi = std::min(g.Cols - 1, i + reach);
+            if (i - reach > 0) loMod = loMod + 1 == k ? 0 : loMod + 1;
+            const size_t a = static_cast<size_t>(lo), b = static_cast<size_t>(hi);
+            v[i] = hi - lo + loMod >= k ? std::max(bwd[a], fwd[b]) : loMod == 0 ? fwd[b] : bwd[a];
+        }
+    }
+    const size_t cells = g.Cells.size();
+    std::vector<uint8_t> down(cells), up(cells);
+    auto row = [&](std::vector<uint8_t>& m, int r) { return m.data() + static_cast<size_t>(r) * cols; };
+    for (int s = 0; s < g.Rows; s += k) {
+        const int e = std::min(g.Rows, s + k) - 1;
+        std::copy(&cell(0, s), &cell(0, s) + cols, row(down, s));
+        for (int r = s + 1; r <= e; ++r) {
+            const uint8_t* prev = row(down, r - 1);
+            const uint8_t* v = &cell(0, r);
+            uint8_t* out = row(down, r);
+            for (size_t c = 0; c < cols; ++c) out[c] = std::max(prev[c], v[c]);
+        }
+        std::copy(&cell(0, e), &cell(0, e) + cols, row(up, e));
+        for (int r = e - 1; r >= s; --r) {
+            const uint8_t* next = row(up, r + 1);
+            const uint8_t* v = &cell(0, r);
+            uint8_t* out = row(up, r);
+            for (size_t c = 0; c < cols; ++c) out[c] = std::max(next[c], v[c]);
+        }
+    }
+    int loMod = 0;
+    for (int r = 0; r < g.Rows; ++r) {
+        const int lo = std::max(0, r - reach), hi = std::min(g.Rows - 1, r + reach);
+        if (r - reach > 0) loMod = loMod + 1 == k ? 0 : loMod + 1;
+        uint8_t* out = &cell(0, r);
+        if (hi - lo + loMod >= k) {
+            const uint8_t* a = row(up, lo);
+            const uint8_t* b = row(down, hi);
+            for (size_t c = 0; c < cols; ++c) out[c] = std::max(a[c], b[c]);
+        } else {
+            const uint8_t* from = loMod == 0 ? row(down, hi) : row(up, lo);
+            std::copy(from, from + cols, out);
+        }
     }
 }
 
-void SpreadMax(TGrid& g, int reach) {
-    std::vector<uint8_t> fwd, bwd;
-    for (int r = 0; r < g.Rows; ++r) LineMax(&g.At(0, r), g.Cols, 1, reach, fwd, bwd);
-    for (int c = 0; c < g.Cols; ++c) LineMax(&g.At(c, 0), g.Rows, static_cast<size_t>(g.Cols), reach, fwd, bwd);
+// Row x of a raster holds the leftmost pixel in the highest bit; a vector
+// comparison's mask holds it in the lowest.
+constexpr std::array<uint8_t, 256> ReversedBytes() {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        for (int b = 0; b < 8; ++b)
+            if (i & (1 << b)) t[static_cast<size_t>(i)] |= static_cast<uint8_t>(0x80 >> b);
+    return t;
+}
+constexpr std::array<uint8_t, 256> kReversed = ReversedBytes();
+
+// Packs the comparison grey < threshold of one row into raster bits.
+void PackRow(const uint8_t* g, const uint8_t* t, int w, uint8_t* out) {
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 16 <= w; x += 16) {
+        const __m128i gv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        const __m128i tv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + x));
+        const __m128i notInk = _mm_cmpeq_epi8(_mm_max_epu8(gv, tv), gv);  // g >= t, unsigned
+        const unsigned ink = ~static_cast<unsigned>(_mm_movemask_epi8(notInk)) & 0xFFFFu;
+        out[x >> 3] = kReversed[ink & 0xFF];
+        out[(x >> 3) + 1] = kReversed[ink >> 8];
+    }
+#endif
+    for (; x < w; x += 8) {
+        unsigned byte = 0;
+        for (int k = 0; k < 8; ++k) byte = (byte << 1) | static_cast<unsigned>(x + k < w && g[x + k] < t[x + k]);
+        out[x >> 3] = static_cast<uint8_t>(byte);
+    }
+}
+
+// Adds one row to the running column maxima, minima and sums.
+void AddRow(const uint8_t* __restrict g, int w, uint8_t* __restrict mx, uint8_t* __restrict mn,
+            uint16_t* __restrict sm) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 16 <= w; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        auto* pmx = reinterpret_cast<__m128i*>(mx + x);
+        auto* pmn = reinterpret_cast<__m128i*>(mn + x);
+        _mm_storeu_si128(pmx, _mm_max_epu8(_mm_loadu_si128(pmx), v));
+        _mm_storeu_si128(pmn, _mm_min_epu8(_mm_loadu_si128(pmn), v));
+        auto* lo = reinterpret_cast<__m128i*>(sm + x);
+        auto* hi = reinterpret_cast<__m128i*>(sm + x + 8);
+        _mm_storeu_si128(lo, _mm_add_epi16(_mm_loadu_si128(lo), _mm_unpacklo_epi8(v, zero)));
+        _mm_storeu_si128(hi, _mm_add_epi16(_mm_loadu_si128(hi), _mm_unpackhi_epi8(v, zero)));
+    }
+#endif
+    for (; x < w; ++x) {
+        mx[x] = std::max(mx[x], g[x]);
+        mn[x] = std::min(mn[x], g[x]);
+        sm[x] = static_cast<uint16_t>(sm[x] + g[x]);
+    }
+}
+
+// The maximum of each 2 × 2 cells.
+TGrid Coarser(TGrid& g) {
+    TGrid c((g.Cols + 1) / 2, (g.Rows + 1) / 2);
+    for (int r = 0; r < g.Rows; ++r) {
+        const uint8_t* in = &g.At(0, r);
+        uint8_t* out = &c.At(0, r >> 1);
+        for (int x = 0; x < g.Cols; ++x) out[x >> 1] = std::max(out[x >> 1], in[x]);
+    }
+    return c;
 }
 
 }  // namespace
@@ -61,7 +168,7 @@ void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster) {
     TGrid cellMax(cols, rows), cellMin(cols, rows), cellMean(cols, rows);
 
     // Column statistics over each band of kCell rows first: a plain vertical
-    // pass that the compiler turns into vector instructions.
+    // pass in vector instructions, then four columns per cell.
     std::vector<uint8_t> colMax(static_cast<size_t>(w)), colMin(static_cast<size_t>(w));
     std::vector<uint16_t> colSum(static_cast<size_t>(w));
     for (int cy = 0; cy < rows; ++cy) {
@@ -69,29 +176,33 @@ void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster) {
         std::copy(grey.Row(y0), grey.Row(y0) + w, colMax.begin());
         std::copy(grey.Row(y0), grey.Row(y0) + w, colMin.begin());
         std::copy(grey.Row(y0), grey.Row(y0) + w, colSum.begin());
-        for (int y = y0 + 1; y < y1; ++y) {
-            const uint8_t* g = grey.Row(y);
-            uint8_t* mx = colMax.data();
-            uint8_t* mn = colMin.data();
-            uint16_t* sm = colSum.data();
-            for (int x = 0; x < w; ++x) {
-                mx[x] = std::max(mx[x], g[x]);
-                mn[x] = std::min(mn[x], g[x]);
-                sm[x] = static_cast<uint16_t>(sm[x] + g[x]);
-            }
+        for (int y = y0 + 1; y < y1; ++y) AddRow(grey.Row(y), w, colMax.data(), colMin.data(), colSum.data());
+        uint8_t* maxRow = &cellMax.At(0, cy);
+        uint8_t* minRow = &cellMin.At(0, cy);
+        uint8_t* meanRow = &cellMean.At(0, cy);
+        const uint8_t* cmx = colMax.data();
+        const uint8_t* cmn = colMin.data();
+        const uint16_t* csm = colSum.data();
+        const int whole = w / kCell;
+        for (int cx = 0; cx < whole; ++cx) {
+            const int x = cx * kCell;
+            maxRow[cx] = std::max(std::max(cmx[x], cmx[x + 1]), std::max(cmx[x + 2], cmx[x + 3]));
+            minRow[cx] = std::min(std::min(cmn[x], cmn[x + 1]), std::min(cmn[x + 2], cmn[x + 3]));
+            const unsigned sum = static_cast<unsigned>(csm[x] + csm[x + 1] + csm[x + 2] + csm[x + 3]);
+            meanRow[cx] =
+                static_cast<uint8_t>(y1 - y0 == kCell ? sum >> 4 : sum / static_cast<unsigned>(4 * (y1 - y0)));
         }
-        for (int cx = 0; cx < cols; ++cx) {
-            const int x0 = cx * kCell, x1 = std::min(w, x0 + kCell);
+        if (whole < cols) {  // a last cell narrower than kCell
             uint8_t mx = 0, mn = 255;
             unsigned sum = 0;
-            for (int x = x0; x < x1; ++x) {
-                mx = std::max(mx, colMax[static_cast<size_t>(x)]);
-                mn = std::min(mn, colMin[static_cast<size_t>(x)]);
-                sum += colSum[static_cast<size_t>(x)];
+            for (int x = whole * kCell; x < w; ++x) {
+                mx = std::max(mx, cmx[x]);
+                mn = std::min(mn, cmn[x]);
+                sum += csm[x];
             }
-            cellMax.At(cx, cy) = mx;
-            cellMin.At(cx, cy) = mn;
-            cellMean.At(cx, cy) = static_cast<uint8_t>(sum / static_cast<unsigned>((x1 - x0) * (y1 - y0)));
+            maxRow[whole] = mx;
+            minRow[whole] = mn;
+            meanRow[whole] = static_cast<uint8_t>(sum / static_cast<unsigned>((w - whole * kCell) * (y1 - y0)));
         }
     }
 
@@ -103,55 +214,74 @@ void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster) {
     // is measured against. The reach is over half a filled box of the sheet
     // (8 sheet pixels; the sheet spans the scan's width) and over the dark
     // border a scanner leaves along the page.
-    const int reach = static_cast<int>(std::ceil(5.0 * w / 640.0 / kCell)) + 1;
-    TGrid& linePaper = cellMax;
-    TGrid paper = cellMean;
+    // Paper varies slowly, so it is kept per block of 2 × 2 cells.
+    const int reach = static_cast<int>(std::ceil(5.0 * w / 640.0 / (2 * kCell)));
+    TGrid linePaper = Coarser(cellMax);
+    TGrid paper = Coarser(cellMean);
     SpreadMax(linePaper, reach);
     SpreadMax(paper, reach);
+    for (size_t i = 0; i < paper.Cells.size(); ++i) {
+        linePaper.Cells[i] = std::max(linePaper.Cells[i], kDarkestPaper);
+        paper.Cells[i] = std::max(paper.Cells[i], kDarkestPaper);
+    }
+    auto paperOf = [&](const TGrid& g, int cx, int cy) -> int {
+        return g.Cells[static_cast<size_t>(cy >> 1) * static_cast<size_t>(g.Cols) + static_cast<size_t>(cx >> 1)];
+    };
+    auto darkCell = [&](int cx, int cy) {
+        return cellMean.Cells[static_cast<size_t>(cy) * static_cast<size_t>(cols) + static_cast<size_t>(cx)] * 100 <
+               paperOf(paper, cx, cy) * kAreaMeanPercent;
+    };
 
     // An area of ink: cells grey all over (dark on average, with no printed
     // line in them) whose neighbours are all dark on average too. A printed
     // line, a digit or the outline of an empty box leaves paper in some cell
-    // around it; a box filled with graphite does not.
-    TGrid light(cols, rows), area(cols, rows);
-    for (size_t i = 0; i < paper.Cells.size(); ++i) {
-        linePaper.Cells[i] = std::max(linePaper.Cells[i], kDarkestPaper);
-        paper.Cells[i] = std::max(paper.Cells[i], kDarkestPaper);
-        light.Cells[i] = cellMean.Cells[i] * 100 >= paper.Cells[i] * kAreaMeanPercent;
-    }
-    SpreadMax(light, 1);
-    for (size_t i = 0; i < paper.Cells.size(); ++i)
-        area.Cells[i] = !light.Cells[i] && cellMin.Cells[i] * 100 > paper.Cells[i] * kAreaLightestPercent;
-    // ...and the rest of its box, the box's own outline included.
-    SpreadMax(area, static_cast<int>(std::ceil(w / 640.0)));
+    // around it; a box filled with graphite does not. The area then takes
+    // in the rest of its box, the box's own outline included. Most of a page
+    // is paper, so only dark cells are looked at.
+    TGrid area(cols, rows);
+    const int areaReach = static_cast<int>(std::ceil(w / 640.0));
+    for (int cy = 1; cy + 1 < rows; ++cy)
+        for (int cx = 1; cx + 1 < cols; ++cx) {
+            if (!darkCell(cx, cy) ||
+                cellMin.Cells[static_cast<size_t>(cy) * static_cast<size_t>(cols) + static_cast<size_t>(cx)] * 100 <=
+                    paperOf(paper, cx, cy) * kAreaLightestPercent)
+                continue;
+            bool core = true;
+            for (int dy = -1; dy <= 1 && core; ++dy)
+                for (int dx = -1; dx <= 1 && core; ++dx) core = darkCell(cx + dx, cy + dy);
+            if (!core) continue;
+            for (int y = std::max(0, cy - areaReach); y <= std::min(rows - 1, cy + areaReach); ++y)
+                for (int x = std::max(0, cx - areaReach); x <= std::min(cols - 1, cx + areaReach); ++x)
+                    area.At(x, y) = 1;
+        }
 
     // One threshold per pixel of a band, then a plain comparison per pixel.
     std::vector<uint8_t> threshold(static_cast<size_t>(w));
     for (int cy = 0; cy < rows; ++cy) {
+        if (cy % 2 == 0)
+            for (int bx = 0; bx < linePaper.Cols; ++bx) {
+                const uint8_t t = Share(linePaper.At(bx, cy >> 1), kLineInkPercent);
+                const int x0 = bx * 2 * kCell, x1 = std::min(w, x0 + 2 * kCell);
+                std::fill(threshold.begin() + x0, threshold.begin() + x1, t);
+            }
+        const uint8_t* areaRow = &area.At(0, cy);
+        bool areaInRow = false;
         for (int cx = 0; cx < cols; ++cx) {
-            const uint8_t t = area.At(cx, cy) ? Share(paper.At(cx, cy), kAreaInkPercent)
-                                              : Share(linePaper.At(cx, cy), kLineInkPercent);
+            if (!areaRow[cx]) continue;
+            areaInRow = true;
             const int x0 = cx * kCell, x1 = std::min(w, x0 + kCell);
-            std::fill(threshold.begin() + x0, threshold.begin() + x1, t);
+            std::fill(threshold.begin() + x0, threshold.begin() + x1, Share(paperOf(paper, cx, cy), kAreaInkPercent));
         }
         const int y0 = cy * kCell, y1 = std::min(h, y0 + kCell);
-        for (int y = y0; y < y1; ++y) {
-            const uint8_t* g = grey.Row(y);
-            const uint8_t* t = threshold.data();
-            uint8_t* out = raster.Row(y);
-            int x = 0;
-            for (; x + 8 <= w; x += 8) {
-                unsigned byte = 0;
-                for (int k = 0; k < 8; ++k) byte = (byte << 1) | static_cast<unsigned>(g[x + k] < t[x + k]);
-                out[x >> 3] = static_cast<uint8_t>(byte);
-            }
-            if (x < w) {
-                unsigned byte = 0;
-                for (int k = 0; k < 8; ++k)
-                    byte = (byte << 1) | static_cast<unsigned>(x + k < w && g[x + k] < t[x + k]);
-                out[x >> 3] = static_cast<uint8_t>(byte);
-            }
-        }
+        for (int y = y0; y < y1; ++y) PackRow(grey.Row(y), threshold.data(), w, raster.Row(y));
+        // The next band of the same block starts again from the lines.
+        if (areaInRow && cy % 2 == 0)
+            for (int cx = 0; cx < cols; ++cx)
+                if (areaRow[cx]) {
+                    const int x0 = cx * kCell, x1 = std::min(w, x0 + kCell);
+                    std::fill(threshold.begin() + x0, threshold.begin() + x1,
+                              Share(paperOf(linePaper, cx, cy), kLineInkPercent));
+                }
     }
 }
 
