@@ -18,6 +18,7 @@ constexpr int kCell = 4;
 struct TGrid {
     int Cols = 0, Rows = 0;
     std::vector<uint8_t> Cells;
+    TGrid(int cols, int rows, std::vector<uint8_t> cells) : Cols(cols), Rows(rows), Cells(std::move(cells)) {}
     TGrid(int cols, int rows) : Cols(cols), Rows(rows), Cells(static_cast<size_t>(cols) * static_cast<size_t>(rows)) {}
     uint8_t& At(int c, int r) {
         return Cells[static_cast<size_t>(r) * static_cast<size_t>(Cols) + static_cast<size_t>(c)];
@@ -150,61 +151,101 @@ void AddRow(const uint8_t* __restrict g, int w, uint8_t* __restrict mx, uint8_t*
 // The maximum of each 2 × 2 cells.
 TGrid Coarser(TGrid& g) {
     TGrid c((g.Cols + 1) / 2, (g.Rows + 1) / 2);
-    for (int r = 0; r < g.Rows; ++r) {
-        const uint8_t* in = &g.At(0, r);
-        uint8_t* out = &c.At(0, r >> 1);
-        for (int x = 0; x < g.Cols; ++x) out[x >> 1] = std::max(out[x >> 1], in[x]);
+    for (int r = 0; r < c.Rows; ++r) {
+        const uint8_t* upper = &g.At(0, 2 * r);
+        const uint8_t* lower = &g.At(0, std::min(2 * r + 1, g.Rows - 1));
+        uint8_t* out = &c.At(0, r);
+        for (int x = 0; x < c.Cols; ++x) {
+            const int x0 = 2 * x, x1 = std::min(2 * x + 1, g.Cols - 1);
+            out[x] = std::max(std::max(upper[x0], upper[x1]), std::max(lower[x0], lower[x1]));
+        }
     }
     return c;
 }
 
 }  // namespace
 
-void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster) {
+void TGreyScan::Resize(int32_t width, int32_t height) {
+    Width = width;
+    Height = height;
+    pixels_.reset(new uint8_t[static_cast<size_t>(width) * static_cast<size_t>(height)]);
+    PrepareStatistics();
+}
+
+void TGreyScan::PrepareStatistics() {
+    const size_t cells =
+        static_cast<size_t>((Width + kCell - 1) / kCell) * static_cast<size_t>((Height + kCell - 1) / kCell);
+    cellMax_.assign(cells, 0);
+    cellMin_.assign(cells, 0);
+    cellMean_.assign(cells, 0);
+    colMax_.assign(static_cast<size_t>(Width), 0);
+    colMin_.assign(static_cast<size_t>(Width), 0);
+    colSum_.assign(static_cast<size_t>(Width), 0);
+    rowsDone_ = 0;
+}
+
+// Column statistics over each band of kCell rows first, in vector
+// instructions, then four columns per cell when the band is complete.
+void TGreyScan::RowDone(int32_t y) {
+    if (y != rowsDone_ || y >= Height) return;  // out of order: ReduceScan gathers it
+    const int w = Width;
+    const uint8_t* g = Row(y);
+    if (y % kCell == 0) {
+        std::copy(g, g + w, colMax_.begin());
+        std::copy(g, g + w, colMin_.begin());
+        std::copy(g, g + w, colSum_.begin());
+    } else {
+        AddRow(g, w, colMax_.data(), colMin_.data(), colSum_.data());
+    }
+    rowsDone_ = y + 1;
+    if (rowsDone_ % kCell != 0 && rowsDone_ != Height) return;
+    const int cy = y / kCell, bandRows = y - cy * kCell + 1;
+    const int cols = (w + kCell - 1) / kCell;
+    uint8_t* maxRow = cellMax_.data() + static_cast<size_t>(cy) * static_cast<size_t>(cols);
+    uint8_t* minRow = cellMin_.data() + static_cast<size_t>(cy) * static_cast<size_t>(cols);
+    uint8_t* meanRow = cellMean_.data() + static_cast<size_t>(cy) * static_cast<size_t>(cols);
+    const uint8_t* cmx = colMax_.data();
+    const uint8_t* cmn = colMin_.data();
+    const uint16_t* csm = colSum_.data();
+    const int whole = w / kCell;
+    for (int cx = 0; cx < whole; ++cx) {
+        const int x = cx * kCell;
+        maxRow[cx] = std::max(std::max(cmx[x], cmx[x + 1]), std::max(cmx[x + 2], cmx[x + 3]));
+        minRow[cx] = std::min(std::min(cmn[x], cmn[x + 1]), std::min(cmn[x + 2], cmn[x + 3]));
+        const unsigned sum = static_cast<unsigned>(csm[x] + csm[x + 1] + csm[x + 2] + csm[x + 3]);
+        meanRow[cx] = static_cast<uint8_t>(bandRows == kCell ? sum >> 4 : sum / static_cast<unsigned>(4 * bandRows));
+    }
+    if (whole < cols) {  // a last cell narrower than kCell
+        uint8_t mx = 0, mn = 255;
+        unsigned sum = 0;
+        for (int x = whole * kCell; x < w; ++x) {
+            mx = std::max(mx, cmx[x]);
+            mn = std::min(mn, cmn[x]);
+            sum += csm[x];
+        }
+        maxRow[whole] = mx;
+        minRow[whole] = mn;
+        meanRow[whole] = static_cast<uint8_t>(sum / static_cast<unsigned>((w - whole * kCell) * bandRows));
+    }
+}
+
+void TGreyScan::Gather() {
+    const size_t cells =
+        static_cast<size_t>((Width + kCell - 1) / kCell) * static_cast<size_t>((Height + kCell - 1) / kCell);
+    // Filled directly rather than through Resize, or reduced before.
+    if (cellMean_.size() != cells || colSum_.size() != static_cast<size_t>(Width)) PrepareStatistics();
+    while (rowsDone_ < Height) RowDone(rowsDone_);
+}
+
+void ReduceScan(TGreyScan& grey, TMonoBitmap& raster) {
     const int w = grey.Width, h = grey.Height;
     raster.Resize(w, h);
     if (w <= 0 || h <= 0) return;
+    grey.Gather();
     const int cols = (w + kCell - 1) / kCell, rows = (h + kCell - 1) / kCell;
-    TGrid cellMax(cols, rows), cellMin(cols, rows), cellMean(cols, rows);
-
-    // Column statistics over each band of kCell rows first: a plain vertical
-    // pass in vector instructions, then four columns per cell.
-    std::vector<uint8_t> colMax(static_cast<size_t>(w)), colMin(static_cast<size_t>(w));
-    std::vector<uint16_t> colSum(static_cast<size_t>(w));
-    for (int cy = 0; cy < rows; ++cy) {
-        const int y0 = cy * kCell, y1 = std::min(h, y0 + kCell);
-        std::copy(grey.Row(y0), grey.Row(y0) + w, colMax.begin());
-        std::copy(grey.Row(y0), grey.Row(y0) + w, colMin.begin());
-        std::copy(grey.Row(y0), grey.Row(y0) + w, colSum.begin());
-        for (int y = y0 + 1; y < y1; ++y) AddRow(grey.Row(y), w, colMax.data(), colMin.data(), colSum.data());
-        uint8_t* maxRow = &cellMax.At(0, cy);
-        uint8_t* minRow = &cellMin.At(0, cy);
-        uint8_t* meanRow = &cellMean.At(0, cy);
-        const uint8_t* cmx = colMax.data();
-        const uint8_t* cmn = colMin.data();
-        const uint16_t* csm = colSum.data();
-        const int whole = w / kCell;
-        for (int cx = 0; cx < whole; ++cx) {
-            const int x = cx * kCell;
-            maxRow[cx] = std::max(std::max(cmx[x], cmx[x + 1]), std::max(cmx[x + 2], cmx[x + 3]));
-            minRow[cx] = std::min(std::min(cmn[x], cmn[x + 1]), std::min(cmn[x + 2], cmn[x + 3]));
-            const unsigned sum = static_cast<unsigned>(csm[x] + csm[x + 1] + csm[x + 2] + csm[x + 3]);
-            meanRow[cx] =
-                static_cast<uint8_t>(y1 - y0 == kCell ? sum >> 4 : sum / static_cast<unsigned>(4 * (y1 - y0)));
-        }
-        if (whole < cols) {  // a last cell narrower than kCell
-            uint8_t mx = 0, mn = 255;
-            unsigned sum = 0;
-            for (int x = whole * kCell; x < w; ++x) {
-                mx = std::max(mx, cmx[x]);
-                mn = std::min(mn, cmn[x]);
-                sum += csm[x];
-            }
-            maxRow[whole] = mx;
-            minRow[whole] = mn;
-            meanRow[whole] = static_cast<uint8_t>(sum / static_cast<unsigned>((w - whole * kCell) * (y1 - y0)));
-        }
-    }
+    TGrid cellMax(cols, rows, std::move(grey.cellMax_)), cellMin(cols, rows, std::move(grey.cellMin_)),
+        cellMean(cols, rows, std::move(grey.cellMean_));
+    grey.rowsDone_ = 0;  // the statistics went with them
 
     // The paper within reach of each cell, twice. Its brightest pixel sets the
     // threshold of lines: on a bright, even scan that is the threshold lines

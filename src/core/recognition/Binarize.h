@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/common/MonoBitmap.h"
@@ -9,18 +10,33 @@
 namespace quorlen {
 
 // The whole grey picture of a scan, row-major, one byte per pixel, as the
-// decoders hand it over before it is reduced to black and white.
-struct TGreyScan {
+// decoders hand it over before it is reduced to black and white. A decoder
+// that calls RowDone after each row, in order, lets the statistics of the
+// reduction be gathered while the row is still in the cache; ReduceScan
+// gathers whatever rows were not reported.
+class TGreyScan {
+public:
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint8_t> Pixels;
-    void Resize(int32_t width, int32_t height) {
-        Width = width;
-        Height = height;
-        Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 255);
-    }
-    uint8_t* Row(int32_t y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
-    const uint8_t* Row(int32_t y) const { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+
+    // A picture of that size whose pixels the caller writes, every one: the
+    // decoders do, and leaving them unset spares a pass over the picture.
+    void Resize(int32_t width, int32_t height);
+    uint8_t* Row(int32_t y) { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+    const uint8_t* Row(int32_t y) const { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
+    void RowDone(int32_t y);
+
+private:
+    friend void ReduceScan(TGreyScan& grey, TMonoBitmap& raster);
+    void PrepareStatistics();
+    void Gather();
+    std::unique_ptr<uint8_t[]> pixels_;
+    int32_t rowsDone_ = 0;
+    // Per cell of 4 × 4 pixels: the brightest, the darkest and the mean grey.
+    std::vector<uint8_t> cellMax_, cellMin_, cellMean_;
+    // Running column statistics of the band of rows being gathered.
+    std::vector<uint8_t> colMax_, colMin_;
+    std::vector<uint16_t> colSum_;
 };
 
 // Reduces a scan to black and white against its own paper. The paper's
@@ -32,7 +48,7 @@ struct TGreyScan {
 // of ink (a box filled in pencil is grey all over, a printed line is thin),
 // the threshold rises to kAreaInkPercent of the paper, so that graphite is
 // taken whole while thin lines keep their width.
-void ReduceScan(const TGreyScan& grey, TMonoBitmap& raster);
+void ReduceScan(TGreyScan& grey, TMonoBitmap& raster);
 
 // The share of the local paper below which a pixel of an area of ink counts
 // as ink (lines: kLineInkPercent in Threshold.h).

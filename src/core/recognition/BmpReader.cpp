@@ -161,6 +161,7 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
             }
             grey.Row(y)[x] = static_cast<uint8_t>(g);
         }
+        grey.RowDone(y);
     }
     ReduceScan(grey, raster);
     return true;

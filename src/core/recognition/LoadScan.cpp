@@ -101,6 +101,7 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
                 grey.Row(y)[x] = static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
             }
         }
+        grey.RowDone(y);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -178,6 +179,7 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
             const int b = (p[2] * a + 255 * (255 - a) + 127) / 255;
             grey.Row(y)[x] = static_cast<uint8_t>(Luminance(r, g, b));
         }
+        grey.RowDone(y);
     };
     if (passes > 1) {
         // Interlaced pictures need the whole image; rare for scans.

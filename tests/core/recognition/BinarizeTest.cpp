@@ -27,7 +27,7 @@ struct Page {
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) Set(x, y, static_cast<int>(Get(x, y) * share));
     }
-    TMonoBitmap Reduced() const {
+    TMonoBitmap Reduced() {
         TMonoBitmap r;
         ReduceScan(Grey, r);
         return r;
