@@ -40,14 +40,14 @@ private:
 };
 
 // Reduces a scan to black and white against its own paper. The paper's
-// brightness is estimated in cells of 4 × 4 pixels (the brightest around each
-// cell, over a reach wider than half a filled box of the sheet), so
-// that scanner lighting and the shadow of a spine move the threshold with
+// brightness is estimated from cells of 4 × 4 pixels, the brightest within
+// reach of each block of 2 × 2 cells (over half a filled box of the sheet),
+// so that scanner lighting and the shadow of a spine move the threshold with
 // them. A pixel darker than half its paper is ink, exactly as in the
-// rotation, where the paper is white. Where the cells around hold an area
-// of ink (a box filled in pencil is grey all over, a printed line is thin),
-// the threshold rises to kAreaInkPercent of the paper, so that graphite is
-// taken whole while thin lines keep their width.
+// rotation, where the paper is white. Where cells are grey all over (a box
+// filled in pencil; a printed line is thin and leaves paper beside it), the
+// threshold of their box rises to kAreaInkPercent of the paper, so that
+// graphite is taken whole while thin lines keep their width.
 void ReduceScan(TGreyScan& grey, TMonoBitmap& raster);
 
 // The share of the local paper below which a pixel of an area of ink counts
