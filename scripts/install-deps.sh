@@ -4,12 +4,14 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config clang
+  build-essential cmake pkg-config clang parallel
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig1-dev fonts-dejavu-core
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
-  dbus xvfb xauth
+  dbus libglib2.0-bin xvfb xauth
   poppler-utils cups cups-client printer-driver-cups-pdf
+  libxml2-utils
+  libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
 )
 
 missing=()

@@ -17,7 +17,7 @@ for preset in office rough; do
         "$cli" simulate --questions 50 --answers 5 --count "$count" --seed 17 --preset "$preset" \
           --dpi "$dpi" --ink "$ink" --format jpg --out "$set_dir" >/dev/null 2>&1
       fi
-      printf '%-6s %3s dpi %-5s  %s\n' "$preset" "$dpi" "$ink" "$("$cli" score "$set_dir")"
+      printf '%-6s %3s dpi %-5s  %s\n' "$preset" "$dpi" "$ink" "$("$cli" check-truth "$set_dir")"
     done
   done
 done

@@ -6,12 +6,14 @@
 #include <thread>
 
 #include "cli/Command.h"
+#include "cli/ResultsOutput.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
-#include "core/output/ResultsFile.h"
+#include "core/output/MergeResults.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
+#include "core/scoring/Scoring.h"
 
 namespace quorlen::cli {
 namespace {
@@ -19,9 +21,14 @@ namespace {
 int HardwareThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 int RunAnalyze(const Args& args) {
-    args.RejectUnknown(
-        {"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out", "pause-us"});
+    args.RejectUnknown({"project", "questions", "answers", "multi", "no-check-empty", "level", "same", "threads", "out",
+                        "pause-us", "key", "shard", "raster-budget"});
     if (args.Positional().size() != 1) throw UsageError("give exactly one scan folder");
+    // A mistyped folder is not a folder without scans: say which it is.
+    if (std::error_code ec; !std::filesystem::is_directory(args.Positional()[0], ec))
+        throw UsageError(
+            "the scan folder '" + args.Positional()[0] +
+            (std::filesystem::exists(args.Positional()[0], ec) ? "' is not a folder" : "' does not exist"));
     std::setlocale(LC_TIME, "");
 
     TProjectSettings project;
@@ -42,13 +49,30 @@ int RunAnalyze(const Args& args) {
     if (args.Has("same")) project.AllScansAlike = true;
     const int cpus = HardwareThreads();
     const int threads = args.Int("threads", DefaultMaxWorkers(cpus), 1, 98);
+    std::optional<TShard> shard;
+    if (auto text = args.Get("shard"))
+        if (!(shard = ParseShard(*text))) throw UsageError("--shard must be K/N with 1 <= K <= N");
     ApplyToDM(project);
+    // A bad key is reported before any scan is read.
+    std::optional<TAnswerKey> key;
+    if (auto keyFile = args.Get("key")) {
+        try {
+            key = ReadAnswerKeyFile(*keyFile);
+            CheckKeyFits(*key, project.QuestionCount, project.AnswerCount);
+        } catch (const TKeyError& e) {
+            std::cerr << "quorlen-cli analyze: " << e.what() << "\n";
+            return ExitFailure;
+        }
+    }
 
     TLoopHost host;
     TBatchRun run(host);
     run.MaxWorkers = threads;
     run.CpuCount = cpus;
     run.AnswerPause = std::chrono::microseconds(args.Int("pause-us", 1000, 0, 1000000));
+    if (shard) run.Shard = *shard;
+    if (args.Get("raster-budget"))
+        run.RasterBudget.SetCapacity(static_cast<uint64_t>(args.Int("raster-budget", 0, 1, 1 << 20)) << 20);
     bool noFiles = false;
     run.Owner.NoScanFiles = [&] { noFiles = true; };
 
@@ -73,22 +97,26 @@ int RunAnalyze(const Args& args) {
 
     TRunSettings settings{project.ProjectName,    project.ScanFolder, project.QuestionCount, project.AnswerCount,
                           project.MultipleChoice, project.BlackLevel, project.AllScansAlike};
-    if (!run.StartRun(settings)) {
+    Json document;
+    if (run.StartRun(settings)) {
+        finished = 1;
+        host.Run([&] { return !run.Running; });
+        finished = static_cast<int>(run.Items.size());
+        showProgress();
+        document = run.Results.Snapshot();
+    } else if (shard && run.FolderScanCount > 0) {
+        // A part with no file of a folder that has some still answers, so that
+        // the merge can tell it from a part that never ran.
+        document = TResultsDocument(TRunDescription{settings.ProjectName, settings.QuestionCount, settings.AnswerCount,
+                                                    settings.MultiChoice, settings.ScanFolder})
+                       .Snapshot();
+    } else {
         if (noFiles) std::cerr << "Brak plików ze skanera w podanym folderze.\n";
         return ExitFailure;
     }
-    finished = 1;
-    host.Run([&] { return !run.Running; });
-    finished = static_cast<int>(run.Items.size());
-    showProgress();
-
-    const Json document = run.Results.Snapshot();
-    if (auto out = args.Get("out")) {
-        WriteResultsFile(*out, document);
-        std::cerr << "Results written to " << *out << "\n";
-    } else {
-        std::cout << DumpJsonIndented(document) << "\n";
-    }
+    if (key) ScoreDocument(document, *key);
+    if (shard) RecordShard(document, *shard, run.FolderScanCount);
+    OutputResults(args.Get("out"), document);
     return ExitOk;
 }
 
@@ -112,9 +140,15 @@ const Registrar registrar({
     "                        start from the first scan's geometry\n"
     "  --threads N           worker threads, 1..98 (default 48 per processor)\n"
     "  --out FILE            write the results file instead of printing\n"
-    "  --pause-us U          pause per answer read in microseconds (default 1000)\n\n"
-    "Exit codes: 0 done, 1 no scan files or a file could not be read or written,\n"
-    "2 bad arguments.\n",
+    "  --pause-us U          pause per answer read in microseconds (default 1000)\n"
+    "  --key FILE            score every sheet with this answer key (*.klucz.json)\n"
+    "  --shard K/N           read only part K of N of the folder (split by a hash\n"
+    "                        of each file name); merge the parts' documents with\n"
+    "                        quorlen-cli merge\n"
+    "  --raster-budget MB    memory all scans being read may hold in rasters at\n"
+    "                        once (default a quarter of the machine's memory)\n\n"
+    "Exit codes: 0 done, 1 no scan files, a bad answer key, or a file could not\n"
+    "be read or written, 2 bad arguments or a scan folder that does not exist.\n",
     RunAnalyze,
     {"multi", "no-check-empty", "same"},
 });

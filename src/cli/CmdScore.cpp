@@ -1,46 +1,63 @@
-#include <cstdio>
-#include <filesystem>
+#include <algorithm>
 #include <iostream>
 
 #include "cli/Command.h"
+#include "core/common/AtomicFile.h"
 #include "core/common/Json.h"
-#include "testing/ScoreReading.h"
+#include "core/scoring/ClassReport.h"
+#include "core/scoring/ScoreTable.h"
 
 namespace quorlen::cli {
 namespace {
 
 int RunScore(const Args& args) {
-    args.RejectUnknown({"level", "faults"});
-    if (args.Positional().size() != 1) throw UsageError("give exactly one folder made by simulate");
-    const std::string dir = args.Positional()[0];
-    const std::optional<Json> truth = ParseJsonFile((std::filesystem::path(dir) / "truth.json").string());
-    if (!truth || !truth->contains("Files")) {
-        std::cerr << "quorlen-cli score: " << dir << "/truth.json is missing or not a simulator's truth\n";
+    args.RejectUnknown({"key", "csv", "report"});
+    if (args.Positional().size() != 1) throw UsageError("give exactly one results file");
+    const std::string keyPath = args.Require("key");
+    const std::string resultsPath = args.Positional()[0];
+    try {
+        const std::optional<Json> document = ParseJsonFile(resultsPath);
+        if (!document || !document->is_object() || !document->value("Lista", Json()).is_array())
+            throw std::runtime_error(resultsPath + ": nie jest plikiem wyników");
+        const TAnswerKey key = ReadAnswerKeyFile(keyPath);
+        const std::vector<TScoredEntry> entries = ScoreEntries(*document, key);
+        std::cout << ScoresText(entries);
+        for (const Json& p : document->value("Pominiete", Json::array())) {
+            std::string message = p.value("Message", std::string());
+            std::replace(message.begin(), message.end(), '\r', ' ');
+            std::cerr << "Skan bez wyniku: " << p.value("FileName", std::string()) << " (" << message << ")\n";
+        }
+        if (auto csv = args.Get("csv")) {
+            WriteFileAtomically(*csv, ScoresCsv(entries));
+            std::cerr << "Scores written to " << *csv << "\n";
+        }
+        if (auto report = args.Get("report")) {
+            WriteClassReport(*report, *document, key);
+            std::cerr << "Class report written to " << *report << "\n";
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "quorlen-cli score: " << e.what() << "\n";
         return ExitFailure;
     }
-    const sim::TReadingScore s = sim::ScoreReading(dir, *truth, args.Int("level", 44, 5, 100));
-    if (args.Has("faults"))
-        for (const std::string& f : s.Faults) std::cout << f << "\n";
-    std::printf("sheets %d, whole %d; answers %d of %d right (%.2f %%); codes %d right, %d missing, %d wrong\n",
-                s.Sheets, s.SheetsWhole, s.AnswersRight, s.Questions,
-                s.Questions ? 100.0 * s.AnswersRight / s.Questions : 0.0, s.CodesRight, s.CodesMissing, s.CodesWrong);
     return ExitOk;
 }
 
 const Registrar registrar({
     "score",
-    "read a folder made by simulate and compare it with its truth.json",
-    "Usage: quorlen-cli score DIR [--level L] [--faults]\n\n"
-    "Reads every scan that DIR/truth.json names, without an operator, and prints\n"
-    "how many sheets read whole, how many answers are exactly the marked letters\n"
-    "(a blank question is right when nothing was found) and how many codes were\n"
-    "right, missing (the sheet goes to Pominiete) or wrong (the sheet would be\n"
-    "given to another student).\n\n"
+    "score a results file against an answer key; table, CSV and class report",
+    "Usage: quorlen-cli score RESULTS.json --key KEY.klucz.json [--csv OUT.csv] [--report OUT.html]\n\n"
+    "Scores every entry of the results file with the answer key and prints one\n"
+    "line per student: Lp, ID, Skan, Wersja, Punkty, Max, Procent, Ocena.\n\n"
     "Options:\n"
-    "  --level L    black level in percent (default 44, the desktop's default)\n"
-    "  --faults     list every wrong answer and code first\n",
+    "  --key FILE       the answer key (*.klucz.json), required\n"
+    "  --csv FILE       also write the table for a spreadsheet: UTF-8 with a\n"
+    "                   byte-order mark, ';' between fields, decimal comma, CR LF\n"
+    "  --report FILE    also write the class report: one HTML page with the\n"
+    "                   class figures, charts and the item analysis\n\n"
+    "Exit codes: 0 done, 1 a file could not be read or written or the key does\n"
+    "not fit the results, 2 bad arguments.\n",
     RunScore,
-    {"faults"},
+    {},
 });
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -16,5 +18,13 @@ void WriteMarkedScan(const std::string& path, int questions, int answers, const 
 
 // Lets the window's run go on until it has ended, at most a minute.
 void WaitForRunEnd(TFormMain& w);
+
+// The child widget of that object name; a test failure when there is none.
+template <class T>
+T* FindChild(QWidget& parent, const char* name) {
+    T* widget = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
 
 }  // namespace quorlen::testing

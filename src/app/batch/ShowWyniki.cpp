@@ -1,12 +1,15 @@
 #include "app/batch/ShowWyniki.h"
 
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
 #include <QEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "core/scoring/ScoreTable.h"
 
 namespace quorlen {
 
@@ -66,10 +69,58 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     lblPominiete_ = new QLabel(this);
     lblPominiete_->setObjectName(QStringLiteral("lblPominiete"));
     lblPominiete_->setWordWrap(true);
+    btnUseAsKey_ = new QPushButton(QStringLiteral("Użyj jako klucza"), this);
+    btnUseAsKey_->setObjectName(QStringLiteral("btnUseAsKey"));
+    btnUseAsKey_->setEnabled(false);
+    btnRaport_ = new QPushButton(QStringLiteral("Raport"), this);
+    btnRaport_->setObjectName(QStringLiteral("btnRaport"));
+    btnRaport_->hide();
+    connect(sgrdWyniki_, &QTableWidget::itemSelectionChanged, this, [this] {
+        btnUseAsKey_->setEnabled(sgrdWyniki_->selectionModel()->selectedRows().size() == 1);
+    });
+    connect(btnUseAsKey_, &QPushButton::clicked, this, [this] {
+        const auto rows = sgrdWyniki_->selectionModel()->selectedRows();
+        if (rows.size() == 1 && UseAsKey) UseAsKey(rows[0].row());
+    });
+    connect(btnRaport_, &QPushButton::clicked, this, [this] {
+        if (OpenReport) OpenReport();
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 2, 4, 2);
+    buttons->addWidget(btnUseAsKey_);
+    buttons->addWidget(btnRaport_);
+    buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sgrdWyniki_, 1);
     layout->addWidget(lblPominiete_);
+    layout->addLayout(buttons);
+}
+
+// A scored run gets three more columns after "Skan".
+void TfrmShowWyniki::FillScores(const Json& lista, int firstColumn) {
+    sgrdWyniki_->setColumnCount(firstColumn + 3);
+    sgrdWyniki_->setHorizontalHeaderItem(firstColumn, new QTableWidgetItem(QStringLiteral("Punkty")));
+    sgrdWyniki_->setHorizontalHeaderItem(firstColumn + 1, new QTableWidgetItem(QStringLiteral("%")));
+    sgrdWyniki_->setHorizontalHeaderItem(firstColumn + 2, new QTableWidgetItem(QStringLiteral("Ocena")));
+    auto number = [](const Json& v, int decimals, bool fixed) {
+        return v.is_number() ? QString::fromStdString(PolishNumber(v.get<double>(), decimals, fixed)) : QString();
+    };
+    for (int k = 0; k < static_cast<int>(lista.size()); ++k) {
+        const Json& e = lista[static_cast<size_t>(k)];
+        const QString cells[] = {number(e.value("Punkty", Json()), 2, false),
+                                 number(e.value("Procent", Json()), 1, true),
+                                 number(e.value("Ocena", Json()), 2, false)};
+        for (int c = 0; c < 3; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (e.contains("Uwagi")) item->setToolTip(Text(e["Uwagi"]));
+            sgrdWyniki_->setItem(k, firstColumn + c, item);
+        }
+    }
+    const QFontMetrics fm(sgrdWyniki_->font());
+    for (int c = 0; c < 3; ++c)
+        sgrdWyniki_->setColumnWidth(firstColumn + c, fm.horizontalAdvance(QStringLiteral("WWWWW")));
 }
 
 void TfrmShowWyniki::FillResults(const Json& doc) {
@@ -115,6 +166,11 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
     for (int i = 1; i <= qcnt; ++i) sgrdWyniki_->setColumnWidth(i, fm.horizontalAdvance(QString(w, QChar('W'))));
     sgrdWyniki_->setColumnWidth(qcnt + 1, fm.horizontalAdvance(QString(lf, QChar('W'))));
 
+    const bool scored = doc.contains("Klucz");
+    if (scored) FillScores(lista, qcnt + 2);
+    btnRaport_->setVisible(scored);
+    btnUseAsKey_->setEnabled(false);
+
     QStringList skipped;
     for (const Json& p : doc.value("Pominiete", Json::array()))
         skipped << QStringLiteral("%1 (%2)").arg(Text(p.value("FileName", Json())),
@@ -123,6 +179,9 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
         skipped.isEmpty() ? QString() : QStringLiteral("Skany bez wyniku: ") + skipped.join(QStringLiteral("; ")));
     lblPominiete_->setVisible(!skipped.isEmpty());
 
+    // No current cell until the operator picks one: its focus frame would
+    // cover the last digit of the first code.
+    sgrdWyniki_->setCurrentCell(-1, -1);
     for (int c = 0; c < sgrdWyniki_->columnCount(); ++c) frozen_->setColumnHidden(c, c != 0);
     frozen_->setColumnWidth(0, sgrdWyniki_->columnWidth(0));
     PlaceFrozenColumn();
@@ -131,7 +190,7 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
     // size the operator may have given it.
     if (!Sized && !lista.empty()) {
         Sized = true;
-        FitWindow(qcnt + 2);
+        FitWindow(sgrdWyniki_->columnCount());
     }
 }
 
@@ -143,6 +202,7 @@ void TfrmShowWyniki::FitWindow(int columnCount) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         width = std::min(width, screen->availableGeometry().width() - 60);
     if (lblPominiete_->isVisibleTo(this)) height += lblPominiete_->heightForWidth(width);
+    height += btnUseAsKey_->sizeHint().height() + 4;  // the buttons under the grid
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         height = std::min(height, screen->availableGeometry().height() - 60);
     resize(width, height);

@@ -4,6 +4,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QWidget>
+#include <QPushButton>
+#include <functional>
 
 #include "core/common/Json.h"
 
@@ -19,6 +21,14 @@ public:
     void FillResults(const Json& document);
     void ShowResultsView(const Json& document);
     bool Sized = false;
+    // "Użyj jako klucza" on the selected row; "Raport" of a scored run.
+    std::function<void(int row)> UseAsKey;
+    std::function<void()> OpenReport;
+
+private:
+    // The scores of a run with an answer key and the two buttons under the grid.
+    void FillScores(const Json& lista, int firstColumn);
+    QPushButton *btnUseAsKey_, *btnRaport_;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

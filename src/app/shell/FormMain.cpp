@@ -9,7 +9,6 @@
 #include <QVBoxLayout>
 #include <thread>
 
-#include "core/output/ResultsFile.h"
 #include "core/project/DM.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/SkanItem.h"
@@ -52,14 +51,8 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     ChooseScanFolder = [this] { return QFileDialog::getExistingDirectory(this, QStringLiteral("Folder skanów")); };
-    ChooseResultsFile = [this] {
-        QFileDialog dialog(this, QStringLiteral("Zapisz wyniki w pliku"), QString(),
-                           QStringLiteral("Pliki JSON (*.json)"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("json"));
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
+    saveWyniki_ = std::make_unique<TSaveWyniki>(this);
+    ChooseResultsFile = [this] { return saveWyniki_->RunSaveDialog(); };
     Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon icon,
                  QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
         QMessageBox box(icon, caption, text, buttons, this);
@@ -102,6 +95,12 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
         lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                 .arg(lastResults_["Lista"].size())
                                 .arg(lastResults_["Pominiete"].size()));
+        // A command's run answers its caller instead of opening the view.
+        if (commandDone_) {
+            FinishCommandRun(QString::fromStdString(DumpJsonCompact(lastResults_)));
+            return;
+        }
+        ScoreResults();
         ResultsView()->ShowResultsView(lastResults_);
     };
     ShowSettings(project_);
@@ -112,7 +111,11 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
 TFormMain::~TFormMain() { StopRunForClose(); }
 
 TfrmShowWyniki* TFormMain::ResultsView() {
-    if (!resultsView_) resultsView_ = std::make_unique<TfrmShowWyniki>();
+    if (!resultsView_) {
+        resultsView_ = std::make_unique<TfrmShowWyniki>();
+        resultsView_->UseAsKey = [this](int row) { UseRowAsKey(row); };
+        resultsView_->OpenReport = [this] { OpenClassReport(); };
+    }
     return resultsView_.get();
 }
 
@@ -185,6 +188,8 @@ void TFormMain::BuildControls() {
     chkKontrPuste_->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
     btnSave_ = new QPushButton(kPrintCaption, Panel1_);
     btnSave_->setObjectName(QStringLiteral("btnSave"));
+    btnKlucz_ = new QPushButton(QStringLiteral("Klucz odpowiedzi…"), Panel1_);
+    btnKlucz_->setObjectName(QStringLiteral("btnKlucz"));
 
     label(Label1_, Panel2_, "Label1", QStringLiteral("Folder skanów"), 0);
     edit(edtScanFolder_, Panel2_, "edtScanFolder",
@@ -256,6 +261,7 @@ void TFormMain::BuildControls() {
     connect(btnSave_, &QPushButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnExecute_, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
     connect(btnSaveWyniki_, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
+    connect(btnKlucz_, &QPushButton::clicked, this, [this] { btnKluczClick(); });
     connect(btnProjectFile_, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(btnScanFolder_, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
     connect(actAbout_, &QAction::triggered, this, [this] { ShowAboutBox(); });
@@ -276,6 +282,7 @@ void TFormMain::Panel1Resize() {
     edtProjectFile_->setGeometry(kFieldLeft, 8, w - 2 - kFieldLeft, kHeight);
     edtProjectName_->setGeometry(kFieldLeft, 8 + kRow, w - 2 - kFieldLeft, kHeight);
     btnSave_->setGeometry(w - 2 - kButtonWidth, 8 + 2 * kRow, kButtonWidth, kRow + kHeight);
+    btnKlucz_->setGeometry(w - 10 - 2 * kButtonWidth, 8 + 2 * kRow, kButtonWidth, kHeight);
 }
 
 void TFormMain::Panel2Resize() {
@@ -349,6 +356,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     ShowSettings(project_);
     ApplyToDM(project_);
     edtProjectFile_->setText(path);
+    LoadKey();
     btnExecute_->setEnabled(true);
     SetSaveState(false);
     btnSaveWyniki_->setEnabled(false);
@@ -406,6 +414,7 @@ void TFormMain::btnSaveClick() {
     }
     project_ = s;
     edtProjectFile_->setText(name);
+    SaveKey();
     if (edtScanFolder_->text().isEmpty()) edtScanFolder_->setText(QFileInfo(name).absolutePath());
     btnExecute_->setEnabled(true);
     SetSaveState(false);
@@ -425,17 +434,10 @@ void TFormMain::btnExecuteClick() {
     run_->StartRun(settings);
 }
 
-void TFormMain::btnSaveWynikiClick() {
-    QString name = ChooseResultsFile();
-    if (name.isEmpty()) return;
-    if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".json");
-    try {
-        WriteResultsFile(name.toStdString(), lastResults_);
-        ResultsSaved = true;
-    } catch (const std::exception& e) {
-        Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
-            QMessageBox::Ok);
-    }
+bool TFormMain::btnSaveWynikiClick() {
+    const bool saved = saveWyniki_->Save(lastResults_, ChooseResultsFile, Ask) == TSaveResult::Saved;
+    if (saved) ResultsSaved = true;
+    return saved;
 }
 
 void TFormMain::GetStartPoint(TSkanItem& sender, TRect area, TPoint& pt, bool& ok) {

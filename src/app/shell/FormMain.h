@@ -14,15 +14,20 @@
 #include <QSlider>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
+#include "app/output/SaveWyniki.h"
 #include "app/printing/WhatPrint.h"
+#include "app/scoring/KeyEditor.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
 namespace quorlen {
+
+struct TAutomationCommand;
 
 // The main window: the project panel above, the batch run's button, progress
 // and the results' save button below. Dialogs go through replaceable hooks so
@@ -57,10 +62,15 @@ public:
         Ask;
     // Shows the operator dialog modally and returns its result.
     std::function<int(TFormScaner2& dialog)> ExecScaner;
+    // Shows the answer-key editor modally and returns its result.
+    std::function<int(TfrmKeyEditor& dialog)> ExecKeyEditor = [](TfrmKeyEditor& dialog) { return dialog.exec(); };
+    // Opens a file in the desktop's default program (the class report).
+    std::function<bool(const QString& path)> OpenInBrowser;
     // Shows a dialog that deletes itself when closed (the about box).
     std::function<void(QDialog& dialog)> ExecAbout;
     // The background fetch of the demo archive; started at start-up when
-    // downloadDemoFiles is on. Empty until the demo download exists.
+    // downloadDemoFiles is on. main() attaches the demo download
+    // (AttachDemoDownload); a window without it fetches nothing.
     std::function<void()> StartDemoDownload;
 
     // The operator's handlers of the batch's questions, on the GUI thread.
@@ -70,6 +80,9 @@ public:
     // Replaces the current project by the file's; throws std::runtime_error
     // when it cannot be read, before anything has changed.
     void LoadProjectFile(const QString& path);
+    // Shows path in the project-file field and loads it; a file that cannot
+    // be read is reported in an error box. False then.
+    bool OpenProjectFile(const QString& path);
     TProjectSettings CurrentSettings() const;
     bool SaveState() const { return saveState_; }
     TBatchRun& Run() { return *run_; }
@@ -77,10 +90,23 @@ public:
     // The results view, created on first use and kept.
     TfrmShowWyniki* ResultsView();
 
+    // The answer key, kept as <project>.klucz.json beside the project file
+    // and loaded with it; with a key, a run's results are scored.
+    const std::optional<TAnswerKey>& AnswerKey() const { return key_; }
+    QString KeyFilePath() const;
+    void btnKluczClick();
+    // Makes the key from the results row's sheet after the teacher confirms.
+    void UseRowAsKey(int row);
+    // Writes the class report beside the results and opens it.
+    void OpenClassReport();
+
     // Handlers, public so that menus, automation and tests reach them.
     void btnSaveClick();
     void btnExecuteClick();
-    void btnSaveWynikiClick();
+    // True once the results were written to a file or taken by the plug-in.
+    bool btnSaveWynikiClick();
+    // The save flow with the exporter plug-in and the save dialog.
+    TSaveWyniki& SaveWyniki() { return *saveWyniki_; }
     void edtProjectFileBrowse();
     void edtScanFolderBrowse();
     // The demo question; false when the file dialog must not open.
@@ -90,6 +116,17 @@ public:
     void Panel2Resize();
     // True when there are no unsaved results or the operator lets them go.
     bool ConfirmDiscardResults();
+
+    // Another program's command (automation/FormMainCommand.cpp). The sink
+    // gets its Progress events; done gets the reply, at once or, for an
+    // analysis, when the run has ended. Text that is not a JSON object throws
+    // TInvalidCommand and a printer failure std::exception; done is then not
+    // called.
+    using TCommandSink = std::function<void(int maximum, int position)>;
+    void RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done);
+    bool CommandActive() const { return commandActive_; }
+    // The sink of the command in progress; empty outside a command.
+    TCommandSink CommandSink;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,15 +146,29 @@ private:
     void ClampField(QLineEdit* edit, int lo, int hi);
     void EnableSettings(bool on);
     void ShowSettings(const TProjectSettings& s);
+    void LoadKey();
+    void SaveKey();
+    void ScoreResults();
+    void SetProjectFromCommand(const TAutomationCommand& command);
+    QString PrintForCommand(const TAutomationCommand& command);
+    void StartAnalysisForCommand(std::function<void(const QString&)> done);
+    // Ends the command whose analysis ran: its reply and the cleared state.
+    void FinishCommandRun(const QString& reply);
 
     TProjectSettings project_;
     bool saveState_ = false;
     bool loading_ = false;
     bool closing_ = false;
     Json lastResults_;
+    std::optional<TAnswerKey> key_;
+    // Before the batch state, so that the plug-in is unloaded after it.
+    std::unique_ptr<TSaveWyniki> saveWyniki_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
+    bool commandActive_ = false;
+    std::function<void(const QString&)> commandDone_;
+    std::unique_ptr<QPrinter> commandPrinter_;
 
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
         *lblStatus_;
@@ -127,7 +178,7 @@ private:
     QRadioButton *rbOnlyOne_, *rbMultiOne_;
     QCheckBox *chkKontrPuste_, *chkSkanJakPoprzedni_;
     QSlider* tbrPoziom_;
-    QPushButton *btnSave_, *btnExecute_, *btnSaveWyniki_;
+    QPushButton *btnSave_, *btnExecute_, *btnSaveWyniki_, *btnKlucz_;
     QProgressBar* ProgressBar_;
 };
 

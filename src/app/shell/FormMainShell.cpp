@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <thread>
 
+#include "app/automation/AutomationCommand.h"
 #include "app/shell/AboutBox.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/FormMain.h"
@@ -76,17 +77,20 @@ bool TFormMain::edtProjectFileBeforeDialog() {
         ConfigDirty = true;
         return true;
     }
-    if (answer == QMessageBox::Yes) {
-        const QString demo = DemoProjectPath();
-        edtProjectFile_->setText(demo);
-        try {
-            LoadProjectFile(demo);
-        } catch (const std::exception& e) {
-            Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
-                QMessageBox::Ok);
-        }
-    }
+    if (answer == QMessageBox::Yes) OpenProjectFile(DemoProjectPath());
     return false;
+}
+
+bool TFormMain::OpenProjectFile(const QString& path) {
+    edtProjectFile_->setText(path);
+    try {
+        LoadProjectFile(path);
+    } catch (const std::exception& e) {
+        Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
+            QMessageBox::Ok);
+        return false;
+    }
+    return true;
 }
 
 void TFormMain::ShowAboutBox() {
@@ -95,6 +99,13 @@ void TFormMain::ShowAboutBox() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    if (commandActive_ &&
+        Ask(QStringLiteral("Inny program korzysta teraz z Quorlen.\nCzy na pewno chcesz zamknąć program ?"),
+            QStringLiteral("Pytanie"), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
     if (saveState_ && Ask(QStringLiteral("Projekt został zmieniony.\nCzy na pewno chcesz wyjść bez zapisu projektu ?"),
                           QStringLiteral("Pytanie"), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
                           QMessageBox::No) != QMessageBox::Yes) {
@@ -106,6 +117,10 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         return;
     }
     StopRunForClose();
+    // The stopped run never reaches its end; its caller must not wait for it.
+    if (commandDone_)
+        FinishCommandRun(QString::fromStdString(
+            ErrorReply(-2, "Program został zamknięty przed końcem analizy.")));
     FormClose();
     // The results view is a window of its own; left open it would keep the
     // program alive after its main window is gone.

@@ -27,12 +27,15 @@ TBatchRun::~TBatchRun() {
 
 void TBatchRun::BuildScanList(const std::string& folder, int questionCount) {
     Items.clear();
+    FolderScanCount = 0;
     std::vector<std::string> files;
     try {
         files = ListScanFiles(folder);
     } catch (const std::exception&) {
         // A folder that cannot be read has no scans; StartRun says so.
     }
+    FolderScanCount = static_cast<int>(files.size());
+    if (Shard.Count > 1) files = SelectShard(files, Shard);
     for (const std::string& file : files) {
         auto item = std::make_unique<TItem>();
         item->FileName = file;
@@ -153,6 +156,8 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
     job.ExpectedCount = item.QuestionCount;
     job.OnAnswerRead = [this](TItem& it) { ReportProgress(it); };
     job.AnswerPause = AnswerPause;
+    job.Budget = &RasterBudget;
+    job.MayWaitForBudget = worker != nullptr;
     job.Run();
     if (job.Status == 0 && first && settings_.AllScansAlike) SharedGeometry = job.Geometry;
     Results.AddResultEntry(item.Answers, std::filesystem::path(item.FileName).filename().string(), job.Status,

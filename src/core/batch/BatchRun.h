@@ -11,8 +11,10 @@
 #include "core/batch/BatchHost.h"
 #include "core/batch/Item.h"
 #include "core/batch/ResultsDocument.h"
+#include "core/batch/Shard.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
+#include "core/recognition/RasterBudget.h"
 
 namespace quorlen {
 
@@ -70,6 +72,11 @@ public:
     std::function<void(int maximum, int position)> Progress;
     // Pause of each scan job per recorded answer.
     std::chrono::microseconds AnswerPause{1000};
+    // The part of the folder this run reads; the whole folder by default.
+    TShard Shard;
+    // The memory all scans being read may hold in rasters at once; workers
+    // wait for room, the host thread never does.
+    TRasterBudget RasterBudget{DefaultRasterBudget()};
 
     // Host-thread operations.
     bool StartRun(const TRunSettings& settings);
@@ -103,6 +110,9 @@ public:
     bool Cancelled = false;
     int ProgressMax = 0;
     int ProgressPosition = 0;
+    // Scan files of the whole folder at listing time, before the shard's
+    // selection: a merge checks its shards against it.
+    int FolderScanCount = 0;
     // For tests: which item started in which slot on which processor.
     std::function<void(int itemIndex, int slot, int cpuIndex)> WorkerStarted;
     // Makes the workers' threads (tests inject a system that has none left).

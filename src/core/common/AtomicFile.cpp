@@ -13,47 +13,126 @@
 namespace quorlen {
 
 namespace {
+
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw std::runtime_error("Nie można zapisać pliku " + path + ": " + std::strerror(error));
 }
+
+// Closes the descriptor on every path; Close reports the error of an explicit close.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+    int Close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+// Writes every byte from the start of the file; 0 or the errno of the failure.
+int WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    off_t at = 0;
+    while (left > 0) {
+        const ssize_t n = ::pwrite(fd, p, left, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        at += n;
+        left -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// The file a path finally names: a symbolic link is followed (relative links
+// from their own folder) so that saving updates the file the link points to
+// and the link stays. A dangling link names the file it would point to.
+std::filesystem::path FinalTarget(const std::filesystem::path& path) {
+    std::filesystem::path current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, ec))) return current;
+        const std::filesystem::path link = std::filesystem::read_symlink(current, ec);
+        if (ec) return current;
+        current = link.is_absolute() ? link : current.parent_path() / link;
+    }
+    return current;  // a loop of links: the open below reports it
+}
+
+// Rewrites the existing file through its own descriptor: not atomic (a crash
+// midway leaves a mixed file), but the only way to save a file that may be
+// written in a folder that may not, where no sibling temporary can exist.
+void WriteInPlace(const std::string& target, std::string_view bytes, const std::string& shownPath) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.Get() < 0) Fail(shownPath, errno);
+    int error = WriteAll(fd.Get(), bytes);
+    if (!error && ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0) error = errno;
+    if (!error && ::fsync(fd.Get()) != 0) error = errno;
+    const int closeError = fd.Close();
+    if (error || closeError) Fail(shownPath, error ? error : closeError);
+}
+
 }  // namespace
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    std::filesystem::path target(path);
-    std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path target = FinalTarget(path);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + target.filename().string() + ".tmpXXXXXX")).string();
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) Fail(path, errno);
+
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    const int created = ::mkstemp(pattern.data());
+    if (created < 0) {
+        const int error = errno;
+        // A folder closed to us with a file open to us (a shared results file
+        // in someone else's folder): the file is rewritten where it stands.
+        if (exists && (error == EACCES || error == EPERM || error == EROFS) && ::access(target.c_str(), W_OK) == 0) {
+            WriteInPlace(target.string(), bytes, path);
+            return;
+        }
+        Fail(path, error);
+    }
+    FileDescriptor fd(created);
 
     auto abandon = [&](int error) {
-        ::close(fd);
+        fd.Close();
         ::unlink(pattern.c_str());
         Fail(path, error);
     };
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            abandon(errno);
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
+    if (const int error = WriteAll(fd.Get(), bytes)) abandon(error);
+    if (::fsync(fd.Get()) != 0) abandon(errno);
+    if (exists) {
+        // The replacement keeps the file's permissions, and its owner and
+        // group where we may give them away (root, or our own group).
+        if (::fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0)
+            (void)::fchown(fd.Get(), static_cast<uid_t>(-1), existing.st_gid);
+        if (::fchmod(fd.Get(), existing.st_mode & 07777) != 0) abandon(errno);
+    } else {
+        // mkstemp creates 0600; a new document should be readable like any
+        // file the user saves.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd.Get(), 0666 & ~mask);
     }
-    if (::fsync(fd) != 0) abandon(errno);
-    // mkstemp creates 0600; a replaced document should be readable like any file
-    // the user saves.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    if (::close(fd) != 0) {
-        int error = errno;
+    if (const int error = fd.Close()) {
         ::unlink(pattern.c_str());
         Fail(path, error);
     }
-    if (std::rename(pattern.c_str(), path.c_str()) != 0) {
-        int error = errno;
+    if (std::rename(pattern.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         ::unlink(pattern.c_str());
         Fail(path, error);
     }

@@ -46,40 +46,97 @@ private:
     iconv_t cd_;
 };
 
-bool IsValidUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
+// The length of the UTF-8 sequence at s[i] with its code point in *cp, or 0
+// when the byte there does not start a valid sequence (overlong forms and
+// surrogates included).
+int Utf8SequenceAt(std::string_view s, size_t i, char32_t* cp) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    int len;
+    if (c < 0x80) {
+        *cp = c;
+        return 1;
+    } else if ((c >> 5) == 6) {
+        len = 2;
+        *cp = c & 0x1F;
+    } else if ((c >> 4) == 14) {
+        len = 3;
+        *cp = c & 0x0F;
+    } else if ((c >> 3) == 30) {
+        len = 4;
+        *cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + static_cast<size_t>(len) > s.size()) return 0;
+    for (int k = 1; k < len; ++k) {
+        const unsigned char cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
+        if ((cc >> 6) != 2) return 0;
+        *cp = (*cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 2 && *cp < 0x80) || (len == 3 && *cp < 0x800) || (len == 4 && (*cp < 0x10000 || *cp > 0x10FFFF)) ||
+        (*cp >= 0xD800 && *cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+// Walks the code points of UTF-8 text, calling visit(codePoint, length) for
+// each; false at the first byte that does not belong to valid UTF-8.
+template <typename Visit>
+bool ForEachUtf8CodePoint(std::string_view s, Visit visit) {
+    for (size_t i = 0; i < s.size();) {
         char32_t cp;
-        if ((c >> 5) == 6) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c >> 4) == 14) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c >> 3) == 30) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<size_t>(len) > s.size()) return false;
-        for (int k = 1; k < len; ++k) {
-            unsigned char cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-            if ((cc >> 6) != 2) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        const int len = Utf8SequenceAt(s, i, &cp);
+        if (len == 0) return false;
+        visit(cp, len);
         i += static_cast<size_t>(len);
     }
     return true;
+}
+
+// Text marked as UTF-8 whose bytes are not all UTF-8: each stray byte becomes
+// U+FFFD, as an unassigned Windows-1250 byte does, so that the rest of the
+// program only ever sees valid UTF-8 and the file still opens.
+std::string RepairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp;
+        const int len = Utf8SequenceAt(s, i, &cp);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, static_cast<size_t>(len)));
+            i += static_cast<size_t>(len);
+        }
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view s) {
+    return ForEachUtf8CodePoint(s, [](char32_t, int) {});
+}
+
+// The letters and punctuation of Polish and Western text: Latin-1 Supplement
+// and Latin Extended-A, general punctuation (dashes, typographic quotes) and
+// the euro sign.
+bool IsTextCharacter(char32_t cp) {
+    return (cp >= 0xA0 && cp <= 0x17F) || (cp >= 0x2000 && cp <= 0x206F) || cp == 0x20AC;
+}
+
+// Windows-1250 bytes are often valid UTF-8 by accident: "ÓŁ" (D3 A3) is the
+// Cyrillic U+04E3. Polish text in that code page never decodes into the ranges
+// above, so bytes are taken as UTF-8 only when every non-ASCII character lands
+// there; pure ASCII reads the same either way.
+bool LooksLikeUtf8Text(std::string_view s) {
+    bool multiByte = false;
+    bool textOnly = true;
+    const bool valid = ForEachUtf8CodePoint(s, [&](char32_t cp, int len) {
+        if (len == 1) return;
+        multiByte = true;
+        if (!IsTextCharacter(cp)) textOnly = false;
+    });
+    return valid && multiByte && textOnly;
 }
 
 std::string Convert(const char* from, std::string_view bytes) {
@@ -119,10 +176,10 @@ std::string DecodeWindows1250(std::string_view bytes) {
 
 std::string DecodeTextBytes(std::string_view bytes) {
     auto startsWith = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
-    if (startsWith("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+    if (startsWith("\xEF\xBB\xBF")) return RepairUtf8(bytes.substr(3));
     if (startsWith("\xFF\xFE")) return Convert("UTF-16LE", bytes.substr(2));
     if (startsWith("\xFE\xFF")) return Convert("UTF-16BE", bytes.substr(2));
-    if (IsValidUtf8(bytes)) return std::string(bytes);
+    if (LooksLikeUtf8Text(bytes)) return std::string(bytes);
     return DecodeWindows1250(bytes);
 }
 

@@ -6,9 +6,12 @@
 
 namespace quorlen {
 
-// Decodes the bytes of an 8-bit text file to UTF-8: a UTF-8 or UTF-16 (LE/BE)
-// byte-order mark decides; without one, valid UTF-8 is taken as it is and
-// anything else is read as Windows-1250, the code page the files are written in.
+// Decodes the bytes of an 8-bit text file to valid UTF-8: a UTF-8 or UTF-16
+// (LE/BE) byte-order mark decides (stray bytes after a UTF-8 mark become
+// U+FFFD; UTF-16 that does not decode throws std::runtime_error); without one, the bytes are taken as UTF-8 only when
+// they are valid UTF-8 with at least one multi-byte sequence and every
+// non-ASCII character in U+00A0–U+017F, U+2000–U+206F or U+20AC, and read as
+// Windows-1250 (the code page the files are written in) otherwise.
 std::string DecodeTextBytes(std::string_view bytes);
 
 // Reads a whole text file and decodes it as above. Throws std::runtime_error

@@ -23,23 +23,37 @@ int LevelOf(const Json& config) {
     return static_cast<int>(v);
 }
 
-}  // namespace
-
-TShellConfig ReadShellConfig(const std::string& path) {
-    TShellConfig result;
+// The "config" object of the file, or nothing when there is none to read.
+std::optional<Json> ConfigSection(const std::string& path) {
     std::optional<Json> doc;
     try {
         doc = ParseJsonFile(path);
     } catch (...) {
-        return result;
+        return std::nullopt;
     }
-    if (!doc || !doc->is_object()) return result;
+    if (!doc || !doc->is_object()) return std::nullopt;
     auto it = doc->find("config");
-    if (it == doc->end() || !it->is_object()) return result;
+    if (it == doc->end() || !it->is_object()) return std::nullopt;
+    return *it;
+}
+
+}  // namespace
+
+TShellConfig ReadShellConfig(const std::string& path) {
+    TShellConfig result;
+    const std::optional<Json> it = ConfigSection(path);
+    if (!it) return result;
     result.BlackLevel = LevelOf(*it);
     result.DownloadDemoFiles = FlagOf(*it, "downloadDemoFiles");
     result.UseDemoFiles = FlagOf(*it, "useDemoFiles");
     return result;
+}
+
+std::string ReadDemoUrl(const std::string& path) {
+    const std::optional<Json> config = ConfigSection(path);
+    if (!config) return std::string();
+    auto url = config->find("demoUrl");
+    return url != config->end() && url->is_string() ? url->get<std::string>() : std::string();
 }
 
 bool WriteShellConfig(const std::string& path, const TShellConfig& config) {

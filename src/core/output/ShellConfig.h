@@ -19,6 +19,11 @@ struct TShellConfig {
 // "config" object a missing or non-boolean flag reads as false.
 TShellConfig ReadShellConfig(const std::string& path);
 
+// "demoUrl" of the "config" object: where the demo archive comes from. Empty
+// when the file names none (or no text), and read like the rest: quietly. The
+// program never writes it; a write keeps it like any other key.
+std::string ReadDemoUrl(const std::string& path);
+
 // Puts the three values into the file's "config" object, keeping every other
 // key as it was read, and writes it compact and ASCII-escaped through a
 // temporary file. Returns false when the file could not be written; the old

@@ -28,6 +28,13 @@ std::map<std::string, std::string> ReadValues(const std::string& text) {
 
 }  // namespace
 
+std::optional<std::string> ProjectFileValue(const std::string& text, const std::string& key) {
+    const auto values = ReadValues(text);
+    auto it = values.find(ToUpperAscii(key));
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
 TProjectSettings ParseProjectText(const std::string& text, const std::string& projectFolder,
                                   const TProjectSettings& current) {
     const auto values = ReadValues(text);
@@ -87,7 +94,10 @@ std::string FormatProjectText(const TProjectSettings& s) {
 }
 
 void WriteProjectFile(const std::string& path, const TProjectSettings& settings) {
-    const std::string text = FormatProjectText(settings);
+    WriteProjectText(path, FormatProjectText(settings));
+}
+
+void WriteProjectText(const std::string& path, const std::string& text) {
     std::string bytes;
     if (!EncodeWindows1250(text, bytes)) bytes = "\xEF\xBB\xBF" + text;
     WriteFileAtomically(path, bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/project/ProjectSettings.h"
@@ -18,6 +19,10 @@ TProjectSettings ReadProjectFile(const std::string& path, const TProjectSettings
 TProjectSettings ParseProjectText(const std::string& text, const std::string& projectFolder,
                                   const TProjectSettings& current);
 
+// The value of the first line named key (compared without regard to case),
+// or nothing when no line has that name.
+std::optional<std::string> ProjectFileValue(const std::string& text, const std::string& key);
+
 // The file's lines, in key order; keys with empty values are left out.
 std::string FormatProjectText(const TProjectSettings& settings);
 
@@ -27,5 +32,7 @@ std::string FormatProjectText(const TProjectSettings& settings);
 // The file is replaced atomically; throws std::runtime_error on failure and
 // leaves an existing file as it was.
 void WriteProjectFile(const std::string& path, const TProjectSettings& settings);
+// Writes project-file text (UTF-8 lines ending in CR LF) the same way.
+void WriteProjectText(const std::string& path, const std::string& text);
 
 }  // namespace quorlen

@@ -165,6 +165,14 @@ TGrid Coarser(TGrid& g) {
 
 }  // namespace
 
+uint64_t GreyScanBytes(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0) return 0;
+    const uint64_t cells =
+        static_cast<uint64_t>((width + kCell - 1) / kCell) * static_cast<uint64_t>((height + kCell - 1) / kCell);
+    // Three bytes per cell, four per column (maxima, minima, a 16-bit sum).
+    return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) + 3 * cells + 4 * static_cast<uint64_t>(width);
+}
+
 void TGreyScan::Resize(int32_t width, int32_t height) {
     Width = width;
     Height = height;

@@ -39,6 +39,10 @@ private:
     std::vector<uint16_t> colSum_;
 };
 
+// Bytes a TGreyScan of that size holds: the picture and its statistics, for
+// the memory a scan job asks of the raster budget before decoding.
+uint64_t GreyScanBytes(int64_t width, int64_t height);
+
 // Reduces a scan to black and white against its own paper. The paper's
 // brightness is estimated from cells of 4 × 4 pixels, the brightest within
 // reach of each block of 2 × 2 cells (over half a filled box of the sheet),

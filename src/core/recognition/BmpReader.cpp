@@ -1,5 +1,6 @@
 #include "core/recognition/BmpReader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -45,15 +46,77 @@ struct Field {
     }
 };
 
+// Compression values of the info header.
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+// Run-length pixel data, bottom row first, into the grey picture, which is
+// then reduced as a whole like any other (rows arrive bottom-up, out of the
+// order RowDone gathers in; ReduceScan gathers them). Pixels the stream skips
+// (delta escapes, rows ended early, rows never reached) stay paper, as on a
+// sheet drawn onto white. Every write is checked against the row and the
+// picture: a run that leaves either fails the file.
+bool DecodeRle(std::string_view data, int bpp, const std::vector<uint8_t>& paletteGrey, TGreyScan& grey,
+               std::string* error) {
+    const int w = grey.Width, h = grey.Height;
+    for (int row = 0; row < h; ++row) std::fill(grey.Row(row), grey.Row(row) + w, uint8_t{255});
+    int x = 0, y = 0;  // y counts file rows from the bottom
+    size_t at = 0;
+    auto byte = [&](size_t i) { return static_cast<uint8_t>(data[i]); };
+    auto put = [&](int index) {
+        if (x >= w || y >= h) return false;
+        grey.Row(h - 1 - y)[x++] = paletteGrey[static_cast<size_t>(index)];
+        return true;
+    };
+    auto nibble = [&](uint8_t pair, int i) { return (i & 1) ? pair & 0x0F : pair >> 4; };
+    for (;;) {
+        if (at + 2 > data.size()) return Fail(error, "truncated BMP run-length data");
+        const int count = byte(at), value = byte(at + 1);
+        at += 2;
+        if (count > 0) {
+            for (int i = 0; i < count; ++i)
+                if (!put(bpp == 8 ? value : nibble(static_cast<uint8_t>(value), i)))
+                    return Fail(error, "BMP run past the end of the row");
+            continue;
+        }
+        switch (value) {
+            case 0:  // end of line
+                if (y >= h) return Fail(error, "BMP run-length data past the last row");
+                x = 0;
+                ++y;
+                break;
+            case 1:  // end of bitmap
+                return true;
+            case 2: {  // delta: right and up
+                if (at + 2 > data.size()) return Fail(error, "truncated BMP run-length data");
+                const int dx = byte(at), dy = byte(at + 1);
+                at += 2;
+                x += dx;
+                y += dy;
+                if (x > w || y > h) return Fail(error, "BMP delta past the picture");
+                break;
+            }
+            default: {  // absolute run of value pixels, padded to a 16-bit boundary
+                const size_t bytes = bpp == 8 ? static_cast<size_t>(value) : (static_cast<size_t>(value) + 1) / 2;
+                if (at + bytes + (bytes & 1) > data.size()) return Fail(error, "truncated BMP run-length data");
+                for (int i = 0; i < value; ++i)
+                    if (!put(bpp == 8 ? byte(at + static_cast<size_t>(i))
+                                      : nibble(byte(at + static_cast<size_t>(i / 2)), i)))
+                        return Fail(error, "BMP run past the end of the row");
+                at += bytes + (bytes & 1);
+            }
+        }
+    }
+}
+
 }  // namespace
 
-bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
+bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, const TScanSizeHook& sizeHook) {
     if (d.size() < 26 || d[0] != 'B' || d[1] != 'M') return Fail(error, "not a BMP file");
     const uint32_t dataOffset = U32(d, 10);
     const uint32_t headerSize = U32(d, 14);
     int64_t width, height;
     int bpp;
-    uint32_t compression = 0, coloursUsed = 0;
+    uint32_t compression = kRgb, coloursUsed = 0;
     size_t paletteEntrySize = 4;
     if (headerSize == 12) {
         width = U16(d, 18);
@@ -74,23 +137,34 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     if (topDown) height = -height;
     if (width <= 0 || height <= 0) return Fail(error, "BMP has no pixels");
     if (width > kMaxScanSide || height > kMaxScanSide) return Fail(error, "BMP larger than 65535 pixels");
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return Fail(error, "unsupported BMP bit depth");
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return Fail(error, "unsupported BMP bit depth");
 
     Field red, green, blue;
-    if (compression == 3 || compression == 6) {
+    const bool runLength = compression == kRle8 || compression == kRle4;
+    if (compression == kBitFields || compression == kAlphaBitFields) {
         if (bpp != 32 && bpp != 16) return Fail(error, "bit fields need 16 or 32 bits per pixel");
-        size_t masksAt = 14 + 40;
-        if (headerSize >= 52) masksAt = 14 + 40;  // masks inside the larger headers, same place
+        // The masks follow a 40-byte header and sit at the same place inside
+        // the larger ones.
+        const size_t masksAt = 14 + 40;
         if (d.size() < masksAt + 12) return Fail(error, "truncated BMP bit fields");
         red = Field(U32(d, masksAt));
         green = Field(U32(d, masksAt + 4));
         blue = Field(U32(d, masksAt + 8));
-    } else if (compression != 0) {
-        return Fail(error, "compressed BMP is not supported");
+    } else if (runLength) {
+        if (bpp != (compression == kRle8 ? 8 : 4)) return Fail(error, "run-length coding does not match the depth");
+        // Rows of run-length data run bottom-up only.
+        if (topDown) return Fail(error, "top-down run-length BMP");
+    } else if (compression != kRgb) {
+        return Fail(error, "unsupported BMP compression");
     } else if (bpp == 32) {
         red = Field(0x00FF0000u);
         green = Field(0x0000FF00u);
         blue = Field(0x000000FFu);
+    } else if (bpp == 16) {
+        red = Field(0x7C00u);  // 5-5-5 unless masks say otherwise
+        green = Field(0x03E0u);
+        blue = Field(0x001Fu);
     }
 
     // Palette.
@@ -98,8 +172,7 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     if (bpp <= 8) {
         size_t count = coloursUsed ? coloursUsed : (size_t{1} << bpp);
         if (count > (size_t{1} << bpp)) count = size_t{1} << bpp;
-        size_t at = 14 + headerSize;
-        if (compression == 3 && headerSize == 40) at += 12;
+        const size_t at = 14 + headerSize;
         if (at + count * paletteEntrySize > d.size()) return Fail(error, "truncated BMP palette");
         for (size_t i = 0; i < count; ++i) {
             const size_t p = at + i * paletteEntrySize;
@@ -111,10 +184,10 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     }
 
     const size_t rowBytes = ((static_cast<size_t>(width) * static_cast<size_t>(bpp) + 31) / 32) * 4;
-    if (dataOffset > d.size() || rowBytes * static_cast<size_t>(height) > d.size() - dataOffset)
+    if (dataOffset > d.size() || (!runLength && rowBytes * static_cast<size_t>(height) > d.size() - dataOffset))
         return Fail(error, "truncated BMP pixel data");
+    if (!AcceptScanSize(width, height, bpp == 1 ? 0 : GreyScanBytes(width, height), sizeHook, error)) return false;
 
-    raster.Resize(static_cast<int32_t>(width), static_cast<int32_t>(height));
     const int w = static_cast<int>(width);
     auto sourceRow = [&](int y) {
         const size_t fileRow = topDown ? static_cast<size_t>(y) : static_cast<size_t>(height - 1 - y);
@@ -122,6 +195,7 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     };
 
     if (bpp == 1) {
+        raster.Resize(static_cast<int32_t>(width), static_cast<int32_t>(height));
         const size_t copy = (static_cast<size_t>(w) + 7) / 8;
         for (int y = 0; y < height; ++y) {
             uint8_t* dst = raster.Row(y);
@@ -133,14 +207,21 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
     }
 
     TGreyScan grey;
-    grey.Resize(w, height);
+    grey.Resize(w, static_cast<int32_t>(height));
     std::vector<uint8_t> paletteGrey(palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
         paletteGrey[i] = static_cast<uint8_t>(Luminance(static_cast<int>(palette[i] >> 16),
                                                         static_cast<int>((palette[i] >> 8) & 0xFF),
                                                         static_cast<int>(palette[i] & 0xFF)));
+    if (runLength) {
+        if (!DecodeRle(d.substr(dataOffset), bpp, paletteGrey, grey, error)) return false;
+        ReduceScan(grey, raster);
+        return true;
+    }
+
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = sourceRow(y);
+        const std::string_view row(reinterpret_cast<const char*>(src), rowBytes);
         for (int x = 0; x < w; ++x) {
             int g;
             switch (bpp) {
@@ -150,12 +231,16 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error) {
                 case 8:
                     g = paletteGrey[src[x]];
                     break;
+                case 16: {
+                    const uint32_t v = U16(row, static_cast<size_t>(2 * x));
+                    g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
+                    break;
+                }
                 case 24:
                     g = Luminance(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
                     break;
                 default: {
-                    const uint32_t v =
-                        U32(std::string_view(reinterpret_cast<const char*>(src), rowBytes), static_cast<size_t>(4 * x));
+                    const uint32_t v = U32(row, static_cast<size_t>(4 * x));
                     g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
                 }
             }

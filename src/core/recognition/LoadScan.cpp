@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "core/common/Text.h"
@@ -35,9 +36,20 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
-// libjpeg reports fatal errors through error_exit, which must not return;
-// it jumps back to DecodeJpeg, whose own objects are all declared before the
-// jump point so that their destructors still run.
+// libjpeg reports fatal errors through error_exit, which must not return; it
+// jumps back into ReadJpeg. Nothing with a destructor lives in that function:
+// the buffers belong to its caller, whose frame the jump never leaves.
+// The decoded picture to black and white, once the decoder's library state is
+// gone, so that running out of memory here is a plain failure.
+bool Reduce(TGreyScan& grey, TMonoBitmap& raster, std::string* detail, const char* format) {
+    try {
+        ReduceScan(grey, raster);
+        return true;
+    } catch (...) {
+        return Fail(detail, std::string(format) + ": out of memory");
+    }
+}
+
 struct JpegError {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -57,28 +69,39 @@ void JpegMessage(j_common_ptr cinfo, int level) {
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<JpegError*>(cinfo->err)->truncated = true;
 }
 
-bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* detail) {
+struct JpegBuffers {
+    std::vector<uint8_t> Line;  // CMYK samples; grey rows go straight into Grey
+    TGreyScan Grey;
+};
+
+bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, std::string* detail, const TScanSizeHook& sizeHook) {
     jpeg_decompress_struct cinfo{};
     JpegError err{};
-    std::vector<uint8_t> line;
-    TGreyScan grey;
-    std::string why;
     cinfo.err = jpeg_std_error(&err.base);
     err.base.error_exit = JpegErrorExit;
     err.base.emit_message = JpegMessage;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
-        raster.Clear();
-        return Fail(detail, why.empty() ? std::string("JPEG: ") + err.message : why);
+        return Fail(detail, std::string("JPEG: ") + err.message);
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > kMaxScanSide ||
-        cinfo.image_height > kMaxScanSide) {
+    // A progressive picture keeps the coefficients of every component,
+    // two bytes per sample, until its last scan.
+    const uint64_t samples = static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height;
+    const uint64_t working = cinfo.image_width * 4ull + GreyScanBytes(cinfo.image_width, cinfo.image_height) +
+                             (cinfo.progressive_mode ? samples * 2 * static_cast<uint64_t>(cinfo.num_components) : 0);
+    bool accepted = false;
+    try {
+        accepted = AcceptScanSize(cinfo.image_width, cinfo.image_height, working, sizeHook, detail);
+    } catch (...) {
+        Fail(detail, "JPEG: no memory for the picture");
+    }
+    if (!accepted) {
         jpeg_destroy_decompress(&cinfo);
-        return Fail(detail, "JPEG larger than 65535 pixels or empty");
+        return false;
     }
     // Grey output is the luminance channel itself: the same reduction as for
     // colour pictures, without the colour conversion.
@@ -87,16 +110,22 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
     jpeg_start_decompress(&cinfo);
     const int w = static_cast<int>(cinfo.output_width);
     const int h = static_cast<int>(cinfo.output_height);
-    grey.Resize(w, h);
-    line.resize(cmyk ? static_cast<size_t>(w) * 4 : 0);
+    TGreyScan& grey = buffers.Grey;
+    try {
+        grey.Resize(w, h);
+        buffers.Line.resize(cmyk ? static_cast<size_t>(w) * 4 : 0);
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        return Fail(detail, "JPEG: out of memory");
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
-        JSAMPROW row = cmyk ? line.data() : grey.Row(y);
+        JSAMPROW row = cmyk ? buffers.Line.data() : grey.Row(y);
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk) {
             // Adobe writes CMYK inverted: each sample is already 255 − ink.
             for (int x = 0; x < w; ++x) {
-                const uint8_t* p = &line[static_cast<size_t>(4 * x)];
+                const uint8_t* p = &buffers.Line[static_cast<size_t>(4 * x)];
                 const int k = p[3];
                 grey.Row(y)[x] = static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
             }
@@ -105,12 +134,13 @@ bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* deta
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    if (err.truncated) {
-        raster.Clear();
-        return Fail(detail, "JPEG: the file ends before the picture");
-    }
-    ReduceScan(grey, raster);
+    if (err.truncated) return Fail(detail, "JPEG: the file ends before the picture");
     return true;
+}
+
+bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
+    JpegBuffers buffers;
+    return ReadJpeg(bytes, buffers, detail, sizeHook) && Reduce(buffers.Grey, raster, detail, "JPEG");
 }
 
 struct PngSource {
@@ -133,26 +163,17 @@ void PngErrorFn(png_structp png, png_const_charp message) {
 
 void PngWarningFn(png_structp, png_const_charp) {}
 
-bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detail) {
-    if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0)
-        return Fail(detail, "not a PNG file");
-    std::string why;
-    std::vector<uint8_t> rgba;
-    TGreyScan grey;
-    std::vector<png_bytep> rows;
-    PngSource source{&bytes, 0};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &why, PngErrorFn, PngWarningFn);
-    if (!png) return Fail(detail, "PNG: out of memory");
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return Fail(detail, "PNG: out of memory");
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        raster.Clear();
-        return Fail(detail, why.empty() ? "PNG: decoding failed" : why);
-    }
+// What PNG decoding allocates, owned by DecodePng so that ReadPng, where
+// libpng's errors jump to, holds nothing with a destructor.
+struct PngBuffers {
+    std::vector<uint8_t> Rgba;
+    TGreyScan Grey;
+    std::vector<png_bytep> Rows;
+};
+
+bool ReadPng(png_structp png, png_infop info, PngSource& source, PngBuffers& buffers, std::string* detail,
+             const TScanSizeHook& sizeHook) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, &source, PngRead);
     // Sizes are refused from the header, before any pixel memory exists.
     png_set_user_limits(png, kMaxScanSide, kMaxScanSide);
@@ -169,41 +190,65 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    grey.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
-    auto reduce = [&](const uint8_t* px, int y) {
+    // Interlaced pictures need the whole image in RGBA; rare for scans.
+    const uint64_t working =
+        (passes > 1 ? static_cast<uint64_t>(w) * h * 4 : static_cast<uint64_t>(w) * 4) + GreyScanBytes(w, h);
+    try {
+        if (!AcceptScanSize(w, h, working, sizeHook, detail)) return false;
+        buffers.Grey.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+        buffers.Rgba.resize(static_cast<size_t>(w) * 4 * (passes > 1 ? h : 1));
+        if (passes > 1) buffers.Rows.resize(h);
+    } catch (...) {
+        return Fail(detail, "PNG: out of memory");
+    }
+    auto toGrey = [&](const uint8_t* px, int y) {
         for (png_uint_32 x = 0; x < w; ++x) {
             const uint8_t* p = px + 4 * x;
             const int a = p[3];
             const int r = (p[0] * a + 255 * (255 - a) + 127) / 255;
             const int g = (p[1] * a + 255 * (255 - a) + 127) / 255;
             const int b = (p[2] * a + 255 * (255 - a) + 127) / 255;
-            grey.Row(y)[x] = static_cast<uint8_t>(Luminance(r, g, b));
+            buffers.Grey.Row(y)[x] = static_cast<uint8_t>(Luminance(r, g, b));
         }
-        grey.RowDone(y);
+        buffers.Grey.RowDone(y);
     };
     if (passes > 1) {
-        // Interlaced pictures need the whole image; rare for scans.
-        rgba.resize(static_cast<size_t>(w) * 4 * h);
-        rows.resize(h);
-        for (png_uint_32 y = 0; y < h; ++y) rows[y] = rgba.data() + static_cast<size_t>(y) * w * 4;
-        png_read_image(png, rows.data());
-        for (png_uint_32 y = 0; y < h; ++y) reduce(rows[y], static_cast<int>(y));
+        for (png_uint_32 y = 0; y < h; ++y) buffers.Rows[y] = buffers.Rgba.data() + static_cast<size_t>(y) * w * 4;
+        png_read_image(png, buffers.Rows.data());
+        for (png_uint_32 y = 0; y < h; ++y) toGrey(buffers.Rows[y], static_cast<int>(y));
     } else {
-        rgba.resize(static_cast<size_t>(w) * 4);
         for (png_uint_32 y = 0; y < h; ++y) {
-            png_read_row(png, rgba.data(), nullptr);
-            reduce(rgba.data(), static_cast<int>(y));
+            png_read_row(png, buffers.Rgba.data(), nullptr);
+            toGrey(buffers.Rgba.data(), static_cast<int>(y));
         }
     }
     png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    ReduceScan(grey, raster);
     return true;
+}
+
+bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
+    if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0)
+        return Fail(detail, "not a PNG file");
+    std::string why;
+    PngBuffers buffers;
+    PngSource source{&bytes, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &why, PngErrorFn, PngWarningFn);
+    if (!png) return Fail(detail, "PNG: out of memory");
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return Fail(detail, "PNG: out of memory");
+    }
+    std::string refused;
+    const bool ok = ReadPng(png, info, source, buffers, &refused, sizeHook);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (ok) return Reduce(buffers.Grey, raster, detail, "PNG");
+    return Fail(detail, !refused.empty() ? refused : why.empty() ? "PNG: decoding failed" : why);
 }
 
 }  // namespace
 
-bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail) {
+bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
     const std::string upper = ToUpperAscii(path);
     auto endsWith = [&](const char* ext) {
         const std::string e(ext);
@@ -224,13 +269,19 @@ bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail)
     bool ok = false;
     switch (kind) {
         case Kind::Jpeg:
-            ok = DecodeJpeg(bytes, raster, detail);
+            ok = DecodeJpeg(bytes, raster, detail, sizeHook);
             break;
         case Kind::Png:
-            ok = DecodePng(bytes, raster, detail);
+            ok = DecodePng(bytes, raster, detail, sizeHook);
             break;
         case Kind::Bmp:
-            ok = DecodeBmp(bytes, raster, detail);
+            // The only decoder through which an exception may pass (memory,
+            // or the size hook): it holds no library state to release.
+            try {
+                ok = DecodeBmp(bytes, raster, detail, sizeHook);
+            } catch (const std::exception& e) {
+                ok = Fail(detail, std::string("BMP: ") + e.what());
+            }
             break;
     }
     if (!ok) raster.Clear();

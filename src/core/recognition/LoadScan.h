@@ -3,14 +3,18 @@
 #include <string>
 
 #include "core/common/MonoBitmap.h"
+#include "core/recognition/ScanLimits.h"
 
 namespace quorlen {
 
 // Reads a BMP, JPEG or PNG scan (decoder chosen by the extension,
 // case-insensitively) into a one-bit raster. Returns false when the file
 // cannot be opened, the extension selects no decoder, the content does not
-// decode or the picture is larger than 65535 pixels either way; *detail then
-// says why (for logs and the CLI; the operator sees the scan job's message).
-bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail = nullptr);
+// decode or the picture is over the limits of ScanLimits.h (checked from the
+// header, before pixel memory exists); *detail then says why (for logs and the
+// CLI; the operator sees the scan job's message). sizeHook is told the size of
+// an accepted picture before its memory is allocated.
+bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail = nullptr,
+              const TScanSizeHook& sizeHook = {});
 
 }  // namespace quorlen

@@ -42,10 +42,17 @@ int AnswerLines(const TAnswerList& answers) { return answers.Count() - (answers.
 }  // namespace
 
 void TSkanItem::Run() noexcept {
+    // Declared first, so returned last: after the raster's memory is freed.
+    TRasterBudget::THold share;
+    auto takeShare = [&](int32_t width, int32_t height, uint64_t workingBytes) {
+        if (!Budget) return;
+        const uint64_t bytes = 2 * RasterBytes(width, height) + workingBytes;
+        share = MayWaitForBudget ? Budget->Acquire(bytes) : Budget->AcquireNow(bytes);
+    };
     bool loaded = false;
     try {
         std::lock_guard lock(Raster.DrawingLock());
-        loaded = LoadScan(Item.FileName, Raster);
+        loaded = LoadScan(Item.FileName, Raster, nullptr, takeShare);
     } catch (...) {
         loaded = false;
     }

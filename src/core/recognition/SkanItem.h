@@ -8,6 +8,7 @@
 #include "core/batch/Item.h"
 #include "core/common/MonoBitmap.h"
 #include "core/common/ScanGeometry.h"
+#include "core/recognition/RasterBudget.h"
 #include "core/recognition/ScanHandlers.h"
 
 namespace quorlen {
@@ -46,6 +47,12 @@ public:
     // Pause after each recorded answer. It lets the desktop breathe while many
     // scans run; benchmarks set it to zero to measure computing time alone.
     std::chrono::microseconds AnswerPause{1000};
+    // Where the raster's memory is accounted; none leaves it unbounded. The
+    // share covers the raster, its deskewed copy and the decoder's buffers.
+    TRasterBudget* Budget = nullptr;
+    // False on a thread that must not wait for room, because the jobs holding
+    // it may be waiting for that thread (the host answers their questions).
+    bool MayWaitForBudget = true;
 };
 
 // The job's messages, character 13 where the operator sees a line break.

@@ -91,3 +91,27 @@ TEST(ShellConfigWrite, AFailedWriteReportsFalseAndLeavesNothingBehind) {
     EXPECT_FALSE(WriteShellConfig(dir.File("missing/folder/config.json"), {50, true, true}));
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
+
+TEST(ShellConfigDemoUrl, ReadWhenATextKeptAcrossAWrite) {
+    struct Case {
+        const char* text;
+        const char* url;
+    };
+    for (const Case& c : {
+             Case{R"({"config":{"demoUrl":"http://127.0.0.1:8080/"}})", "http://127.0.0.1:8080/"},
+             Case{R"({"config":{"demoUrl":"https://przyklad.pl/pliki/quorlen.demo"}})",
+                  "https://przyklad.pl/pliki/quorlen.demo"},
+             Case{R"({"config":{"demoUrl":5}})", ""},
+             Case{R"({"config":{}})", ""},
+             Case{R"({"demoUrl":"http://zle.miejsce/"})", ""},
+         }) {
+        TempDir dir;
+        WriteFileBytes(dir.File("config.json"), c.text);
+        EXPECT_EQ(ReadDemoUrl(dir.File("config.json")), c.url) << c.text;
+    }
+    TempDir dir;
+    const std::string path = dir.File("config.json");
+    WriteFileBytes(path, R"({"config":{"demoUrl":"http://127.0.0.1:8080/"}})");
+    ASSERT_TRUE(WriteShellConfig(path, {50, false, true}));
+    EXPECT_EQ(ReadDemoUrl(path), "http://127.0.0.1:8080/");
+}

@@ -97,6 +97,8 @@ TEST(ReadCodesFile, OneLinePerSheetWhateverTheLineEnds) {
         {"cr.txt", "1\r2\r", {"1", "2"}},
         {"empty.txt", "", {}},
         {"blank-lines.txt", "\n\n", {"", ""}},
+        // A Windows-1250 note whose bytes are also valid UTF-8 (D3 A3).
+        {"cp1250.txt", "12\r\nK\xD3\xA3KO\r\n", {"12", "KÓŁKO"}},
         {"utf8-bom.txt",
          "\xEF\xBB\xBF"
          "0042\r\n",

@@ -162,3 +162,24 @@ TEST(ProjectFile, ApplyingSettingsFillsTheSharedObject) {
     s.PrintLine2.clear();
     ApplyToDM(s);
 }
+
+// Windows-1250 "ÓŁ" (D3 A3) is also valid UTF-8; a saved project must still
+// read back as it was written.
+TEST(ProjectFile, PolishTextSurvivesSaveAndLoadInTheCodePage) {
+    TempDir dir;
+    for (const char* text : {"TEST SZKÓŁ", "KÓŁKO", "ZAŻÓŁĆ GĘŚLĄ JAŹŃ", "PÓŁROCZNY", "STÓŁ", "zażółć gęślą jaźń"}) {
+        TProjectSettings s;
+        s.ProjectName = text;
+        s.PrintLine1 = text;
+        s.PrintLine2 = std::string("Klasa ") + text;
+        const std::string path = dir.File("szkoła.spf");
+        WriteProjectFile(path, s);
+        ASSERT_NE(ReadFileBytes(path).substr(0, 3), "\xEF\xBB\xBF") << text;
+        const TProjectSettings back = ReadProjectFile(path, {});
+        EXPECT_EQ(back.ProjectName, s.ProjectName);
+        EXPECT_EQ(back.PrintLine1, s.PrintLine1);
+        EXPECT_EQ(back.PrintLine2, s.PrintLine2);
+    }
+    // A file written by hand in UTF-8 without a mark.
+    EXPECT_EQ(Read(dir, "Nazwa=„Sprawdzian” – STÓŁ\r\n").ProjectName, "„Sprawdzian” – STÓŁ");
+}

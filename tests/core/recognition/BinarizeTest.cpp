@@ -94,7 +94,9 @@ TEST(ReduceScan, GraphiteAreasBecomeBlackWhereAFixedThresholdLosesThem) {
         int fixed = 0;  // what one threshold of 128 keeps of a light hand
         for (int y = y0; y < y0 + c.Box; ++y)
             for (int x = x0; x < x0 + c.Box; ++x) fixed += page.Get(x, y) < 128;
-        if (c.Tone > 150 && !shadow) EXPECT_LT(fixed, c.Box * c.Box / 3) << c.Name;
+        if (c.Tone > 150 && !shadow) {
+            EXPECT_LT(fixed, c.Box * c.Box / 3) << c.Name;
+        }
         EXPECT_EQ(BlackIn(r, x0 - 40, y0 - 40, x0 + c.Box + 40, y0 + c.Box + 40),
                   BlackIn(r, x0, y0, x0 + c.Box, y0 + c.Box))
             << c.Name << ": the paper around stays white";

@@ -39,9 +39,15 @@ TEST(ScanSimulator, InksScanAtTheirOwnGrey) {
         const double mark = MeanOf(pic, cx - 6, cy - 6, cx + 6, cy + 6);
         EXPECT_GT(mark, previous) << "each ink lighter than the one before";
         previous = mark;
-        if (ink == sim::TInk::Pen) EXPECT_LT(mark, 60);
-        if (ink == sim::TInk::HbPencil) EXPECT_NEAR(mark, 128, 20);
-        if (ink == sim::TInk::LightPencil) EXPECT_NEAR(mark, 160, 20);
+        if (ink == sim::TInk::Pen) {
+            EXPECT_LT(mark, 60);
+        }
+        if (ink == sim::TInk::HbPencil) {
+            EXPECT_NEAR(mark, 128, 20);
+        }
+        if (ink == sim::TInk::LightPencil) {
+            EXPECT_NEAR(mark, 160, 20);
+        }
     }
 }
 

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "core/exporter/ExporterTestSupport.h"
+#include "core/output/ExporterHost.h"
+
+namespace quorlen {
+namespace {
+
+using testing::InstallTestExporter;
+using testing::LogLines;
+using testing::SampleResults;
+using testing::TempDir;
+
+// A host loaded from a data folder holding the test plug-in with the given
+// behaviour; the plug-in's calls are in Log().
+struct LoadedHost {
+    TempDir dir;
+    TExporterHost host;
+    TLoadStatus status;
+    explicit LoadedHost(const std::string& types, Json behaviour = Json::object()) {
+        behaviour["types"] = types;
+        InstallTestExporter(dir.Path() / "data", behaviour, Log());
+        status = host.LoadExporter({(dir.Path() / "data").string(), (dir.Path() / "bin").string()});
+    }
+    std::string Log() const { return dir.File("calls.log"); }
+    std::vector<std::string> Calls() const { return LogLines(Log()); }
+};
+
+const char* const kADB =
+    R"([{"FilterName":"A","Filter":"*.a"},{"Virtual":true,"DeviceName":"D"},{"Virtual":false,"FilterName":"B","Filter":"*.b"}])";
+
+TEST(ExporterHost, FileTypesAndDevicesKeepThePluginsOrder) {
+    LoadedHost h(kADB);
+    ASSERT_EQ(h.status, TLoadStatus::Loaded);
+    EXPECT_EQ(h.host.Filters(), "Pliki JSON|*.json|A|*.a|B|*.b");
+    EXPECT_EQ(h.host.DeviceNames(), std::vector<std::string>{"D"});
+    EXPECT_EQ(h.Calls().at(1), "GetSaveFileType null");
+
+    const TExporterOutcome file = h.host.SaveResultsToFile("/tmp/x.b", 3, SampleResults());
+    const Json sent = Json::parse(h.Calls().back().substr(std::string("SaveToFile ").size()));
+    EXPECT_EQ(sent["Method"], 2);
+    EXPECT_EQ(sent["FileName"], "/tmp/x.b");
+    EXPECT_EQ(sent["Wyniki"], SampleResults());
+    EXPECT_TRUE(file.Ok);
+    EXPECT_EQ(file.Text, "Wyniki zostały zapisane do pliku\r/tmp/x.b");
+    EXPECT_EQ(file.Caption, "Informacja");
+
+    const TExporterOutcome device = h.host.SaveResultsToDevice(0, SampleResults());
+    EXPECT_EQ(h.Calls().back().rfind("SaveVirtual {\"Method\":0,\"Wyniki\":", 0), 0u) << h.Calls().back();
+    EXPECT_TRUE(device.Ok);
+    EXPECT_EQ(device.Text, "Wyniki zostały zapisane do D");
+}
+
+TEST(ExporterHost, WhatTheTypeListYieldsForTheDialogs) {
+    struct Case {
+        const char* name;
+        std::string types;
+        std::string filters;
+        bool devices;  // VirtualDevices present at all
+        size_t deviceCount;
+    };
+    const Case cases[] = {
+        {"only devices", R"([{"Virtual":true,"DeviceName":"D1"},{"Virtual":true,"DeviceName":"D2"}])",
+         "Pliki JSON|*.json", true, 2},
+        {"only file types", R"([{"FilterName":"A","Filter":"*.a"}])", "Pliki JSON|*.json|A|*.a", false, 0},
+        {"empty list", "[]", "Pliki JSON|*.json", false, 0},
+        // No answer: the device dialog still comes, offering the disk only.
+        {"not JSON", "<types>", "Pliki JSON|*.json", true, 0},
+        {"an object", R"({"FilterName":"A","Filter":"*.a"})", "Pliki JSON|*.json", true, 0},
+        {"an entry not an object", R"([{"FilterName":"A","Filter":"*.a"},7])", "Pliki JSON|*.json", true, 0},
+        {"Virtual not a boolean", R"([{"Virtual":"yes","FilterName":"A","Filter":"*.a"}])", "Pliki JSON|*.json|A|*.a",
+         false, 0},
+        {"Polish names", R"([{"FilterName":"Plik \u015bredni","Filter":"*.s"}])", "Pliki JSON|*.json|Plik średni|*.s",
+         false, 0},
+    };
+    for (const Case& c : cases) {
+        LoadedHost h(c.types);
+        ASSERT_EQ(h.status, TLoadStatus::Loaded) << c.name;
+        EXPECT_EQ(h.host.Filters(), c.filters) << c.name;
+        EXPECT_EQ(h.host.VirtualDevices().has_value(), c.devices) << c.name;
+        EXPECT_EQ(h.host.DeviceNames().size(), c.deviceCount) << c.name;
+    }
+}
+
+TEST(ExporterHost, SaveAnswersDecideSuccessOrTheErrorBox) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        bool ok;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"Error 5 with its text", R"({"Error":5,"ErrorStr":"Dysk pełny"})", false, "Dysk pełny"},
+        {"Error 0", R"({"Error":0,"ErrorStr":"ignored"})", true, "Wyniki zostały zapisane do pliku\r/w.a"},
+        {"Error absent", R"({})", true, "Wyniki zostały zapisane do pliku\r/w.a"},
+        {"not JSON counts as success", "saved!", true, "Wyniki zostały zapisane do pliku\r/w.a"},
+        {"Error without a text", R"({"Error":7})", false, "Wtyczka eksportu zgłosiła błąd 7."},
+        {"Error as a text is no success", R"({"Error":"disk"})", false, "Wtyczka eksportu zgłosiła błąd \"disk\"."},
+        {"raw UTF-16 Polish text", "{\"Error\":1,\"ErrorStr\":\"Zażółć 😀\"}", false, "Zażółć 😀"},
+    };
+    for (const Case& c : cases) {
+        LoadedHost h(R"([{"FilterName":"A","Filter":"*.a"}])", Json::object({{"answer", c.answer}}));
+        const TExporterOutcome out = h.host.SaveResultsToFile("/w.a", 2, SampleResults());
+        EXPECT_EQ(out.Ok, c.ok) << c.name;
+        EXPECT_EQ(out.Text, c.text) << c.name;
+        EXPECT_EQ(out.Caption, c.ok ? "Informacja" : "Błąd") << c.name;
+    }
+}
+
+TEST(ExporterHost, ChoicesOutsideThePluginsListsAreRefusedWithoutACall) {
+    LoadedHost h(kADB);
+    const size_t before = h.Calls().size();
+    EXPECT_FALSE(h.host.SaveResultsToFile("/x", 1, SampleResults()).Ok);
+    EXPECT_FALSE(h.host.SaveResultsToFile("/x", 4, SampleResults()).Ok);
+    EXPECT_FALSE(h.host.SaveResultsToDevice(1, SampleResults()).Ok);
+    EXPECT_FALSE(h.host.SaveResultsToDevice(-1, SampleResults()).Ok);
+    EXPECT_EQ(h.Calls().size(), before);
+}
+
+TEST(ExporterHost, APluginWithoutItsOwnReferenceIsNeverCalled) {
+    LoadedHost h(kADB, Json::object({{"keepManager", false}}));
+    ASSERT_EQ(h.status, TLoadStatus::Loaded);
+    EXPECT_FALSE(h.host.MemoryManagerAlive());
+    EXPECT_FALSE(h.host.CallExporter("GetSaveFileType"));
+    EXPECT_EQ(h.host.Filters(), "Pliki JSON|*.json");
+    EXPECT_EQ(h.Calls(), std::vector<std::string>{"Create"});
+}
+
+TEST(ExporterHost, APluginThatNeverAsksForTheBufferGivesNoAnswer) {
+    LoadedHost h(kADB, Json::object({{"neverAsk", true}}));
+    EXPECT_TRUE(h.host.MemoryManagerAlive());
+    EXPECT_FALSE(h.host.CallExporter("GetSaveFileType"));
+    EXPECT_EQ(h.host.Filters(), "Pliki JSON|*.json");
+    EXPECT_EQ(h.Calls().size(), 3u);  // Create and two calls: they were made
+}
+
+TEST(ExporterHost, AnswersThatGrowAndShrinkAreReadWhole) {
+    LoadedHost h(kADB, Json::object({{"grow", 5000}, {"answer", R"({"Error":3,"ErrorStr":"x"})"}}));
+    for (int call = 0; call < 4; ++call) {
+        const std::optional<Json> answer = h.host.CallExporter("SaveToFile");
+        ASSERT_TRUE(answer) << call;
+        EXPECT_EQ((*answer)["Error"], 3);
+    }
+    // A shorter answer after longer ones: the zero character ends it.
+    const std::optional<Json> types = h.host.CallExporter("GetSaveFileType");
+    ASSERT_TRUE(types);
+    EXPECT_EQ(types->size(), 3u);
+}
+
+TEST(ExporterHost, AThrowingPluginIsNotCalledAgain) {
+    LoadedHost h(kADB, Json::object({{"throwIn", "SaveToFile"}}));
+    const TExporterOutcome out = h.host.SaveResultsToFile("/x.a", 2, SampleResults());
+    EXPECT_FALSE(out.Ok);
+    EXPECT_NE(out.Text.find("wyjątkiem"), std::string::npos) << out.Text;
+    const size_t calls = h.Calls().size();
+    EXPECT_FALSE(h.host.SaveResultsToDevice(0, SampleResults()).Ok);
+    EXPECT_EQ(h.Calls().size(), calls);
+}
+
+TEST(ExporterHost, ShutdownOnceThenReleaseThenUnload) {
+    TempDir dir;
+    const std::string log = dir.File("calls.log");
+    InstallTestExporter(dir.Path() / "data", {{"types", kADB}}, log);
+    {
+        TExporterHost host;
+        ASSERT_EQ(host.LoadExporter({(dir.Path() / "data").string(), ""}), TLoadStatus::Loaded);
+        host.SaveResultsToDevice(0, SampleResults());
+    }
+    const std::vector<std::string> lines = LogLines(log);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Shutdown"), 1);
+    EXPECT_EQ(lines[lines.size() - 2], "Shutdown");
+    EXPECT_EQ(lines.back(), "Release");
+}
+
+TEST(ExporterHost, LibrariesThatCannotServeAreReportedOnceAndNeverCalled) {
+    enum Kind { TextFile, NoEntryPoint, NoObject };
+    struct Case {
+        const char* name;
+        Kind kind;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"a text file", TextFile, "QuorlenExporter.so"},
+        {"no entry point", NoEntryPoint, "brak funkcji CreateDLLFunction"},
+        {"no object from the entry point", NoObject, "CreateDLLFunction nie utworzyła obiektu"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::filesystem::create_directories(dir.Path() / "data");
+        const std::string path = dir.File("data/QuorlenExporter.so");
+        if (c.kind == TextFile) testing::WriteFileBytes(path, "not a library\n");
+        if (c.kind == NoEntryPoint) std::filesystem::copy_file(QUORLEN_TEST_NO_ENTRY, path);
+        if (c.kind == NoObject) InstallTestExporter(dir.Path() / "data", {{"noObject", true}}, dir.File("calls.log"));
+        TExporterHost host;
+        const TExporterSearch search{(dir.Path() / "data").string(), ""};
+        EXPECT_EQ(host.LoadExporter(search), TLoadStatus::Failed) << c.name;
+        EXPECT_FALSE(host.Loaded()) << c.name;
+        EXPECT_NE(host.LoadError().find("Nie można załadować wtyczki eksportu " + path), std::string::npos)
+            << host.LoadError();
+        EXPECT_NE(host.LoadError().find(c.reason), std::string::npos) << host.LoadError();
+        EXPECT_EQ(host.Filters(), "Pliki JSON|*.json");
+        EXPECT_FALSE(host.VirtualDevices());
+        // Told once: the next click neither loads nor reports anew.
+        EXPECT_EQ(host.LoadExporter(search), TLoadStatus::Failed);
+    }
+}
+
+TEST(ExporterSearch, DataFolderThenBesideTheProgramThenTheInstalledFolder) {
+    TempDir dir;
+    const auto data = dir.Path() / "data", bin = dir.Path() / "prefix/bin";
+    const std::string inData = (data / "QuorlenExporter.so").string();
+    const std::string inDllka = (bin / "DLLka/QuorlenExporter.so").string();
+    const std::string installed = (dir.Path() / "prefix/lib/quorlen/QuorlenExporter.so").string();
+    EXPECT_EQ(ExporterCandidates({data.string(), bin.string()}),
+              (std::vector<std::string>{inData, inDllka, installed}));
+    const TExporterSearch search{data.string(), bin.string()};
+    EXPECT_EQ(FindExporter(search), "");
+    for (const std::string& file : {installed, inDllka, inData}) {
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        testing::WriteFileBytes(file, "x");
+        EXPECT_EQ(FindExporter(search), file);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing")) << "the search creates nothing";
+}
+
+TEST(ExporterSearch, ADLLkaInTheCurrentFolderIsIgnored) {
+    TempDir dir;
+    InstallTestExporter(dir.Path() / "DLLka", {{"types", kADB}}, dir.File("calls.log"));
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    TExporterHost host;
+    const TLoadStatus status = host.LoadExporter({dir.File("no-data"), dir.File("bin")});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(status, TLoadStatus::NotFound);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no-data"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("calls.log")));
+}
+
+TEST(ExporterSearch, DefaultsFollowTheEnvironmentAndTheExecutable) {
+    const char* saved = std::getenv("QUORLEN_DATA_DIR");
+    const std::string keep = saved ? saved : "";
+    setenv("QUORLEN_DATA_DIR", "/srv/q", 1);
+    TExporterSearch search = DefaultExporterSearch();
+    EXPECT_EQ(search.DataFolder, "/srv/q");
+    unsetenv("QUORLEN_DATA_DIR");
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const std::string keepXdg = xdg ? xdg : "";
+    setenv("XDG_DATA_HOME", "/x", 1);
+    EXPECT_EQ(DefaultExporterSearch().DataFolder, "/x/Brenvik/quorlen");
+    if (xdg)
+        setenv("XDG_DATA_HOME", keepXdg.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    if (saved) setenv("QUORLEN_DATA_DIR", keep.c_str(), 1);
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(search.ProgramFolder, std::filesystem::path(std::string(self, n)).parent_path().string());
+}
+
+}  // namespace
+}  // namespace quorlen
