@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/recognition/LoadScan.h"
+#include "core/recognition/CodeCheck.h"
 #include "core/recognition/Quorlen.h"
 
 namespace quorlen {
@@ -96,7 +97,9 @@ void TSkanItem::Run() noexcept {
 
         recognizer->Run();
 
-        Item.Code = recognizer->Code;
+        const std::string doubt = recognizer->Ok ? CodeDoubt(*recognizer) : std::string();
+        Item.Code = doubt.empty() ? recognizer->Code : std::string();
+        if (!doubt.empty() && Status == 0) Message = doubt;
         Item.Answers = recognizer->Answers;
         Item.Answers.SetValue("Student", Item.Code);
         Geometry = recognizer->Geometry;
