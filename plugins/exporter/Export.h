@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,21 @@ namespace quorlen_exporter {
 using Json = nlohmann::json;
 
 // One row per entry of "Lista": its position from 1, code, scan file and
-// answers (a lone space is written as an empty cell).
+// answers (a lone space is written as an empty cell), and the entry's score
+// when the document was scored (none for an entry that carries no figure).
 struct TRow {
     int Lp = 0;
     std::string Id;
     std::string Scan;
     std::vector<std::string> Answers;
+    std::string Version;
+    std::optional<double> Points, Max, Percent, Grade;
 };
+
+// A document scored against an answer key carries the key at its root.
+bool IsScored(const Json& document);
+// The titles of the score columns, after the answers.
+inline const char* const ScoreTitles[] = {"Wersja", "Punkty", "Max", "Procent", "Ocena"};
 
 // The rows of the results document and the number of answer columns (the
 // larger of "QCnt" and the longest "Wyniki", so that nothing is cut off).
@@ -25,6 +34,8 @@ std::vector<TRow> RowsOf(const Json& document, int& columns);
 
 // The text under key, empty when the object has none.
 std::string TextOf(const Json& object, const char* key);
+// The number under key, none when the object has none.
+std::optional<double> NumberOf(const Json& object, const char* key);
 
 // One record of "Pominiete": a scan that gave no entry, and why.
 struct TSkipped {

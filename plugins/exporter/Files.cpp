@@ -53,6 +53,14 @@ std::string TextOf(const Json& object, const char* key) {
                                                                                  : std::string();
 }
 
+std::optional<double> NumberOf(const Json& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    const auto it = object.find(key);
+    return it != object.end() && it->is_number() ? std::optional<double>(it->get<double>()) : std::nullopt;
+}
+
+bool IsScored(const Json& document) { return document.is_object() && document.contains("Klucz"); }
+
 std::vector<TSkipped> SkippedOf(const Json& document) {
     std::vector<TSkipped> skipped;
     if (!document.contains("Pominiete") || !document["Pominiete"].is_array()) return skipped;
@@ -71,7 +79,15 @@ std::vector<TRow> RowsOf(const Json& document, int& columns) {
     if (!document.contains("Lista") || !document["Lista"].is_array()) return rows;
     int lp = 0;
     for (const Json& entry : document["Lista"]) {
-        TRow row{++lp, TextOf(entry, "Student"), TextOf(entry, "FileName"), {}};
+        TRow row{++lp,
+                 TextOf(entry, "Student"),
+                 TextOf(entry, "FileName"),
+                 {},
+                 TextOf(entry, "Wersja"),
+                 NumberOf(entry, "Punkty"),
+                 NumberOf(entry, "Max"),
+                 NumberOf(entry, "Procent"),
+                 NumberOf(entry, "Ocena")};
         if (entry.is_object() && entry.contains("Wyniki") && entry["Wyniki"].is_array())
             for (const Json& answer : entry["Wyniki"]) {
                 std::string value = answer.is_string() ? answer.get<std::string>() : std::string();

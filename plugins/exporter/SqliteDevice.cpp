@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <stdexcept>
 
 #include "Export.h"
@@ -16,11 +17,14 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, project TEXT, questions INTEGER, answers INTEGER, "
     "multi_choice INTEGER, folder TEXT, date_ms INTEGER, saved_at TEXT);"
     "CREATE TABLE IF NOT EXISTS sheets(run_id INTEGER REFERENCES runs(id), nr INTEGER, code TEXT, file TEXT, "
-    "PRIMARY KEY(run_id, nr));"
+    "points REAL, percent REAL, grade REAL, PRIMARY KEY(run_id, nr));"
     "CREATE TABLE IF NOT EXISTS marks(run_id INTEGER, nr INTEGER, question INTEGER, answer TEXT, "
     "PRIMARY KEY(run_id, nr, question));"
     "CREATE TABLE IF NOT EXISTS skipped(run_id INTEGER REFERENCES runs(id), nr INTEGER, file TEXT, status INTEGER, "
     "message TEXT, PRIMARY KEY(run_id, nr));";
+// Columns that came with scoring; a database made before them gets them on
+// its next save, and its earlier sheets read NULL there, as unscored ones do.
+const char* const kScoreColumns[] = {"points", "percent", "grade"};
 // How long a save waits for another writer before it reports the lock.
 const int kBusyTimeoutMs = 1000;
 
@@ -99,6 +103,23 @@ struct TStatement {
     ~TStatement() { sqlite3_finalize(S); }
 };
 
+void AddMissingScoreColumns(TDatabase& db) {
+    std::set<std::string> present;
+    {
+        TStatement info{db.Prepare("PRAGMA table_info(sheets)")};
+        int rc;
+        while ((rc = sqlite3_step(info.S)) == SQLITE_ROW)
+            present.insert(reinterpret_cast<const char*>(sqlite3_column_text(info.S, 1)));
+        if (rc != SQLITE_DONE) db.Fail();
+    }
+    for (const char* column : kScoreColumns)
+        if (!present.count(column)) db.Exec(("ALTER TABLE sheets ADD COLUMN " + std::string(column) + " REAL").c_str());
+}
+
+void BindNumber(sqlite3_stmt* s, int i, const std::optional<double>& value) {
+    if (value) sqlite3_bind_double(s, i, *value);
+}
+
 void BindText(sqlite3_stmt* s, int i, const std::string& text) {
     sqlite3_bind_text(s, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -123,6 +144,7 @@ void AppendToDatabase(const std::string& path, const Json& document) {
     TDatabase db(path);
     db.Begin();
     db.Exec(kSchema);
+    AddMissingScoreColumns(db);
     {
         TStatement run{
             db.Prepare("INSERT INTO runs(project, questions, answers, multi_choice, folder, date_ms, saved_at) "
@@ -139,7 +161,9 @@ void AppendToDatabase(const std::string& path, const Json& document) {
         db.Step(run.S);
     }
     const int64_t runId = db.LastId();
-    TStatement sheet{db.Prepare("INSERT INTO sheets(run_id, nr, code, file) VALUES(?, ?, ?, ?)")};
+    TStatement sheet{
+        db.Prepare("INSERT INTO sheets(run_id, nr, code, file, points, percent, grade) VALUES(?, ?, ?, ?, ?, ?, ?)")};
+    const bool scored = IsScored(document);
     TStatement mark{db.Prepare("INSERT INTO marks(run_id, nr, question, answer) VALUES(?, ?, ?, ?)")};
     const Json list = document.is_object() && document.contains("Lista") ? document["Lista"] : Json::array();
     int nr = 0;
@@ -149,6 +173,11 @@ void AppendToDatabase(const std::string& path, const Json& document) {
         sqlite3_bind_int(sheet.S, 2, nr);
         BindText(sheet.S, 3, TextOf(entry, "Student"));
         BindText(sheet.S, 4, TextOf(entry, "FileName"));
+        if (scored) {
+            BindNumber(sheet.S, 5, NumberOf(entry, "Punkty"));
+            BindNumber(sheet.S, 6, NumberOf(entry, "Procent"));
+            BindNumber(sheet.S, 7, NumberOf(entry, "Ocena"));
+        }
         db.Step(sheet.S);
         if (!entry.is_object() || !entry.contains("Wyniki") || !entry["Wyniki"].is_array()) continue;
         int question = 0;

@@ -1,11 +1,19 @@
 #include <unistd.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
+
 #include "Export.h"
 
 namespace quorlen_exporter {
 
 namespace {
+// An empty cell for a figure that is not there.
+void WriteNumber(lxw_worksheet* sheet, lxw_row_t r, lxw_col_t c, const std::optional<double>& value,
+                 lxw_format* format) {
+    if (value) worksheet_write_number(sheet, r, c, *value, format);
+}
+
 void WriteResultsSheet(lxw_workbook* book, const Json& document) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, "Wyniki");
     lxw_format* bold = workbook_add_format(book);
@@ -17,6 +25,12 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
     worksheet_write_string(sheet, 0, 2, "Skan", bold);
     for (int q = 1; q <= columns; ++q)
         worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(2 + q), std::to_string(q).c_str(), bold);
+    const bool scored = IsScored(document);
+    const lxw_col_t scoreColumn = static_cast<lxw_col_t>(3 + columns);
+    if (scored)
+        for (lxw_col_t c = 0; c < 5; ++c) worksheet_write_string(sheet, 0, scoreColumn + c, ScoreTitles[c], bold);
+    lxw_format* oneDecimal = workbook_add_format(book);
+    format_set_num_format(oneDecimal, "0.0");
     worksheet_freeze_panes(sheet, 1, 0);
     lxw_row_t r = 1;
     for (const TRow& row : rows) {
@@ -27,6 +41,73 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
         for (size_t q = 0; q < row.Answers.size(); ++q)
             if (!row.Answers[q].empty())
                 worksheet_write_string(sheet, r, static_cast<lxw_col_t>(3 + q), row.Answers[q].c_str(), nullptr);
+        if (scored) {
+            worksheet_write_string(sheet, r, scoreColumn, row.Version.c_str(), nullptr);
+            WriteNumber(sheet, r, scoreColumn + 1, row.Points, nullptr);
+            WriteNumber(sheet, r, scoreColumn + 2, row.Max, nullptr);
+            WriteNumber(sheet, r, scoreColumn + 3, row.Percent, oneDecimal);
+            WriteNumber(sheet, r, scoreColumn + 4, row.Grade, nullptr);
+        }
+        ++r;
+    }
+}
+
+// The per-question figures the host computed for a scored document, then the
+// class summary below them.
+void WriteAnalysisSheet(lxw_workbook* book, const Json& analysis) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Analiza");
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    lxw_format* twoDecimals = workbook_add_format(book);
+    format_set_num_format(twoDecimals, "0.00");
+    const Json none = Json::array();
+    const Json& questions =
+        analysis.contains("Questions") && analysis["Questions"].is_array() ? analysis["Questions"] : none;
+    size_t letters = 0;
+    for (const Json& q : questions)
+        if (q.is_object() && q.contains("Letters") && q["Letters"].is_array())
+            letters = std::max(letters, q["Letters"].size());
+
+    std::vector<std::string> titles = {"Nr", "Klucz", "Pkt", "p", "D", "r"};
+    for (size_t b = 0; b < letters; ++b) titles.push_back(std::string(1, static_cast<char>('A' + b)));
+    for (const char* title : {"Puste", "Podw.", "Uwagi"}) titles.push_back(title);
+    for (size_t c = 0; c < titles.size(); ++c)
+        worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), titles[c].c_str(), bold);
+    worksheet_freeze_panes(sheet, 1, 0);
+
+    lxw_row_t r = 1;
+    for (const Json& q : questions) {
+        WriteNumber(sheet, r, 0, NumberOf(q, "Number"), nullptr);
+        worksheet_write_string(sheet, r, 1, TextOf(q, "Key").c_str(), nullptr);
+        WriteNumber(sheet, r, 2, NumberOf(q, "Points"), nullptr);
+        WriteNumber(sheet, r, 3, NumberOf(q, "P"), twoDecimals);
+        WriteNumber(sheet, r, 4, NumberOf(q, "D"), twoDecimals);
+        WriteNumber(sheet, r, 5, NumberOf(q, "PointBiserial"), twoDecimals);
+        lxw_col_t c = 6;
+        for (size_t b = 0; b < letters; ++b, ++c) {
+            const Json& counts = q.is_object() && q.contains("Letters") ? q["Letters"] : none;
+            if (counts.is_array() && b < counts.size() && counts[b].is_number())
+                worksheet_write_number(sheet, r, c, counts[b].get<double>(), nullptr);
+        }
+        WriteNumber(sheet, r, c++, NumberOf(q, "Blank"), nullptr);
+        WriteNumber(sheet, r, c++, NumberOf(q, "Double"), nullptr);
+        worksheet_write_string(sheet, r, c, TextOf(q, "Uwagi").c_str(), nullptr);
+        ++r;
+    }
+
+    const std::pair<const char*, const char*> summary[] = {{"Liczba uczniów", "N"},
+                                                           {"Średnia", "Mean"},
+                                                           {"Średnia %", "MeanPercent"},
+                                                           {"Mediana", "Median"},
+                                                           {"Odchylenie standardowe", "StdDev"},
+                                                           {"Najniższy wynik", "Min"},
+                                                           {"Najwyższy wynik", "Max"},
+                                                           {"Punkty do zdobycia", "MaxPoints"},
+                                                           {"Rzetelność KR-20", "KR20"}};
+    ++r;
+    for (const auto& [title, key] : summary) {
+        worksheet_write_string(sheet, r, 0, title, bold);
+        WriteNumber(sheet, r, 1, NumberOf(analysis, key), nullptr);
         ++r;
     }
 }
@@ -73,6 +154,8 @@ void WriteXlsx(const std::string& fileName, const Json& document) {
         FailFile(fileName, "nie można utworzyć skoroszytu");
     }
     WriteResultsSheet(book, document);
+    if (IsScored(document) && document.contains("Analiza") && document["Analiza"].is_object())
+        WriteAnalysisSheet(book, document["Analiza"]);
     WriteProjectSheet(book, document);
     WriteSkippedSheet(book, document);
     const lxw_error error = workbook_close(book);

@@ -7,9 +7,9 @@ namespace quorlen::cli {
 namespace {
 
 int RunSimulate(const Args& args) {
-    args.RejectUnknown({"questions", "answers", "multi", "count", "out", "seed", "dpi", "rotate-max", "noise", "blur",
-                        "border", "format", "jpeg-quality", "codes", "no-codes", "blank-rate", "double-rate",
-                        "preset"});
+    args.RejectUnknown({"questions",  "answers",    "multi",       "count",  "out",    "seed",         "dpi",
+                        "rotate-max", "noise",      "blur",        "border", "format", "jpeg-quality", "codes",
+                        "no-codes",   "blank-rate", "double-rate", "preset", "ink",    "lighting"});
     sim::TBatchOptions o;
     if (auto preset = args.Get("preset"))
         if (!sim::ApplyPreset(*preset, o)) throw UsageError("--preset must be clean, office or rough");
@@ -38,6 +38,9 @@ int RunSimulate(const Args& args) {
     }
     if (o.Codes && std::to_string(o.CodesFrom + static_cast<uint64_t>(o.Count) - 1).size() > 10)
         throw UsageError("the codes would pass ten digits");
+    if (auto ink = args.Get("ink"))
+        if (!sim::ParseInk(*ink, o.Ink)) throw UsageError("--ink must be pen, hb or light");
+    o.Lighting = args.Double("lighting", o.Lighting, 0, 1);
     o.BlankRate = args.Double("blank-rate", o.BlankRate, 0, 1);
     o.DoubleRate = args.Double("double-rate", o.DoubleRate, 0, 1);
 
@@ -50,7 +53,7 @@ const Registrar registrar({
     "simulate",
     "make filled-in, scanned answer sheets for testing",
     "Usage: quorlen-cli simulate --questions Q --answers A --count N --out DIR [OPTIONS]\n\n"
-    "Renders answer sheets, fills answer boxes with pen-like marks (solid,\n"
+    "Renders answer sheets, fills answer boxes with pen or pencil marks (solid,\n"
     "scribble, cross, partial fill), places each page on an A4 scan with printer\n"
     "margins, turns and shifts it a little and saves it. A continuation page is\n"
     "its own file (NAME-2). DIR/truth.json lists per file the code, the first\n"
@@ -67,15 +70,20 @@ const Registrar registrar({
     "  --noise LEVEL        0..1: grey-level jitter; above 0.5 also dust specks\n"
     "  --blur               soften the picture as a cheap scanner does\n"
     "  --border             dark scanner border along the edges\n"
+    "  --ink I              what the marks are made with: pen (default), hb\n"
+    "                       (HB pencil) or light (a light pencil hand)\n"
+    "  --lighting L         0..1: dimmer paper, light falling off across the\n"
+    "                       page, a spine shadow along the left edge\n"
     "  --format F           png, jpg, jpg-colour, bmp (24-bit) or bmp1 (1-bit)\n"
     "  --jpeg-quality Q     10..100 (default 90)\n"
     "  --codes FROM         pre-printed codes FROM, FROM+1, ... (default 1)\n"
     "  --no-codes           sheets without a code\n"
     "  --blank-rate R       share of questions left blank (default 0)\n"
     "  --double-rate R      share of questions with two marks (default 0)\n"
-    "  --preset P           clean (0.3 deg), office (1 deg, jitter, blur) or\n"
-    "                       rough (1.5 deg, specks, blur, border, some blank and\n"
-    "                       double marks); options given after it still apply\n",
+    "  --preset P           clean (0.3 deg), office (1 deg, jitter, blur,\n"
+    "                       lighting 0.25) or rough (1.5 deg, specks, blur,\n"
+    "                       border, lighting 0.6, some blank and double marks);\n"
+    "                       the other options still apply over it\n",
     RunSimulate,
     {"multi", "blur", "border", "no-codes"},
 });

@@ -68,7 +68,38 @@ void MarkAnswers(TMonoBitmap& page, int questionCount, int answerCount, int firs
     }
 }
 
-TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params) {
+namespace {
+
+// The grey of one scanned point of a mark: graphite varies from point to
+// point with the paper's tooth, and some points catch no graphite at all.
+struct TInkTone {
+    int Mean;
+    int Spread;
+    double Gap;  // share of points that show the paper
+};
+
+TInkTone ToneOf(TInk ink) {
+    switch (ink) {
+        case TInk::HbPencil:
+            return {128, 24, 0.05};  // about 105..150 once scanned
+        case TInk::LightPencil:
+            return {148, 25, 0.12};  // about 125..175 once scanned, with more gaps
+        default:
+            return {0, 0, 0};
+    }
+}
+
+// Brightness of the light reaching the point (x, y), 1 for an ideal scanner.
+double LightAt(double lighting, double x, double y, int width, int height, double pxPerMm) {
+    const double paper = 1 - 0.06 * lighting;
+    const double falloff = 1 - 0.15 * lighting * (x / width) * (0.5 + 0.5 * y / height);
+    const double spine = 1 - 0.45 * lighting * std::exp(-x / (12 * pxPerMm));
+    return paper * falloff * spine;
+}
+
+}  // namespace
+
+TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params, const TMonoBitmap* marks) {
     const double pxPerMm = params.Dpi / 25.4;
     TGreyPicture pic;
     pic.Width = Round(kA4WidthMm * pxPerMm);
@@ -80,22 +111,35 @@ TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params) {
     const double originY = (kTopMarginMm + params.ShiftYmm) * pxPerMm;
     const double a = params.AngleDegrees * std::numbers::pi / 180.0;
     const double ca = std::cos(a), sa = std::sin(a);
+    const TInkTone tone = ToneOf(params.Ink);
+    const bool penMarks = marks && params.Ink == TInk::Pen;
+    const bool greyMarks = marks && params.Ink != TInk::Pen;
+    // Its own generator, so that pen scans stay what they were for a seed.
+    std::mt19937 grain(params.Seed ^ 0x5bd1e995u);
+    std::uniform_int_distribution<int> toneJitter(-tone.Spread, tone.Spread);
+    std::uniform_real_distribution<double> unitGrain(0, 1);
     // A skewed sheet turns about its top-left corner. Each picture pixel samples
     // the sheet at four points, which gives the grey edges of a real scan.
     const double cxs = 0, cys = 0;
     const double offsets[4][2] = {{0.25, 0.25}, {0.75, 0.25}, {0.25, 0.75}, {0.75, 0.75}};
     for (int y = 0; y < pic.Height; ++y) {
         for (int x = 0; x < pic.Width; ++x) {
-            int ink = 0;
+            int ink = 0, graphite = 0;
             for (const auto& o : offsets) {
                 const double px = x + o[0] - originX - cxs;
                 const double py = y + o[1] - originY - cys;
                 const double u = (px * ca + py * sa + cxs) / scale;
                 const double v = (-px * sa + py * ca + cys) / scale;
                 const int iu = static_cast<int>(std::floor(u)), iv = static_cast<int>(std::floor(v));
-                ink += page.IsBlack(iu, iv);
+                ink += page.IsBlack(iu, iv) || (penMarks && marks->IsBlack(iu, iv));
+                graphite += greyMarks && marks->IsBlack(iu, iv);
             }
-            if (ink) pic.At(x, y) = static_cast<uint8_t>(255 - ink * 60);
+            int value = ink ? 255 - ink * 60 : 255;
+            if (graphite) {
+                const int point = unitGrain(grain) < tone.Gap ? 235 : tone.Mean + toneJitter(grain);
+                value = std::min(value, 255 - graphite * (255 - point) / 4);
+            }
+            pic.At(x, y) = static_cast<uint8_t>(value);
         }
     }
 
@@ -113,6 +157,11 @@ TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params) {
             }
         pic = std::move(blurred);
     }
+    if (params.Lighting > 0)
+        for (int y = 0; y < pic.Height; ++y)
+            for (int x = 0; x < pic.Width; ++x)
+                pic.At(x, y) = static_cast<uint8_t>(
+                    Round(pic.At(x, y) * LightAt(params.Lighting, x, y, pic.Width, pic.Height, pxPerMm)));
     if (params.NoiseLevel > 0) {
         std::uniform_int_distribution<int> jitter(-static_cast<int>(40 * params.NoiseLevel),
                                                   static_cast<int>(40 * params.NoiseLevel));

@@ -23,6 +23,10 @@ struct TGreyPicture {
 
 enum class TMarkShape { Solid, Scribble, Cross, Partial };
 
+// What the participants write with. A pen scans as dark as the print; graphite
+// scans grey with a grain of paper showing through, the harder the lighter.
+enum class TInk { Pen, HbPencil, LightPencil };
+
 struct TScanParams {
     int Dpi = 200;
     double AngleDegrees = 0;  // positive turns the sheet clockwise on screen
@@ -31,6 +35,10 @@ struct TScanParams {
     double NoiseLevel = 0;  // 0..1: share of grey-level jitter and speckles
     bool Blur = false;
     bool DarkBorder = false;
+    // 0..1: dimmer paper, light falling off across the page and the shadow
+    // of a book spine along the left edge, as a flatbed under a lid gives.
+    double Lighting = 0;
+    TInk Ink = TInk::Pen;
     uint32_t Seed = 1;
 };
 
@@ -48,7 +56,9 @@ void MarkAnswers(TMonoBitmap& page, int questionCount, int answerCount, int firs
 // Places a 640 × 850 sheet page on an A4 picture at the given resolution the
 // way the print job does (stretched across the printable width, about 200 mm),
 // rotated and shifted a little, with noise, blur and a dark border as asked.
-TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params);
+// The participant's marks come in their own layer when given (drawn in
+// params.Ink); without it every black pixel of the page is print.
+TGreyPicture PlaceOnA4(const TMonoBitmap& page, const TScanParams& params, const TMonoBitmap* marks = nullptr);
 
 enum class TFileFormat { Png, Jpeg, JpegColour, Bmp24, Bmp1 };
 // Writes the picture; throws std::runtime_error on failure.

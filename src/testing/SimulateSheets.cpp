@@ -23,18 +23,32 @@ bool ApplyPreset(const std::string& name, TBatchOptions& o) {
         o.Noise = 0.2;
         o.Blur = true;
         o.Border = false;
+        o.Lighting = 0.25;
         o.JpegQuality = 85;
     } else if (name == "rough") {
         o.RotateMax = 1.5;
         o.Noise = 0.6;
         o.Blur = true;
         o.Border = true;
+        o.Lighting = 0.6;
         o.JpegQuality = 70;
         o.BlankRate = std::max(o.BlankRate, 0.02);
         o.DoubleRate = std::max(o.DoubleRate, 0.02);
     } else {
         return false;
     }
+    return true;
+}
+
+bool ParseInk(const std::string& name, TInk& ink) {
+    if (name == "pen")
+        ink = TInk::Pen;
+    else if (name == "hb")
+        ink = TInk::HbPencil;
+    else if (name == "light")
+        ink = TInk::LightPencil;
+    else
+        return false;
     return true;
 }
 
@@ -95,7 +109,12 @@ nlohmann::json SimulateBatch(const TBatchOptions& o, const std::function<void(in
                 marks.Boxes.push_back(boxes);
                 marks.Shapes.push_back(static_cast<TMarkShape>(rng() % 4));
             }
-            MarkAnswers(*pages[p], o.Questions, o.Answers, pageFirst, marks, static_cast<uint32_t>(rng()));
+            // Pen marks go onto the page itself, as they always did; graphite
+            // needs its own layer to be scanned grey.
+            TMonoBitmap markLayer;
+            if (o.Ink != TInk::Pen) markLayer.Resize(pages[p]->Width(), pages[p]->Height());
+            MarkAnswers(o.Ink == TInk::Pen ? *pages[p] : markLayer, o.Questions, o.Answers, pageFirst, marks,
+                        static_cast<uint32_t>(rng()));
 
             TScanParams params;
             params.Dpi = o.Dpi;
@@ -105,12 +124,14 @@ nlohmann::json SimulateBatch(const TBatchOptions& o, const std::function<void(in
             params.NoiseLevel = o.Noise;
             params.Blur = o.Blur;
             params.DarkBorder = o.Border;
+            params.Lighting = o.Lighting;
+            params.Ink = o.Ink;
             params.Seed = static_cast<uint32_t>(rng());
             std::string number = std::to_string(n + 1);
             number.insert(0, static_cast<size_t>(std::max(0, digits - static_cast<int>(number.size()))), '0');
             const std::string name = "scan" + number + (p ? "-2" : "") + FileExtension(o.Format);
-            SavePicture(PlaceOnA4(*pages[p], params), (std::filesystem::path(o.OutDir) / name).string(), o.Format,
-                        o.JpegQuality);
+            SavePicture(PlaceOnA4(*pages[p], params, o.Ink == TInk::Pen ? nullptr : &markLayer),
+                        (std::filesystem::path(o.OutDir) / name).string(), o.Format, o.JpegQuality);
             files.push_back({{"File", name},
                              {"Code", code},
                              {"FirstQuestion", pageFirst},
@@ -132,6 +153,10 @@ nlohmann::json SimulateBatch(const TBatchOptions& o, const std::function<void(in
                   {"Noise", o.Noise},
                   {"Blur", o.Blur},
                   {"Border", o.Border},
+                  {"Lighting", o.Lighting},
+                  {"Ink", o.Ink == TInk::Pen        ? "pen"
+                          : o.Ink == TInk::HbPencil ? "hb"
+                                                    : "light"},
                   {"Files", files}};
     WriteFileAtomically((std::filesystem::path(o.OutDir) / "truth.json").string(), DumpJsonIndented(truth));
     return truth;

@@ -23,6 +23,8 @@ struct TBatchOptions {
     double Noise = 0;
     bool Blur = false;
     bool Border = false;
+    double Lighting = 0;  // 0..1, see TScanParams
+    TInk Ink = TInk::Pen;
     TFileFormat Format = TFileFormat::Png;
     int JpegQuality = 90;
     bool Codes = true;
@@ -33,6 +35,8 @@ struct TBatchOptions {
 
 // Applies a named preset: "clean", "office" or "rough". False for an unknown name.
 bool ApplyPreset(const std::string& name, TBatchOptions& options);
+// Parses "pen", "hb" or "light" (pencil).
+bool ParseInk(const std::string& name, TInk& ink);
 // Parses "png", "jpg", "jpg-colour", "bmp" or "bmp1".
 bool ParseFormat(const std::string& name, TFileFormat& format);
 

@@ -25,7 +25,8 @@ constexpr int kStillOpen = 99;
 // '\n' is Enter, '\x1b' Esc.
 int Press(TFormScaner2& d, const QString& keys, const std::function<void(TFormScaner2&)>& before = nullptr) {
     QTimer::singleShot(0, &d, [&d, keys, before] {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        // Activation comes asynchronously; until then keys go elsewhere.
+        EXPECT_TRUE(QTest::qWaitFor([&d] { return QApplication::activeWindow() == &d; }));
         if (before) before(d);
         for (QChar k : keys) {
             QWidget* target = QApplication::focusWidget();

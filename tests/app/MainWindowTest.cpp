@@ -72,6 +72,14 @@ void AnalyzeFolder(TFormMain& w, const std::string& folder) {
     WaitForRunEnd(w);
 }
 
+// A 5 × 3 project run over one coded sheet: the window then holds results.
+void AnalyzeOneSheet(Window& win, const TempDir& scans) {
+    WriteScan(scans.File("a.jpg"), "11");
+    win.Type("edtIlePyt", "5");
+    win.Type("edtIleOdp", "3");
+    AnalyzeFolder(win.w, scans.Path().string());
+}
+
 }  // namespace
 
 TEST(MainWindow, StartsWithTheDefaultsInThePrintState) {
@@ -249,12 +257,9 @@ TEST(MainWindow, OnlyAChangeOfTheChoiceModeMarksTheProjectChanged) {
 TEST(MainWindow, UnsavedResultsAreNeverDroppedWithoutAQuestion) {
     const QString question = QStringLiteral("Wyniki analizy nie zostały zapisane.\nCzy na pewno chcesz je porzucić ?");
     TempDir scans, out;
-    WriteScan(scans.File("a.jpg"), "11");
     Window win;
     TFormMain& w = win.w;
-    win.Type("edtIlePyt", "5");
-    win.Type("edtIleOdp", "3");
-    AnalyzeFolder(w, scans.Path().string());
+    AnalyzeOneSheet(win, scans);
     ASSERT_EQ(w.LastResults()["Lista"].size(), 1u);
     EXPECT_FALSE(w.ResultsSaved);
     // The project's own question (its fields were typed) is let go each time.
@@ -293,12 +298,9 @@ TEST(MainWindow, UnsavedResultsAreNeverDroppedWithoutAQuestion) {
 
 TEST(MainWindow, ResultsSaveDialogAndSavingTwiceToOneName) {
     TempDir scans, out;
-    WriteScan(scans.File("a.jpg"), "11");
     Window win;
     TFormMain& w = win.w;
-    win.Type("edtIlePyt", "5");
-    win.Type("edtIleOdp", "3");
-    AnalyzeFolder(w, scans.Path().string());
+    AnalyzeOneSheet(win, scans);
     // The real dialog, looked at while it is open, then cancelled.
     QString title, suffix;
     QStringList filters;

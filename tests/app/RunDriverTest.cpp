@@ -56,7 +56,8 @@ struct Window {
 // Runs the dialog for real and, once it is up, plays the driver's input.
 int Drive(TFormScaner2& d, const std::function<void(TFormScaner2&)>& input) {
     QTimer::singleShot(0, &d, [&d, input] {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        // Activation comes asynchronously; until then keys go elsewhere.
+        EXPECT_TRUE(QTest::qWaitFor([&d] { return QApplication::activeWindow() == &d; }));
         input(d);
     });
     return d.exec();
@@ -115,6 +116,7 @@ TEST(RunDriver, SpaceAndEnterInTheFirstDialogAnswerTheQuestionAndTheRunGoesOn) {
         WriteSheet(scans.File("b.png"), "2", {{0}, {1}, {}, {0}, {1}});
         WriteSheet(scans.File("c.png"), "3", {{0}, {1}, {2}, {0}, {1}});
         Window win;
+        win.w.show();  // the operator's window is up, with the focus in one of its fields
         win.w.ExecScaner = [key](TFormScaner2& d) { return Drive(d, [key](TFormScaner2&) { Key(key); }); };
         win.Start(scans.Path().string());
         win.WaitForEnd();

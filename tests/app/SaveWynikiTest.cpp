@@ -28,6 +28,7 @@ struct SaveWindow {
     TempDir dir;
     std::unique_ptr<TFormMain> w = std::make_unique<TFormMain>();
     std::vector<Box> boxes;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
     int deviceDialogs = 0;
     std::function<void(TfrmDeviceChoice&)> onDeviceChoice = [](TfrmDeviceChoice& d) {
         QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("btnWybierz")), Qt::LeftButton);
@@ -39,7 +40,7 @@ struct SaveWindow {
         w->Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon icon,
                         QMessageBox::StandardButtons, QMessageBox::StandardButton) {
             boxes.push_back({text, caption, icon});
-            return QMessageBox::Ok;
+            return answer;
         };
         w->SaveWyniki().ExecDeviceChoice = [this](TfrmDeviceChoice& d) {
             ++deviceDialogs;
@@ -175,13 +176,11 @@ TEST(SaveWynikiWindow, ThePluginIsShutDownOnceWhenTheWindowGoes) {
 }
 
 #ifdef QUORLEN_SHIPPED_EXPORTER
-// After a real run: the workbook through the save dialog's XLSX type, then
-// the rows through the database device, each with its message.
-TEST(SaveWynikiWindow, ARunSavedAsWorkbookAndIntoTheDatabase) {
-    SaveWindow s;
+// The shipped plug-in in the window's data folder and a run of two sheets:
+// 0042 marks A B C A B, 7 marks C B A A B.
+void RunTwoSheetsWithTheShippedPlugin(SaveWindow& s, const TempDir& scans) {
     std::filesystem::create_directories(s.Data());
     std::filesystem::copy_file(QUORLEN_SHIPPED_EXPORTER, s.Data() + "/QuorlenExporter.so");
-    TempDir scans;
     quorlen::testing::WriteMarkedScan(scans.File("a.png"), 5, 3, "0042", {{0}, {1}, {2}, {0}, {1}});
     quorlen::testing::WriteMarkedScan(scans.File("b.png"), 5, 3, "7", {{2}, {1}, {0}, {0}, {1}});
     s.w->ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
@@ -189,6 +188,14 @@ TEST(SaveWynikiWindow, ARunSavedAsWorkbookAndIntoTheDatabase) {
     s.w->Run().AnswerPause = {};
     s.w->btnExecuteClick();
     quorlen::testing::WaitForRunEnd(*s.w);
+}
+
+// After a real run: the workbook through the save dialog's XLSX type, then
+// the rows through the database device, each with its message.
+TEST(SaveWynikiWindow, ARunSavedAsWorkbookAndIntoTheDatabase) {
+    SaveWindow s;
+    TempDir scans;
+    RunTwoSheetsWithTheShippedPlugin(s, scans);
     ASSERT_EQ(s.w->LastResults()["Lista"].size(), 2u);
 
     const std::string book = s.dir.File("wyniki.xlsx");
@@ -221,6 +228,47 @@ TEST(SaveWynikiWindow, ARunSavedAsWorkbookAndIntoTheDatabase) {
                                            &out),
               0);
     EXPECT_EQ(out, "0042\n7\n");
+}
+// Scored with a key taken from sheet 0042 ("Użyj jako klucza"), the run's
+// workbook carries the scores and the class figures, which leave the key's
+// own sheet out: 7 has 3 of 5 (A B C A B against C B A A B).
+TEST(SaveWynikiWindow, AScoredRunSavesItsScoresAndTheAnalysis) {
+    SaveWindow s;
+    // A key fits a project of the sheets' own counts.
+    for (auto [name, text] : {std::pair{"edtIlePyt", "5"}, std::pair{"edtIleOdp", "3"}}) {
+        auto* field = s.w->findChild<QLineEdit*>(QString::fromLatin1(name));
+        field->clear();
+        QTest::keyClicks(field, QString::fromLatin1(text));
+        emit field->editingFinished();
+    }
+    TempDir scans;
+    RunTwoSheetsWithTheShippedPlugin(s, scans);
+    const Json& lista = s.w->LastResults()["Lista"];
+    ASSERT_EQ(lista.size(), 2u);
+    const int keyRow = lista[0]["Student"] == "0042" ? 0 : 1;
+    s.answer = QMessageBox::Yes;
+    s.w->UseRowAsKey(keyRow);
+    s.answer = QMessageBox::Ok;
+    ASSERT_TRUE(s.w->LastResults().contains("Klucz"));
+    s.boxes.clear();
+
+    const std::string book = s.dir.File("ocenione.xlsx");
+    s.AnswerSaveDialog(QString::fromStdString(s.dir.File("ocenione")), 2);
+    QTest::mouseClick(s.w->findChild<QPushButton*>(QStringLiteral("btnSaveWyniki")), Qt::LeftButton);
+    ASSERT_EQ(s.boxes.size(), 1u);
+    EXPECT_EQ(s.boxes[0].Caption, "Informacja");
+    std::string out;
+    ASSERT_EQ(quorlen::testing::RunCommand(
+                  "/usr/bin/python3 -c \"import openpyxl; wb = openpyxl.load_workbook('" + book +
+                      "'); print(wb.sheetnames); print(sorted(r[1:2] + r[8:] for r in wb['Wyniki'].iter_rows("
+                      "min_row=2, values_only=True))); print([r[:2] for r in wb['Analiza'].iter_rows("
+                      "values_only=True) if r[0] == 'Liczba uczniów'])\"",
+                  &out),
+              0);
+    EXPECT_EQ(out,
+              "['Wyniki', 'Analiza', 'Projekt', 'Pominiete']\n"
+              "[('0042', None, 5, 5, 100, 6), ('7', None, 3, 5, 60, 3)]\n"
+              "[('Liczba uczniów', 1)]\n");
 }
 #endif
 

@@ -38,6 +38,20 @@ TEST(Screenshots, MainWindowOperatorDialogAndResultsView) {
     }
     w.ChooseScanFolder = [&] { return QString::fromStdString(scans.Path().string()); };
     w.edtScanFolderBrowse();
+    {
+        // A corner question: the three lines of instructions over a crop of
+        // the sheet's top-left corner.
+        TMonoBitmap corner(160, 120);
+        corner.FillRect(30, 40, 160, 42, true);
+        corner.FillRect(30, 40, 32, 120, true);
+        TFormScaner2 d(&w);
+        d.SetMode(qmTopLeft);
+        d.ShowScan(corner);
+        d.setWindowTitle(QStringLiteral("skan7.png"));
+        d.show();
+        QTest::qWait(200);
+        d.grab().save(dir + QStringLiteral("/operator-corner.png"));
+    }
     w.show();
     QTest::qWait(200);
     w.grab().save(dir + QStringLiteral("/main-window.png"));

@@ -46,6 +46,19 @@
  *       Answer as for "SaveToFile".
  *   Shutdown(self) is called once before the library is unloaded.
  *
+ * Scores. "Wyniki" is the results document. When it was scored against an
+ * answer key it carries the key at the root ("Klucz"), each entry of "Lista"
+ * its "Wersja", "Punkty", "Max", "Procent" (one decimal), "Ocena" (and
+ * "Uwagi" when the score needs a look), and the host adds the class figures
+ * under "Analiza": "N", "Mean", "Median", "StdDev", "Min", "Max",
+ * "MeanPercent", "MaxPoints", "KR20" and "Questions", one object per question
+ * with "Number", "Key", "Points", "Annulled", "Answered", "P" (share of full
+ * points), "D" (top 27 % minus bottom 27 %), "PointBiserial", "Letters"
+ * (counts of A, B, ...), "Blank", "Double", the flags "TooHard" (p < 0.2),
+ * "TooEasy" (p > 0.9), "WeakItem" (D < 0.2) and "Uwagi" (the flags in
+ * words). A figure that cannot be computed is null. A document without
+ * "Klucz" has none of these keys.
+ *
  * Threads: every call comes from one thread, one at a time.
  *
  * Exceptions: nothing may leave a plug-in's function by an exception (C++ or

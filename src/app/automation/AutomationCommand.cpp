@@ -98,6 +98,16 @@ TAutomationCommand ParseAutomationCommand(std::string_view text) {
     c.PrintCount = IntKey(json, "PrintCount");
     c.Printer = TextKey(json, "Printer");
     c.PdfFile = TextKey(json, "PdfFile");
+    // A key that cannot be read is the caller's to hear about, not a
+    // malformed command: the reply says what is wrong with it.
+    const auto key = json.find("Klucz");
+    if (key != json.end() && !key->is_null()) {
+        try {
+            c.Key = ParseAnswerKey(*key);
+        } catch (const TKeyError& e) {
+            c.KeyError = e.what();
+        }
+    }
     // A PrintList of another type counts as absent.
     const auto list = json.find("PrintList");
     if (list != json.end() && list->is_array()) {

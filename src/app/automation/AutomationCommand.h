@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/scoring/AnswerKey.h"
 
 namespace quorlen {
 
@@ -31,6 +34,10 @@ struct TAutomationCommand {
     std::string Printer;
     // The file the "Plik PDF" destination writes; it has no operator to ask.
     std::string PdfFile;
+    // "Klucz": the answer key the reply is scored with, or why it cannot be
+    // read (the key reader's text). Neither when the command has none.
+    std::optional<TAnswerKey> Key;
+    std::string KeyError;
 };
 
 // Parses strict JSON; throws TInvalidCommand.

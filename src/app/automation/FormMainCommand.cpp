@@ -11,6 +11,7 @@
 #include "app/shell/FormMain.h"
 #include "core/batch/ScanList.h"
 #include "core/printing/CodesList.h"
+#include "core/scoring/Scoring.h"
 
 namespace quorlen {
 
@@ -62,6 +63,22 @@ void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std:
         return;
     }
 
+    // A key only scores an analysis. One that cannot score it is refused
+    // before the run: it would only fail once every scan has been read.
+    std::string keyProblem = command.KeyError;
+    if (command.Key) {
+        const TProjectSettings settings = CurrentSettings();
+        try {
+            CheckKeyFits(*command.Key, settings.QuestionCount, settings.AnswerCount);
+        } catch (const TKeyError& e) {
+            keyProblem = e.what();
+        }
+    }
+    if (!keyProblem.empty()) {
+        done(QString::fromStdString(ErrorReply(-1, keyProblem)));
+        return;
+    }
+
     const QString name = edtProjectName_->text().trimmed();
     const QString folder = edtScanFolder_->text();
     if (name.isEmpty() || folder.trimmed().isEmpty() || !QFileInfo(folder).isDir()) {
@@ -73,8 +90,22 @@ void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std:
         done(QString::fromStdString(ErrorReply(-1, NoScanFilesText)));
         return;
     }
+    commandKey_ = command.Key;
     CommandSink = sink;
     StartAnalysisForCommand(std::move(done));
+}
+
+QString TFormMain::CommandResultsReply() const {
+    if (!commandKey_) return QString::fromStdString(DumpJsonCompact(lastResults_));
+    // The caller's key scores the reply only; the window's results and its
+    // own key are the operator's.
+    Json scored = lastResults_;
+    try {
+        ScoreDocument(scored, *commandKey_);
+    } catch (const TKeyError& e) {
+        return QString::fromStdString(ErrorReply(-1, e.what()));
+    }
+    return QString::fromStdString(DumpJsonCompact(scored));
 }
 
 void TFormMain::SetProjectFromCommand(const TAutomationCommand& command) {
@@ -149,6 +180,7 @@ void TFormMain::StartAnalysisForCommand(std::function<void(const QString&)> done
 void TFormMain::FinishCommandRun(const QString& reply) {
     auto done = std::move(commandDone_);
     commandDone_ = nullptr;
+    commandKey_.reset();
     CommandSink = nullptr;
     run_->Progress = nullptr;
     commandActive_ = false;

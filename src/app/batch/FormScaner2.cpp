@@ -144,6 +144,9 @@ TFormScaner2::~TFormScaner2() { qApp->removeEventFilter(this); }
 
 void TFormScaner2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // The question comes up while the operator may be typing in the main
+    // window: the keys must reach this dialog, not the window it blocks.
+    activateWindow();
     if (BitBtn1_->isEnabled())
         BitBtn1_->setFocus();
     else

@@ -37,7 +37,10 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     // The width rules leave room for the text itself only: no cell padding and
     // no ellipsis eating the last digits of a code.
     sgrdWyniki_->setTextElideMode(Qt::ElideNone);
-    sgrdWyniki_->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px 1px; }"));
+    // Whole rows are selected, so the current cell needs no focus frame of its
+    // own; in a code column sized to its text the frame would cover a digit.
+    sgrdWyniki_->setStyleSheet(
+        QStringLiteral("QTableView { outline: 0; } QTableView::item { padding: 0px 1px; }"));
     sgrdWyniki_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     sgrdWyniki_->horizontalHeader()->setFixedHeight(kRowHeight);
     sgrdWyniki_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);

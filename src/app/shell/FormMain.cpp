@@ -96,7 +96,7 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
                                 .arg(lastResults_["Pominiete"].size()));
         // A command's run answers its caller instead of opening the view.
         if (commandDone_) {
-            FinishCommandRun(QString::fromStdString(DumpJsonCompact(lastResults_)));
+            FinishCommandRun(CommandResultsReply());
             return;
         }
         ScoreResults();

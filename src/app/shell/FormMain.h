@@ -157,6 +157,8 @@ private:
     void StartAnalysisForCommand(std::function<void(const QString&)> done);
     // Ends the command whose analysis ran: its reply and the cleared state.
     void FinishCommandRun(const QString& reply);
+    // The run's results for the caller, scored when its command carried a key.
+    QString CommandResultsReply() const;
 
     TProjectSettings project_;
     bool saveState_ = false;
@@ -172,6 +174,7 @@ private:
     std::unique_ptr<TfrmShowWyniki> resultsView_;
     bool commandActive_ = false;
     std::function<void(const QString&)> commandDone_;
+    std::optional<TAnswerKey> commandKey_;
     std::unique_ptr<QPrinter> commandPrinter_;
 
     QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/common/Utf16.h"
+#include "core/scoring/ClassAnalysisJson.h"
 
 namespace quorlen {
 
@@ -192,7 +193,8 @@ TExporterOutcome TExporterHost::Outcome(const std::optional<Json>& answer, const
 TExporterOutcome TExporterHost::SaveResultsToFile(const std::string& fileName, int filterIndex, const Json& document) {
     if (filterIndex < 2 || filterIndex - 1 > static_cast<int>(fileTypes_.size()))
         return Refused("Wtyczka eksportu nie oferuje typu pliku nr " + std::to_string(filterIndex - 1) + ".");
-    const Json params = {{"Method", filterIndex - 1}, {"FileName", fileName}, {"Wyniki", document}};
+    Json params = {{"Method", filterIndex - 1}, {"FileName", fileName}, {"Wyniki", document}};
+    AddClassAnalysis(params["Wyniki"]);
     const std::optional<Json> answer = CallExporter("SaveToFile", &params);
     return Outcome(answer, "Wyniki zostały zapisane do pliku\r" + fileName);
 }
@@ -201,7 +203,8 @@ TExporterOutcome TExporterHost::SaveResultsToDevice(int device, const Json& docu
     const std::vector<std::string> names = DeviceNames();
     if (device < 0 || device >= static_cast<int>(names.size()))
         return Refused("Wtyczka eksportu nie oferuje urządzenia nr " + std::to_string(device) + ".");
-    const Json params = {{"Method", device}, {"Wyniki", document}};
+    Json params = {{"Method", device}, {"Wyniki", document}};
+    AddClassAnalysis(params["Wyniki"]);
     const std::optional<Json> answer = CallExporter("SaveVirtual", &params);
     return Outcome(answer, "Wyniki zostały zapisane do " + names[device]);
 }

@@ -77,7 +77,8 @@ public:
     std::vector<std::string> DeviceNames() const;
 
     // The plug-in branches of the save flow: filterIndex counts the save
-    // dialog's filters from 1 (2 = the plug-in's first type).
+    // dialog's filters from 1 (2 = the plug-in's first type). A scored
+    // document goes out with its class figures added ("Analiza").
     TExporterOutcome SaveResultsToFile(const std::string& fileName, int filterIndex, const Json& document);
     TExporterOutcome SaveResultsToDevice(int device, const Json& document);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/recognition/Binarize.h"
 #include "core/recognition/Threshold.h"
 
 namespace quorlen {
@@ -48,23 +49,22 @@ struct Field {
 // Compression values of the info header.
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
 
-// Run-length pixel data, bottom row first, into the raster. Pixels the
-// stream skips (delta escapes, rows ended early) stay paper, as on a sheet
-// drawn onto white. Every write is checked against the row and the picture:
-// a run that leaves either fails the file.
-bool DecodeRle(std::string_view data, int bpp, int w, int h, const std::vector<uint8_t>& paletteGrey,
-               TMonoBitmap& raster, std::string* error) {
-    std::vector<uint8_t> grey(static_cast<size_t>(w), 255);
+// Run-length pixel data, bottom row first, into the grey picture, which is
+// then reduced as a whole like any other (rows arrive bottom-up, out of the
+// order RowDone gathers in; ReduceScan gathers them). Pixels the stream skips
+// (delta escapes, rows ended early, rows never reached) stay paper, as on a
+// sheet drawn onto white. Every write is checked against the row and the
+// picture: a run that leaves either fails the file.
+bool DecodeRle(std::string_view data, int bpp, const std::vector<uint8_t>& paletteGrey, TGreyScan& grey,
+               std::string* error) {
+    const int w = grey.Width, h = grey.Height;
+    for (int row = 0; row < h; ++row) std::fill(grey.Row(row), grey.Row(row) + w, uint8_t{255});
     int x = 0, y = 0;  // y counts file rows from the bottom
     size_t at = 0;
     auto byte = [&](size_t i) { return static_cast<uint8_t>(data[i]); };
-    auto flushRow = [&] {
-        if (y < h) ReduceGreyRow(grey.data(), w, raster.Row(h - 1 - y));
-        std::fill(grey.begin(), grey.end(), uint8_t{255});
-    };
     auto put = [&](int index) {
         if (x >= w || y >= h) return false;
-        grey[static_cast<size_t>(x++)] = paletteGrey[static_cast<size_t>(index)];
+        grey.Row(h - 1 - y)[x++] = paletteGrey[static_cast<size_t>(index)];
         return true;
     };
     auto nibble = [&](uint8_t pair, int i) { return (i & 1) ? pair & 0x0F : pair >> 4; };
@@ -81,18 +81,15 @@ bool DecodeRle(std::string_view data, int bpp, int w, int h, const std::vector<u
         switch (value) {
             case 0:  // end of line
                 if (y >= h) return Fail(error, "BMP run-length data past the last row");
-                flushRow();
                 x = 0;
                 ++y;
                 break;
             case 1:  // end of bitmap
-                flushRow();
                 return true;
             case 2: {  // delta: right and up
                 if (at + 2 > data.size()) return Fail(error, "truncated BMP run-length data");
                 const int dx = byte(at), dy = byte(at + 1);
                 at += 2;
-                if (dy > 0) flushRow();
                 x += dx;
                 y += dy;
                 if (x > w || y > h) return Fail(error, "BMP delta past the picture");
@@ -189,9 +186,8 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
     const size_t rowBytes = ((static_cast<size_t>(width) * static_cast<size_t>(bpp) + 31) / 32) * 4;
     if (dataOffset > d.size() || (!runLength && rowBytes * static_cast<size_t>(height) > d.size() - dataOffset))
         return Fail(error, "truncated BMP pixel data");
-    if (!AcceptScanSize(width, height, bpp == 1 ? 0 : static_cast<uint64_t>(width), sizeHook, error)) return false;
+    if (!AcceptScanSize(width, height, bpp == 1 ? 0 : GreyScanBytes(width, height), sizeHook, error)) return false;
 
-    raster.Resize(static_cast<int32_t>(width), static_cast<int32_t>(height));
     const int w = static_cast<int>(width);
     auto sourceRow = [&](int y) {
         const size_t fileRow = topDown ? static_cast<size_t>(y) : static_cast<size_t>(height - 1 - y);
@@ -199,6 +195,7 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
     };
 
     if (bpp == 1) {
+        raster.Resize(static_cast<int32_t>(width), static_cast<int32_t>(height));
         const size_t copy = (static_cast<size_t>(w) + 7) / 8;
         for (int y = 0; y < height; ++y) {
             uint8_t* dst = raster.Row(y);
@@ -209,14 +206,19 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
         return true;
     }
 
+    TGreyScan grey;
+    grey.Resize(w, static_cast<int32_t>(height));
     std::vector<uint8_t> paletteGrey(palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
         paletteGrey[i] = static_cast<uint8_t>(Luminance(static_cast<int>(palette[i] >> 16),
                                                         static_cast<int>((palette[i] >> 8) & 0xFF),
                                                         static_cast<int>(palette[i] & 0xFF)));
-    if (runLength) return DecodeRle(d.substr(dataOffset), bpp, w, static_cast<int>(height), paletteGrey, raster, error);
+    if (runLength) {
+        if (!DecodeRle(d.substr(dataOffset), bpp, paletteGrey, grey, error)) return false;
+        ReduceScan(grey, raster);
+        return true;
+    }
 
-    std::vector<uint8_t> grey(static_cast<size_t>(w));
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = sourceRow(y);
         const std::string_view row(reinterpret_cast<const char*>(src), rowBytes);
@@ -242,10 +244,11 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
                     g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
                 }
             }
-            grey[static_cast<size_t>(x)] = static_cast<uint8_t>(g);
+            grey.Row(y)[x] = static_cast<uint8_t>(g);
         }
-        ReduceGreyRow(grey.data(), w, raster.Row(y));
+        grey.RowDone(y);
     }
+    ReduceScan(grey, raster);
     return true;
 }
 

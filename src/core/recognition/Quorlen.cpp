@@ -281,6 +281,12 @@ bool TQuorlen::IsMarked(int column, int row) {
     return count > GridCell * GridCell * ScaleX * ScaleY * Level / 100.0;
 }
 
+double TQuorlen::MarkRatio(int column, int row) {
+    const TPoint p = GridToPixel(column, row);
+    const int count = CountBlack(p.X - hx_, p.Y - hy_, p.X + hx_, p.Y + hy_);
+    return count / (100 * ScaleX * ScaleY * std::max(Level, 1) / 100.0);
+}
+
 void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
     int y = Round(StructureProbe * ScaleY + Top);

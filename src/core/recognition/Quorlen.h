@@ -46,6 +46,8 @@ public:
     void LocateSheet();
     TPoint GridToPixel(int column, int row);
     bool IsMarked(int column, int row);
+    // The box's black pixels over the count IsMarked needs: above 1 marked.
+    double MarkRatio(int column, int row);
     void ReadCode();
     bool ColumnClosed(int column, int row);
     // Skew of the frame's left border in degrees; false when it cannot be measured.

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/recognition/CodeCheck.h"
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/Quorlen.h"
 
@@ -102,7 +103,10 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
 
         recognizer->Run();
 
-        result.Code = recognizer->Code;
+        // A doubtful code block gives no code rather than someone else's.
+        const std::string doubt = recognizer->Ok ? CodeDoubt(*recognizer) : std::string();
+        result.Code = doubt.empty() ? recognizer->Code : std::string();
+        if (!doubt.empty() && result.Status == TScanStatus::Read) result.Message = doubt;
         result.Answers = recognizer->Answers;
         result.Geometry = recognizer->Geometry;
         if (options.ExpectedCount > 0 && result.Answers.Count() != options.ExpectedCount) {

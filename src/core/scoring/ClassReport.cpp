@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/common/AtomicFile.h"
+#include "core/scoring/ClassAnalysisJson.h"
 #include "core/scoring/ScoreTable.h"
 
 namespace quorlen {
@@ -115,17 +116,6 @@ std::string Bar(double p) {
     return svg.str();
 }
 
-std::string Flags(const TQuestionStats& q) {
-    std::vector<std::string> flags;
-    if (q.Annulled) flags.push_back("unieważnione");
-    if (q.TooHard) flags.push_back("za trudne (p &lt; 0,2)");
-    if (q.TooEasy) flags.push_back("za łatwe (p &gt; 0,9)");
-    if (q.WeakItem) flags.push_back("słabo różnicuje (D &lt; 0,2)");
-    std::string out;
-    for (const std::string& f : flags) out += (out.empty() ? "" : "; ") + f;
-    return out;
-}
-
 std::string Row(std::initializer_list<std::string> cells, const char* cls = nullptr) {
     std::string out = cls ? std::string("<tr class=\"") + cls + "\">" : "<tr>";
     for (const std::string& c : cells) out += "<td>" + c + "</td>";
@@ -172,7 +162,7 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
     h << "<th>Puste</th><th>Podw.</th><th class=\"t\">Uwagi</th></tr>\n";
     for (const TQuestionStats& q : stats.Questions) {
         const size_t i = static_cast<size_t>(q.Number - 1);
-        const std::string flags = Flags(q);
+        const std::string flags = Escape(QuestionRemarks(q));
         h << "<tr" << (q.TooHard || q.TooEasy || q.WeakItem ? " class=\"flag\"" : "") << "><td>" << q.Number
           << "</td><td class=\"t\">" << Escape(key.Answers[i]) << "</td><td>" << PolishNumber(key.Points[i], 2)
           << "</td><td>" << PolishNumber(q.P, 2, true) << "</td><td>" << Bar(q.P) << "</td><td>" << Optional(q.D, 2)

@@ -12,6 +12,7 @@
 #include "app/automation/QuorlenServer.h"
 #include "app/batch/ShowWyniki.h"
 #include "app/shell/FormMain.h"
+#include "core/scoring/AnswerKey.h"
 #include "printing/PrintTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -390,4 +391,57 @@ TEST_F(ServerTest, IntrospectionIsTheInterfaceFile) {
     EXPECT_TRUE(expected.contains(QStringLiteral("<arg name=\"Params\" type=\"s\" direction=\"in\"/>")));
     EXPECT_TRUE(expected.contains(QStringLiteral("<arg name=\"Position\" type=\"i\"/>")));
     EXPECT_TRUE(xml.contains(expected)) << xml.toStdString();
+}
+
+// A key in the command scores that reply only: the window keeps its results
+// unscored and the next command without a key gets none. A key that cannot
+// be read, or does not fit the run, answers -1 with the key reader's text and
+// no scan is read.
+TEST_F(ServerTest, AKeyInTheCommandScoresTheReply) {
+    // Every scan marks box q % 4; the key agrees on the first 15 questions.
+    Json key{{"Version", 1}, {"Answers", Json::array()}};
+    for (int q = 0; q < kQuestions; ++q)
+        key["Answers"].push_back(std::string(1, static_cast<char>('A' + (q < 15 ? q % 4 : (q + 1) % 4))));
+    const std::string few = Folders().Few.Path().string();
+    const auto command = [&](const std::string& klucz) {
+        return AnalysisCommand(few,
+                               QStringLiteral(",\"QCnt\":20,\"ACnt\":4%1")
+                                   .arg(klucz.empty() ? QString() : ",\"Klucz\":" + QString::fromStdString(klucz)));
+    };
+    const TCallResult scored = Client().Call(command(key.dump()));
+    ASSERT_FALSE(scored.Failed) << scored.ErrorMessage.toStdString();
+    const Json reply = scored.ReplyJson();
+    EXPECT_EQ(reply["Klucz"], AnswerKeyToJson(ParseAnswerKey(key)));
+    ASSERT_EQ(reply["Lista"].size(), 2u);
+    for (const Json& e : reply["Lista"]) {
+        EXPECT_EQ(e["Punkty"], 15) << e.dump();
+        EXPECT_EQ(e["Max"], 20) << e.dump();
+        EXPECT_EQ(e["Procent"], 75) << e.dump();
+        EXPECT_EQ(e["Ocena"], 4) << e.dump();
+        EXPECT_EQ(e["Wersja"], "") << e.dump();
+    }
+    EXPECT_FALSE(window_->LastResults().contains("Klucz"));
+    const Json plain = Client().Call(command("")).ReplyJson();
+    EXPECT_FALSE(plain.contains("Klucz"));
+    EXPECT_FALSE(plain["Lista"][0].contains("Punkty"));
+
+    struct Case {
+        std::string Klucz;
+        const char* Text;
+    };
+    Json beyond = key;
+    beyond["Answers"][1] = "E";
+    for (const Case& c : {
+             Case{"[\"A\"]", "klucz odpowiedzi musi być obiektem JSON"},
+             Case{R"({"Version":1,"Answers":[]})", "Answers: potrzebna niepusta lista odpowiedzi"},
+             Case{R"({"Version":1,"Answers":["A","B","C","D","A"]})", "klucz ma 5 pytań, a projekt 20"},
+             Case{beyond.dump(), "Answers[2]: \"E\" wskazuje pole poza 4 polami odpowiedzi"},
+         }) {
+        const TCallResult r = Client().Call(command(c.Klucz));
+        ASSERT_FALSE(r.Failed) << c.Klucz;
+        EXPECT_EQ(r.ReplyJson(), Json({{"Error", -1}, {"ErrorStr", c.Text}})) << c.Klucz;
+        EXPECT_FALSE(window_->Run().Running);
+        EXPECT_FALSE(window_->CommandActive());
+    }
+    EXPECT_TRUE(Asked.empty()) << "no message box for a command";
 }

@@ -6,6 +6,7 @@
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
+#include "core/recognition/Binarize.h"
 #include "core/recognition/ScanLimits.h"
 #include "core/recognition/ReadScan.h"
 #include "support/HugeHeaderScans.h"
@@ -63,9 +64,10 @@ TEST(HugeScans, AFolderOfHugeHeadersEndsWithEveryFileSkipped) {
 
 TEST(HugeScans, WorkersTogetherStayWithinTheRasterBudget) {
     // Each file is taken at its word (3000 × 2000) and fails only after its
-    // raster exists; with room for two shares the workers take turns. (libjpeg
-    // pads a JPEG whose data ends at a marker with grey, so it would be read.)
-    const uint64_t share = 2 * RasterBytes(3000, 2000);
+    // grey picture exists; with room for two shares the workers take turns.
+    // (libjpeg pads a JPEG whose data ends at a marker with grey, so it would
+    // be read.)
+    const uint64_t share = 2 * RasterBytes(3000, 2000) + GreyScanBytes(3000, 2000);
     struct Case {
         const char* Name;
         uint64_t Capacity;

@@ -6,7 +6,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include "core/exporter/ExporterTestSupport.h"
+#include "core/exporter/ShippedExport.h"
 
 namespace quorlen {
 namespace {
@@ -15,33 +15,7 @@ using testing::RunCommand;
 using testing::SampleResults;
 using testing::TempDir;
 
-// One folder with the results file and the data folder; every command runs
-// with QUORLEN_DATA_DIR pointing into it.
-struct Export {
-    TempDir dir;
-    std::string results = dir.File("wyniki.json");
-    explicit Export(const Json& document = SampleResults()) { testing::WriteFileBytes(results, document.dump()); }
-    std::string Data() const { return dir.File("data"); }
-    std::string Database() const { return dir.File("data/wyniki.sqlite"); }
-    // quorlen-cli export with the options; its exit code, stdout and stderr in *output.
-    int Run(const std::string& options, std::string* output = nullptr) const {
-        return RunCommand("QUORLEN_DATA_DIR='" + Data() + "' " QUORLEN_CLI_PATH " export '" + results + "' " + options +
-                              " --plugin " QUORLEN_SHIPPED_EXPORTER " 2>&1",
-                          output);
-    }
-    std::string Python(const std::string& script) const {
-        const std::string file = dir.File("check.py");
-        testing::WriteFileBytes(file, script);
-        std::string out;
-        EXPECT_EQ(RunCommand("/usr/bin/python3 '" + file + "' 2>&1", &out), 0) << out;
-        return out;
-    }
-    std::string Sql(const std::string& query) const {
-        std::string out;
-        EXPECT_EQ(RunCommand("sqlite3 '" + Database() + "' \"" + query + "\" 2>&1", &out), 0) << out;
-        return out;
-    }
-};
+using Export = testing::TShippedExport;
 
 Json TrickyResults() {
     Json doc = SampleResults();

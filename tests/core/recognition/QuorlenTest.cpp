@@ -5,6 +5,7 @@
 
 #include "core/printing/RenderSheet.h"
 #include "core/project/SheetLayout.h"
+#include "core/recognition/Binarize.h"
 #include "core/recognition/Quorlen.h"
 #include "core/recognition/ReadScan.h"
 #include "core/recognition/Threshold.h"
@@ -17,9 +18,11 @@ using namespace quorlen::sim;
 namespace {
 
 TMonoBitmap Reduce(const TGreyPicture& p) {
-    TMonoBitmap r(p.Width, p.Height);
-    for (int y = 0; y < p.Height; ++y)
-        ReduceGreyRow(&p.Pixels[static_cast<size_t>(y) * static_cast<size_t>(p.Width)], p.Width, r.Row(y));
+    TGreyScan grey;
+    grey.Resize(p.Width, p.Height);
+    for (int y = 0; y < p.Height; ++y) std::copy_n(&p.Pixels[static_cast<size_t>(y * p.Width)], p.Width, grey.Row(y));
+    TMonoBitmap r;
+    ReduceScan(grey, r);
     return r;
 }
 

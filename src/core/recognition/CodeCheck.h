@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "core/recognition/Quorlen.h"
+
+namespace quorlen {
+
+// A wrong sheet code gives a sheet to another student; no code sets it aside
+// where the operator sees it. So the scan job takes the code only when the
+// code block reads clearly: no position with two marked digits, and no digit
+// box whose ink lies near the black level (between kCodeDoubtLow and
+// kCodeDoubtHigh times the count that marks a box), where a little blur or
+// a speck decides. Returns the operator's message for a doubtful code, or
+// nothing when the code stands. Call it after Run, with Ok still true.
+std::string CodeDoubt(TQuorlen& reader);
+
+// Measured: empty boxes hold up to 0.76 of the count on rough simulated
+// scans at 150 dpi and 0.83 on printed sheets rasterised at 200 dpi; printed
+// digits 1.6 and more.
+inline constexpr double kCodeDoubtLow = 0.9;
+inline constexpr double kCodeDoubtHigh = 1.5;
+
+}  // namespace quorlen
