@@ -190,13 +190,13 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
     // size the operator may have given it.
     if (!Sized && !lista.empty()) {
         Sized = true;
-        FitWindow(sgrdWyniki_->columnCount());
+        FitWindow();
     }
 }
 
-void TfrmShowWyniki::FitWindow(int columnCount) {
+void TfrmShowWyniki::FitWindow() {
     int width = 2 * sgrdWyniki_->frameWidth();
-    for (int c = 0; c < columnCount; ++c) width += sgrdWyniki_->columnWidth(c) + 1;
+    for (int c = 0; c < sgrdWyniki_->columnCount(); ++c) width += sgrdWyniki_->columnWidth(c) + 1;
     int height = (sgrdWyniki_->rowCount() + 1) * (kRowHeight + 1) + 2 * sgrdWyniki_->frameWidth() + 5 +
                  sgrdWyniki_->horizontalScrollBar()->sizeHint().height();
     if (const QScreen* screen = QGuiApplication::primaryScreen())

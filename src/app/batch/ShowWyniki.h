@@ -34,7 +34,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FitWindow(int columnCount);
+    // Fits the window to every column, the skipped-scans line and the buttons.
+    void FitWindow();
     void PlaceFrozenColumn();
 
     QTableWidget* sgrdWyniki_;

@@ -20,11 +20,6 @@ constexpr int kInkThreshold = (255 * kLineInkPercent + 50) / 100;
 
 inline bool IsInk(int grey) { return grey < kInkThreshold; }
 
-// Reduces one row of 8-bit grey pixels into a raster row (standard palette)
-// against white paper, for a decoder that cannot hand over the whole
-// picture to ReduceScan (Binarize.h), which reduces against the scan's own.
-void ReduceGreyRow(const uint8_t* grey, int width, uint8_t* row);
-
 // ITU-R BT.601 luminance, the same weights the JPEG decoder uses for grey output.
 inline int Luminance(int r, int g, int b) { return (r * 19595 + g * 38470 + b * 7471 + 32768) >> 16; }
 
