@@ -2,39 +2,27 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFrame>
-#include <QMenuBar>
-#include <QStatusBar>
-#include <QStyle>
-#include <QVBoxLayout>
 #include <thread>
 
+#include "app/automation/AutomationCommand.h"
+#include "app/shell/AboutBox.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/SpecialFolders.h"
+#include "core/output/ShellConfig.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/ReadScan.h"
 
 namespace quorlen {
 
 namespace {
-const QString kPrintCaption = QStringLiteral("Wydrukuj arkusze");
-const QString kSaveCaption = QStringLiteral("Zapisz projekt");
 const QString kProjectFilter = QStringLiteral("Pliki projektów (*.spf)");
-// Geometry of the panels: row pitch, control height, where the fields start
-// and the width shared by the main buttons.
-const int kRow = 28;
-const int kHeight = 24;
-const int kFieldLeft = 120;
-const int kButtonWidth = 150;
+const int kMinWidth = 595;
+const int kMinHeight = 300;
 }  // namespace
-
-QString LettersFor(int answerCount) {
-    QString letters = QStringLiteral("AB");
-    for (int i = 2; i < answerCount; ++i) letters += QChar('A' + i);
-    return letters;
-}
 
 TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("FormMain"));
-    BuildControls();
+    ConnectControls();
 
     ChooseProjectFile = [this] {
         QFileDialog dialog(this, QStringLiteral("Wybierz plik projektu ..."), QString(), kProjectFilter);
@@ -61,6 +49,24 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     ExecScaner = [](TFormScaner2& dialog) { return dialog.exec(); };
     ExecAbout = [](QDialog& dialog) { dialog.exec(); };
 
+    ConnectRun();
+    ShowSettings(project_);
+    checkEmpty_.Set(project_.CheckEmpty);
+    FormCreate(arguments);
+}
+
+TFormMain::~TFormMain() { StopRunForClose(); }
+
+TfrmShowWyniki* TFormMain::ResultsView() {
+    if (!resultsView_) {
+        resultsView_ = std::make_unique<TfrmShowWyniki>();
+        resultsView_->UseAsKey = [this](int row) { UseRowAsKey(row); };
+        resultsView_->OpenReport = [this] { OpenClassReport(); };
+    }
+    return resultsView_.get();
+}
+
+void TFormMain::ConnectRun() {
     run_ = std::make_unique<TBatchRun>(host_);
     host_.Handler = [this](const TBatchMessage& m) { run_->HandleMessage(m); };
     TBatchOwner& owner = run_->Owner;
@@ -79,287 +85,104 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
                    QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     owner.RunningChanged = [this](bool running) {
-        btnExecute_->setText(running ? QStringLiteral("Zakończ") : QStringLiteral("Analizuj"));
-        btnSave_->setEnabled(!running);
-        btnSaveWyniki_->setEnabled(!running);
-        EnableSettings(!running);
+        panels_.btnExecute->setText(running ? QStringLiteral("Zakończ") : QStringLiteral("Analizuj"));
+        panels_.btnSave->setEnabled(!running);
+        panels_.btnSaveWyniki->setEnabled(!running);
+        panels_.EnableSettings(!running);
     };
     owner.ProgressBar = [this](int maximum, int position) {
-        ProgressBar_->setMaximum(std::max(maximum, 1));
-        ProgressBar_->setValue(position);
+        panels_.ProgressBar->setMaximum(std::max(maximum, 1));
+        panels_.ProgressBar->setValue(position);
     };
     owner.Finished = [this] {
         lastResults_ = run_->Results.Snapshot();
         ResultsSaved = lastResults_["Lista"].empty();
-        lblStatus_->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
-                                .arg(lastResults_["Lista"].size())
-                                .arg(lastResults_["Pominiete"].size()));
+        panels_.lblStatus->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
+                                       .arg(lastResults_["Lista"].size())
+                                       .arg(lastResults_["Pominiete"].size()));
         // A command's run answers its caller instead of opening the view.
-        if (commandDone_) {
-            FinishCommandRun(CommandResultsReply());
+        if (command_.AwaitsRun()) {
+            command_.FinishRun(command_.ResultsReply());
             return;
         }
-        ScoreResults();
+        key_.Score();
         ResultsView()->ShowResultsView(lastResults_);
     };
-    ShowSettings(project_);
-    checkEmpty_.Set(project_.CheckEmpty);
-    FormCreate(arguments);
 }
 
-TFormMain::~TFormMain() { StopRunForClose(); }
-
-TfrmShowWyniki* TFormMain::ResultsView() {
-    if (!resultsView_) {
-        resultsView_ = std::make_unique<TfrmShowWyniki>();
-        resultsView_->UseAsKey = [this](int row) { UseRowAsKey(row); };
-        resultsView_->OpenReport = [this] { OpenClassReport(); };
-    }
-    return resultsView_.get();
-}
-
-void TFormMain::BuildControls() {
-    auto* central = new QWidget(this);
-    auto* column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    auto panel = [&](QWidget*& p, const char* name, int height) {
-        p = new QWidget(central);
-        p->setObjectName(QString::fromLatin1(name));
-        p->setFixedHeight(height);
-        p->installEventFilter(this);
-        column->addWidget(p);
-    };
-    panel(Panel1_, "Panel1", 5 * kRow + 12);
-    auto* rule = new QFrame(central);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    column->addWidget(rule);
-    panel(Panel2_, "Panel2", 3 * kRow + 8);
-    panel(Panel3_, "Panel3", kRow + 8);
-    setCentralWidget(central);
-
-    auto label = [&](QLabel*& l, QWidget* parent, const char* name, const QString& text, int row) {
-        l = new QLabel(text, parent);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(8, 8 + row * kRow, kFieldLeft - 12, kHeight);
-    };
-    auto edit = [&](QLineEdit*& e, QWidget* parent, const char* name, const QString& hint, int row) {
-        e = new QLineEdit(parent);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setToolTip(hint);
-        e->setGeometry(kFieldLeft, 8 + row * kRow, 60, kHeight);
-    };
-    auto browse = [&](QLineEdit* e, const char* name) {
-        QAction* a = e->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
-        a->setObjectName(QString::fromLatin1(name));
-        return a;
-    };
-    label(lblProjectFile_, Panel1_, "lblProjectFile", QStringLiteral("Plik projektu"), 0);
-    edit(edtProjectFile_, Panel1_, "edtProjectFile", QStringLiteral("Nazwa pliku z zapisanymi ustawieniami projektu"),
-         0);
-    btnProjectFile_ = browse(edtProjectFile_, "btnProjectFile");
-    label(lblProjectName_, Panel1_, "lblProjectName", QStringLiteral("Nazwa"), 1);
-    edit(edtProjectName_, Panel1_, "edtProjectName", QStringLiteral("Nazwa projektu umieszczona na wydruku arkusza"),
-         1);
-    label(lblIlePyt_, Panel1_, "lblIlePyt", QStringLiteral("Ilość pytań"), 2);
-    edit(edtIlePyt_, Panel1_, "edtIlePyt", QStringLiteral("Ilość pytań umieszczonych na arkuszu odpowiedzi"), 2);
-    label(lblCount_, Panel1_, "lblCount", QStringLiteral("Ilość odpowiedzi"), 3);
-    edit(edtIleOdp_, Panel1_, "edtIleOdp", QStringLiteral("Ilość ospowiedzi na każde pytanie"), 3);
-    label(lblLetters_, Panel1_, "lblLetters", QString(), 3);
-    lblLetters_->setGeometry(kFieldLeft + 68, 8 + 3 * kRow, 160, kHeight);
-    lblLetters_->setStyleSheet(QStringLiteral("color: grey"));
-    label(lblWYbor_, Panel1_, "lblWYbor", QStringLiteral("Wybór:"), 4);
-    rbOnlyOne_ = new QRadioButton(QStringLiteral("jednokrotny"), Panel1_);
-    rbOnlyOne_->setObjectName(QStringLiteral("rbOnlyOne"));
-    rbOnlyOne_->setToolTip(QStringLiteral("Uczestnik może wybrać tylko jedną prawidłową odpowiedź"));
-    rbOnlyOne_->setGeometry(kFieldLeft, 8 + 4 * kRow, 110, kHeight);
-    rbMultiOne_ = new QRadioButton(QStringLiteral("wielokrotny"), Panel1_);
-    rbMultiOne_->setObjectName(QStringLiteral("rbMultiOne"));
-    rbMultiOne_->setToolTip(QStringLiteral("Uczestnik może wybrać kilka prawidłowych odpowiedzi"));
-    rbMultiOne_->setGeometry(kFieldLeft + 114, 8 + 4 * kRow, 110, kHeight);
-    chkKontrPuste_ = new QCheckBox(QStringLiteral("Kontroluj puste odp."), Panel1_);
-    chkKontrPuste_->setObjectName(QStringLiteral("chkKontrPuste"));
-    // Hints keep the line breaks of their texts; a tool tip breaks on LF alone.
-    chkKontrPuste_->setToolTip(QStringLiteral(
-        "Jeżeli program nie znajdzie zaczernionego pola, uzna że to brak odpowiedzi.\nW przciwnym przypadku, "
-        "wyświetli pytanie do kontroli sprawdzającemu"));
-    chkKontrPuste_->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
-    btnSave_ = new QPushButton(kPrintCaption, Panel1_);
-    btnSave_->setObjectName(QStringLiteral("btnSave"));
-    btnKlucz_ = new QPushButton(QStringLiteral("Klucz odpowiedzi…"), Panel1_);
-    btnKlucz_->setObjectName(QStringLiteral("btnKlucz"));
-
-    label(Label1_, Panel2_, "Label1", QStringLiteral("Folder skanów"), 0);
-    edit(edtScanFolder_, Panel2_, "edtScanFolder",
-         QStringLiteral("Quorlen pobierze do sprawdzenia wszystkie pliki znajdujące się w tym folderze"), 0);
-    edtScanFolder_->setReadOnly(true);
-    btnScanFolder_ = browse(edtScanFolder_, "btnScanFolder");
-    btnExecute_ = new QPushButton(QStringLiteral("Analizuj"), Panel2_);
-    btnExecute_->setObjectName(QStringLiteral("btnExecute"));
-    btnExecute_->setEnabled(false);
-    label(Label2_, Panel2_, "Label2", QStringLiteral("Regulacja"), 1);
-    tbrPoziom_ = new QSlider(Qt::Horizontal, Panel2_);
-    tbrPoziom_->setObjectName(QStringLiteral("tbrPoziom"));
-    tbrPoziom_->setRange(TProjectSettings::MinLevel, TProjectSettings::MaxLevel);
-    tbrPoziom_->setTickPosition(QSlider::TicksBelow);
-    tbrPoziom_->setTickInterval(5);
-    tbrPoziom_->setToolTip(QStringLiteral(
-        "Poziom zaczernienia kratek odpowiedzi.\n\nParametr dobierany doświadczalnie, przyjmujący najczęściej "
-        "wartość 44"));
-    chkSkanJakPoprzedni_ = new QCheckBox(QStringLiteral("Wszystkie skany są takie same"), Panel2_);
-    chkSkanJakPoprzedni_->setObjectName(QStringLiteral("chkSkanJakPoprzedni"));
-    chkSkanJakPoprzedni_->setToolTip(QStringLiteral(
-        "Wszystkie arkusze znajdujące się w folderze skanów zostały umieszczone\nw podajniku automatycznego "
-        "skanera w jednej paczce"));
-
-    ProgressBar_ = new QProgressBar(Panel3_);
-    ProgressBar_->setObjectName(QStringLiteral("ProgressBar"));
-    ProgressBar_->setValue(0);
-    btnSaveWyniki_ = new QPushButton(QStringLiteral("Zapisz wyniki"), Panel3_);
-    btnSaveWyniki_->setObjectName(QStringLiteral("btnSaveWyniki"));
-    btnSaveWyniki_->setEnabled(false);
-    lblStatus_ = new QLabel(this);
-    lblStatus_->setObjectName(QStringLiteral("lblStatus"));
-    statusBar()->addWidget(lblStatus_, 1);
-
-    actAbout_ = menuBar()->addAction(QStringLiteral("&O programie"));
-    actAbout_->setObjectName(QStringLiteral("actAbout"));
-
+void TFormMain::ConnectControls() {
     auto changed = [this] {
         if (!loading_) SetSaveState(true);
     };
-    connect(edtProjectName_, &QLineEdit::textEdited, this, changed);
-    connect(edtIlePyt_, &QLineEdit::textEdited, this, changed);
-    connect(edtIleOdp_, &QLineEdit::textEdited, this, [this, changed] {
+    connect(panels_.edtProjectName, &QLineEdit::textEdited, this, changed);
+    connect(panels_.edtIlePyt, &QLineEdit::textEdited, this, changed);
+    connect(panels_.edtIleOdp, &QLineEdit::textEdited, this, [this, changed] {
         changed();
-        RefreshLetters();
+        panels_.RefreshLetters();
     });
-    connect(edtIlePyt_, &QLineEdit::editingFinished, this,
-            [this] { ClampField(edtIlePyt_, TProjectSettings::MinQuestions, TProjectSettings::MaxQuestions); });
-    connect(edtIleOdp_, &QLineEdit::editingFinished, this, [this] {
-        ClampField(edtIleOdp_, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
-        RefreshLetters();
+    connect(panels_.edtIlePyt, &QLineEdit::editingFinished, this, [this] {
+        TMainPanels::ClampField(panels_.edtIlePyt, TProjectSettings::MinQuestions, TProjectSettings::MaxQuestions);
+    });
+    connect(panels_.edtIleOdp, &QLineEdit::editingFinished, this, [this] {
+        TMainPanels::ClampField(panels_.edtIleOdp, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
+        panels_.RefreshLetters();
     });
     // Only a change of the choice mode counts: a click on the button already
     // selected changes nothing.
-    connect(rbMultiOne_, &QRadioButton::toggled, this, [this, changed] {
+    connect(panels_.rbMultiOne, &QRadioButton::toggled, this, [this, changed] {
         changed();
-        chkKontrPuste_->setEnabled(rbOnlyOne_->isChecked());
+        panels_.chkKontrPuste->setEnabled(panels_.rbOnlyOne->isChecked());
     });
-    connect(chkKontrPuste_, &QCheckBox::clicked, this, [this, changed](bool on) {
+    connect(panels_.chkKontrPuste, &QCheckBox::clicked, this, [this, changed](bool on) {
         changed();
         checkEmpty_.Set(on);
     });
-    connect(chkSkanJakPoprzedni_, &QCheckBox::clicked, this, changed);
+    connect(panels_.chkSkanJakPoprzedni, &QCheckBox::clicked, this, changed);
     // tbrPoziomPosChange: a load moves the bar without touching the settings file.
-    connect(tbrPoziom_, &QSlider::valueChanged, this, [this, changed] {
+    connect(panels_.tbrPoziom, &QSlider::valueChanged, this, [this, changed] {
         changed();
         if (!loading_) ConfigDirty = true;
     });
-    connect(btnSave_, &QPushButton::clicked, this, [this] { btnSaveClick(); });
-    connect(btnExecute_, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
-    connect(btnSaveWyniki_, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
-    connect(btnKlucz_, &QPushButton::clicked, this, [this] { btnKluczClick(); });
-    connect(btnProjectFile_, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
-    connect(btnScanFolder_, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
-    connect(actAbout_, &QAction::triggered, this, [this] { ShowAboutBox(); });
+    connect(panels_.btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(panels_.btnExecute, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
+    connect(panels_.btnSaveWyniki, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
+    connect(panels_.btnKlucz, &QPushButton::clicked, this, [this] { btnKluczClick(); });
+    connect(panels_.btnProjectFile, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
+    connect(panels_.btnScanFolder, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
+    connect(panels_.actAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize) {
-        if (watched == Panel1_) Panel1Resize();
-        if (watched == Panel2_) Panel2Resize();
-        if (watched == Panel3_) Panel3Resize();
+        panels_.Layout(watched);
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The fields and the main buttons stay anchored to the right edge.
-void TFormMain::Panel1Resize() {
-    const int w = Panel1_->width();
-    edtProjectFile_->setGeometry(kFieldLeft, 8, w - 2 - kFieldLeft, kHeight);
-    edtProjectName_->setGeometry(kFieldLeft, 8 + kRow, w - 2 - kFieldLeft, kHeight);
-    btnSave_->setGeometry(w - 2 - kButtonWidth, 8 + 2 * kRow, kButtonWidth, kRow + kHeight);
-    btnKlucz_->setGeometry(w - 10 - 2 * kButtonWidth, 8 + 2 * kRow, kButtonWidth, kHeight);
-}
-
-void TFormMain::Panel2Resize() {
-    const int w = Panel2_->width();
-    btnExecute_->setGeometry(w - 2 - kButtonWidth, 8, kButtonWidth, kHeight);
-    const int folderWidth = std::max(0, w - edtScanFolder_->x() - btnExecute_->width() - 10);
-    edtScanFolder_->setGeometry(kFieldLeft, 8, folderWidth, kHeight);
-    tbrPoziom_->setGeometry(kFieldLeft, 8 + kRow, folderWidth + 2, kHeight);
-    const QSize box = chkSkanJakPoprzedni_->sizeHint();
-    const int right = tbrPoziom_->x() + tbrPoziom_->width() - 2;
-    chkSkanJakPoprzedni_->setGeometry(right - box.width(), 8 + 2 * kRow, box.width(), kHeight);
-}
-
-void TFormMain::Panel3Resize() {
-    const int w = Panel3_->width();
-    btnSaveWyniki_->setGeometry(w - 2 - kButtonWidth, 4, kButtonWidth, kHeight);
-    ProgressBar_->setGeometry(8, 4, std::max(0, btnSaveWyniki_->x() - 16), kHeight);
-}
-
-void TFormMain::ClampField(QLineEdit* edit, int lo, int hi) {
-    bool ok = false;
-    int v = edit->text().trimmed().toInt(&ok);
-    if (!ok) v = lo;
-    edit->setText(QString::number(std::clamp(v, lo, hi)));
-}
-
-void TFormMain::RefreshLetters() {
-    bool ok = false;
-    const int n = edtIleOdp_->text().toInt(&ok);
-    lblLetters_->setText(LettersFor(ok ? std::clamp(n, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers)
-                                       : TProjectSettings::MinAnswers));
-}
-
 void TFormMain::SetSaveState(bool save) {
     saveState_ = save;
-    btnSave_->setText(save ? kSaveCaption : kPrintCaption);
+    panels_.ShowSaveState(save);
 }
 
 void TFormMain::ShowSettings(const TProjectSettings& s) {
     loading_ = true;
-    edtProjectName_->setText(QString::fromStdString(s.ProjectName));
-    edtIlePyt_->setText(QString::number(s.QuestionCount));
-    edtIleOdp_->setText(QString::number(s.AnswerCount));
-    rbOnlyOne_->setChecked(!s.MultipleChoice);
-    rbMultiOne_->setChecked(s.MultipleChoice);
-    chkKontrPuste_->setChecked(s.CheckEmpty);
-    chkKontrPuste_->setEnabled(!s.MultipleChoice);
-    edtScanFolder_->setText(QString::fromStdString(s.ScanFolder));
-    tbrPoziom_->setValue(s.BlackLevel);
-    chkSkanJakPoprzedni_->setChecked(s.AllScansAlike);
-    RefreshLetters();
+    panels_.ShowSettings(s);
     loading_ = false;
 }
 
-TProjectSettings TFormMain::CurrentSettings() const {
-    TProjectSettings s = project_;
-    s.ProjectName = edtProjectName_->text().toStdString();
-    s.QuestionCount = ClampQuestionCount(edtIlePyt_->text().toInt());
-    s.AnswerCount = ClampAnswerCount(edtIleOdp_->text().toInt());
-    s.MultipleChoice = rbMultiOne_->isChecked();
-    s.CheckEmpty = chkKontrPuste_->isChecked();
-    s.ScanFolder = edtScanFolder_->text().toStdString();
-    s.BlackLevel = tbrPoziom_->value();
-    s.AllScansAlike = chkSkanJakPoprzedni_->isChecked();
-    return s;
-}
+TProjectSettings TFormMain::CurrentSettings() const { return panels_.ReadSettings(project_); }
 
 void TFormMain::LoadProjectFile(const QString& path) {
     TProjectSettings loaded = ReadProjectFile(path.toStdString(), CurrentSettings());
     project_ = loaded;
     ShowSettings(project_);
     checkEmpty_.Set(project_.CheckEmpty);
-    edtProjectFile_->setText(path);
-    LoadKey();
-    btnExecute_->setEnabled(true);
+    panels_.edtProjectFile->setText(path);
+    key_.Load();
+    panels_.btnExecute->setEnabled(true);
     SetSaveState(false);
-    btnSaveWyniki_->setEnabled(false);
-    ProgressBar_->setValue(0);
+    panels_.btnSaveWyniki->setEnabled(false);
+    panels_.ProgressBar->setValue(0);
     run_->Items.clear();
     lastResults_ = Json();
     ResultsSaved = true;
@@ -386,8 +209,8 @@ void TFormMain::edtProjectFileBrowse() {
 void TFormMain::edtScanFolderBrowse() {
     const QString folder = ChooseScanFolder();
     if (folder.isEmpty()) return;
-    edtScanFolder_->setText(folder);
-    btnExecute_->setEnabled(true);
+    panels_.edtScanFolder->setText(folder);
+    panels_.btnExecute->setEnabled(true);
 }
 
 void TFormMain::btnSaveClick() {
@@ -401,7 +224,7 @@ void TFormMain::btnSaveClick() {
     }
     // A save that did not happen keeps the save state, so that the edits do
     // not look saved and the close query still asks.
-    const QString name = ChooseSaveProjectFile(edtProjectFile_->text());
+    const QString name = ChooseSaveProjectFile(panels_.edtProjectFile->text());
     if (name.isEmpty()) return;
     TProjectSettings s = CurrentSettings();
     try {
@@ -412,10 +235,10 @@ void TFormMain::btnSaveClick() {
         return;  // stays in the save state, the file name unchanged
     }
     project_ = s;
-    edtProjectFile_->setText(name);
-    SaveKey();
-    if (edtScanFolder_->text().isEmpty()) edtScanFolder_->setText(QFileInfo(name).absolutePath());
-    btnExecute_->setEnabled(true);
+    panels_.edtProjectFile->setText(name);
+    key_.Save();
+    if (panels_.edtScanFolder->text().isEmpty()) panels_.edtScanFolder->setText(QFileInfo(name).absolutePath());
+    panels_.btnExecute->setEnabled(true);
     SetSaveState(false);
 }
 
@@ -462,7 +285,7 @@ void TFormMain::GetOdp(const TScanView& scan, TRect area, int count, std::string
     QString suffix;
     if (answer.empty())
         suffix = QStringLiteral(" - brak odpowiedzi");
-    else if (rbOnlyOne_->isChecked())
+    else if (panels_.rbOnlyOne->isChecked())
         suffix = QStringLiteral(" - odpowiedź niejednoznaczna");
     TFormScaner2 dialog(this);
     dialog.SetMode(qmAnswer);
@@ -475,17 +298,135 @@ void TFormMain::GetOdp(const TScanView& scan, TRect area, int count, std::string
     if (result == ScanerResultAbort) run_->CancelRun();
 }
 
-void TFormMain::EnableSettings(bool on) {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{edtProjectFile_, edtProjectName_, edtIlePyt_, edtIleOdp_, rbOnlyOne_,
-                                         rbMultiOne_, edtScanFolder_, tbrPoziom_, chkSkanJakPoprzedni_})
-        w->setEnabled(on);
-    btnProjectFile_->setEnabled(on);
-    btnScanFolder_->setEnabled(on);
-    chkKontrPuste_->setEnabled(on && rbOnlyOne_->isChecked());
-    const QString colour = on ? QString() : QStringLiteral("color: grey");
-    for (QLabel* l : {lblProjectFile_, lblProjectName_, lblIlePyt_, lblCount_, Label1_, Label2_, lblWYbor_})
-        l->setStyleSheet(colour);
+// --- Start-up, the settings file, the demo question and shutting down ---
+
+QString TFormMain::ConfigFilePath() {
+    const QString folder = TSpecialFolders::DataFolder(true);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/config.json");
+}
+
+QString TFormMain::DemoProjectPath() {
+    return TSpecialFolders::DocumentsFolder() + QStringLiteral("/QuorlenDemo/Demo.spf");
+}
+
+void TFormMain::FormCreate(const QStringList& arguments) {
+    const int cpus = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    run_->MaxWorkers = ParseThreadSwitches(arguments, DefaultMaxWorkers(cpus));
+    run_->CpuCount = cpus;
+    setWindowTitle(QStringLiteral("Brenvik Analizator arkuszy odpowiedzi"));
+
+    DownloadDemoFiles = true;
+    int level = 0;
+    const QString config = ConfigFilePath();
+    if (!config.isEmpty() && QFileInfo::exists(config)) {
+        const TShellConfig read = ReadShellConfig(config.toStdString());
+        level = read.BlackLevel;
+        DownloadDemoFiles = read.DownloadDemoFiles;
+        UseDemoFiles = read.UseDemoFiles;
+    }
+    if (level >= TProjectSettings::MinLevel && level <= TProjectSettings::MaxLevel) {
+        project_.BlackLevel = level;
+        loading_ = true;
+        panels_.tbrPoziom->setValue(level);
+        loading_ = false;
+    }
+    ConfigDirty = false;
+    if (DownloadDemoFiles) {
+        UseDemoFiles = true;
+        // Queued so that the window is up first and never waits for the fetch.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (StartDemoDownload) StartDemoDownload();
+            },
+            Qt::QueuedConnection);
+    }
+    SetSaveState(false);
+    panels_.RefreshLetters();
+
+    // Only the width may change.
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kMinWidth, std::max(kMinHeight, sizeHint().height()));
+    setMaximumHeight(height());
+}
+
+bool TFormMain::edtProjectFileBeforeDialog() {
+    if (!UseDemoFiles) return true;
+    const auto answer =
+        Ask(QStringLiteral("Czy chcesz użyć skanów demonstracyjnych ?"), QStringLiteral("Pytanie"),
+            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::No) {
+        UseDemoFiles = false;
+        ConfigDirty = true;
+        return true;
+    }
+    if (answer == QMessageBox::Yes) OpenProjectFile(DemoProjectPath());
+    return false;
+}
+
+bool TFormMain::OpenProjectFile(const QString& path) {
+    panels_.edtProjectFile->setText(path);
+    try {
+        LoadProjectFile(path);
+    } catch (const std::exception& e) {
+        Ask(QString::fromStdString(e.what()), QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok,
+            QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+void TFormMain::ShowAboutBox() {
+    auto* box = new TfrmAbout(this);
+    ExecAbout(*box);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (command_.Active() &&
+        Ask(QStringLiteral("Inny program korzysta teraz z Quorlen.\nCzy na pewno chcesz zamknąć program ?"),
+            QStringLiteral("Pytanie"), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    if (saveState_ && Ask(QStringLiteral("Projekt został zmieniony.\nCzy na pewno chcesz wyjść bez zapisu projektu ?"),
+                          QStringLiteral("Pytanie"), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    if (!run_->Running && !ConfirmDiscardResults()) {
+        event->ignore();
+        return;
+    }
+    StopRunForClose();
+    // The stopped run never reaches its end; its caller must not wait for it.
+    if (command_.AwaitsRun())
+        command_.FinishRun(QString::fromStdString(ErrorReply(-2, "Program został zamknięty przed końcem analizy.")));
+    FormClose();
+    // The results view is a window of its own; left open it would keep the
+    // program alive after its main window is gone.
+    if (resultsView_) resultsView_->close();
+    event->accept();
+}
+
+void TFormMain::FormClose() {
+    if (!ConfigDirty) return;
+    const QString path = ConfigFilePath();
+    // A failed write never keeps the window open.
+    if (!path.isEmpty())
+        WriteShellConfig(path.toStdString(), {panels_.tbrPoziom->value(), DownloadDemoFiles, UseDemoFiles});
+    ConfigDirty = false;
+}
+
+void TFormMain::StopRunForClose() {
+    if (closing_ || !run_) return;
+    closing_ = true;
+    if (!run_->Running) return;
+    run_->CancelRun();
+    host_.ServeUntil([this] { return run_->WorkersFinished(); });
+    // The workers' last reports are still queued; nobody is left to show them.
+    host_.Handler = nullptr;
 }
 
 }  // namespace quorlen

@@ -1,37 +1,32 @@
 #pragma once
 
-#include <QAction>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "app/automation/WindowCommand.h"
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
 #include "app/output/SaveWyniki.h"
 #include "app/printing/WhatPrint.h"
 #include "app/scoring/KeyEditor.h"
+#include "app/scoring/ProjectKey.h"
+#include "app/shell/MainPanels.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
 namespace quorlen {
 
-struct TAutomationCommand;
-
 // The main window: the project panel above, the batch run's button, progress
 // and the results' save button below. Dialogs go through replaceable hooks so
-// that tests can answer them without a person.
+// that tests can answer them without a person. Its controls, its answer key
+// and another program's command are parts of their own (TMainPanels,
+// TProjectKey, TWindowCommand) that it owns.
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -95,13 +90,13 @@ public:
 
     // The answer key, kept as <project>.klucz.json beside the project file
     // and loaded with it; with a key, a run's results are scored.
-    const std::optional<TAnswerKey>& AnswerKey() const { return key_; }
-    QString KeyFilePath() const;
-    void btnKluczClick();
+    const std::optional<TAnswerKey>& AnswerKey() const { return key_.Key(); }
+    QString KeyFilePath() const { return key_.FilePath(); }
+    void btnKluczClick() { key_.Edit(); }
     // Makes the key from the results row's sheet after the teacher confirms.
-    void UseRowAsKey(int row);
+    void UseRowAsKey(int row) { key_.UseRow(row); }
     // Writes the class report beside the results and opens it.
-    void OpenClassReport();
+    void OpenClassReport() { key_.OpenReport(); }
 
     // Handlers, public so that menus, automation and tests reach them.
     void btnSaveClick();
@@ -116,80 +111,51 @@ public:
     bool edtProjectFileBeforeDialog();
     void ShowAboutBox();
     // Keeps the scan-folder row and the track bar sized to the lower panel.
-    void Panel2Resize();
+    void Panel2Resize() { panels_.LayoutScanPanel(); }
     // True when there are no unsaved results or the operator lets them go.
     bool ConfirmDiscardResults();
 
-    // Another program's command (automation/FormMainCommand.cpp). The sink
-    // gets its Progress events; done gets the reply, at once or, for an
-    // analysis, when the run has ended. Text that is not a JSON object throws
-    // TInvalidCommand and a printer failure std::exception; done is then not
-    // called.
-    using TCommandSink = std::function<void(int maximum, int position)>;
-    void RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done);
-    bool CommandActive() const { return commandActive_; }
-    // The sink of the command in progress; empty outside a command.
-    TCommandSink CommandSink;
+    // Another program's command; see TWindowCommand::Run.
+    void RunCommand(const QString& params, const TWindowCommand::TSink& sink, TWindowCommand::TDone done) {
+        command_.Run(params, sink, std::move(done));
+    }
+    bool CommandActive() const { return command_.Active(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildControls();
-    void Panel1Resize();
-    void Panel3Resize();
+    // The parts reach the controls and the results directly.
+    friend class TProjectKey;
+    friend class TWindowCommand;
+
+    // The controls' signals to the window's handlers.
+    void ConnectControls();
+    // The batch run's questions and reports to the window.
+    void ConnectRun();
     void FormCreate(const QStringList& arguments);
     void FormClose();
     // Cancels a run still in progress and waits for every worker before
     // anything they use is freed.
     void StopRunForClose();
     void SetSaveState(bool save);
-    void RefreshLetters();
-    void ClampField(QLineEdit* edit, int lo, int hi);
-    void EnableSettings(bool on);
     void ShowSettings(const TProjectSettings& s);
-    void LoadKey();
-    void SaveKey();
-    void ScoreResults();
-    void SetProjectFromCommand(const TAutomationCommand& command);
-    QString PrintForCommand(const TAutomationCommand& command);
-    void StartAnalysisForCommand(std::function<void(const QString&)> done);
-    // Ends the command whose analysis ran: its reply and the cleared state.
-    void FinishCommandRun(const QString& reply);
-    // The run's results for the caller, scored when its command carried a key.
-    QString CommandResultsReply() const;
 
+    TMainPanels panels_{*this, this};
     TProjectSettings project_;
     bool saveState_ = false;
     bool loading_ = false;
     bool closing_ = false;
     Json lastResults_;
-    std::optional<TAnswerKey> key_;
+    TProjectKey key_{*this};
     TSharedSwitch checkEmpty_;
     // Before the batch state, so that the plug-in is unloaded after it.
     std::unique_ptr<TSaveWyniki> saveWyniki_;
     TQtBatchHost host_;
     std::unique_ptr<TBatchRun> run_;
     std::unique_ptr<TfrmShowWyniki> resultsView_;
-    bool commandActive_ = false;
-    std::function<void(const QString&)> commandDone_;
-    std::optional<TAnswerKey> commandKey_;
-    std::unique_ptr<QPrinter> commandPrinter_;
-
-    QLabel *lblProjectFile_, *lblProjectName_, *lblIlePyt_, *lblCount_, *lblWYbor_, *Label1_, *Label2_, *lblLetters_,
-        *lblStatus_;
-    QLineEdit *edtProjectFile_, *edtProjectName_, *edtIlePyt_, *edtIleOdp_, *edtScanFolder_;
-    QWidget *Panel1_, *Panel2_, *Panel3_;
-    QAction *btnProjectFile_, *btnScanFolder_, *actAbout_;
-    QRadioButton *rbOnlyOne_, *rbMultiOne_;
-    QCheckBox *chkKontrPuste_, *chkSkanJakPoprzedni_;
-    QSlider* tbrPoziom_;
-    QPushButton *btnSave_, *btnExecute_, *btnSaveWyniki_, *btnKlucz_;
-    QProgressBar* ProgressBar_;
+    TWindowCommand command_{*this};
 };
-
-// "AB" and the following letters up to the answer count.
-QString LettersFor(int answerCount);
 
 }  // namespace quorlen

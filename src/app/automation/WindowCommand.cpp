@@ -1,6 +1,8 @@
-// The main window's side of another program's command: the project set
-// through the controls, then the print job or the batch run as the buttons
-// start them.
+// A command drives the window through its own controls and buttons, so that
+// a caller gets exactly what an operator would; only the replies and the
+// progress events are the command's own.
+#include "app/automation/WindowCommand.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QPrinter>
@@ -19,7 +21,7 @@ namespace {
 
 // Clears the sink on every way out of a print, errors included.
 struct SinkGuard {
-    TFormMain::TCommandSink& Sink;
+    TWindowCommand::TSink& Sink;
     bool& Active;
     ~SinkGuard() {
         Sink = nullptr;
@@ -43,23 +45,23 @@ void TypeInto(QLineEdit* edit, const QString& text) {
 
 }  // namespace
 
-void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std::function<void(const QString&)> done) {
+void TWindowCommand::Run(const QString& params, const TSink& sink, TDone done) {
     // No second command over the first, and none over the operator's own run,
     // an open dialog of theirs or results of theirs not yet saved (a command's
     // run would replace them); a refused command leaves their window be.
-    if (commandActive_ || run_->Running || QApplication::activeModalWidget() || !ResultsSaved) {
+    if (active_ || window_.Run().Running || QApplication::activeModalWidget() || !window_.ResultsSaved) {
         done(QString::fromStdString(ErrorReply(-3, BusyText)));
         return;
     }
     // Once another program drives the window, nobody is in front of it.
-    hide();
+    window_.hide();
     const TAutomationCommand command = ParseAutomationCommand(params.toStdString());
-    SetProjectFromCommand(command);
+    SetProject(command);
     if (IsPrintMode(command)) {
-        commandActive_ = true;
-        CommandSink = sink;
-        SinkGuard guard{CommandSink, commandActive_};
-        done(PrintForCommand(command));
+        active_ = true;
+        sink_ = sink;
+        SinkGuard guard{sink_, active_};
+        done(Print(command));
         return;
     }
 
@@ -67,7 +69,7 @@ void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std:
     // before the run: it would only fail once every scan has been read.
     std::string keyProblem = command.KeyError;
     if (command.Key) {
-        const TProjectSettings settings = CurrentSettings();
+        const TProjectSettings settings = window_.CurrentSettings();
         try {
             CheckKeyFits(*command.Key, settings.QuestionCount, settings.AnswerCount);
         } catch (const TKeyError& e) {
@@ -79,8 +81,9 @@ void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std:
         return;
     }
 
-    const QString name = edtProjectName_->text().trimmed();
-    const QString folder = edtScanFolder_->text();
+    const TMainPanels& panels = window_.panels_;
+    const QString name = panels.edtProjectName->text().trimmed();
+    const QString folder = panels.edtScanFolder->text();
     if (name.isEmpty() || folder.trimmed().isEmpty() || !QFileInfo(folder).isDir()) {
         done(QString::fromStdString(ErrorReply(-1, BadParametersText)));
         return;
@@ -90,106 +93,107 @@ void TFormMain::RunCommand(const QString& params, const TCommandSink& sink, std:
         done(QString::fromStdString(ErrorReply(-1, NoScanFilesText)));
         return;
     }
-    commandKey_ = command.Key;
-    CommandSink = sink;
-    StartAnalysisForCommand(std::move(done));
+    key_ = command.Key;
+    sink_ = sink;
+    StartAnalysis(std::move(done));
 }
 
-QString TFormMain::CommandResultsReply() const {
-    if (!commandKey_) return QString::fromStdString(DumpJsonCompact(lastResults_));
+QString TWindowCommand::ResultsReply() const {
+    if (!key_) return QString::fromStdString(DumpJsonCompact(window_.LastResults()));
     // The caller's key scores the reply only; the window's results and its
     // own key are the operator's.
-    Json scored = lastResults_;
+    Json scored = window_.LastResults();
     try {
-        ScoreDocument(scored, *commandKey_);
+        ScoreDocument(scored, *key_);
     } catch (const TKeyError& e) {
         return QString::fromStdString(ErrorReply(-1, e.what()));
     }
     return QString::fromStdString(DumpJsonCompact(scored));
 }
 
-void TFormMain::SetProjectFromCommand(const TAutomationCommand& command) {
-    TypeInto(edtProjectName_, QString::fromStdString(command.Title));
-    TypeInto(edtIlePyt_, QString::number(command.QCnt));
-    ClampField(edtIlePyt_, TProjectSettings::MinQuestions, TProjectSettings::MaxQuestions);
-    TypeInto(edtIleOdp_, QString::number(command.ACnt));
-    ClampField(edtIleOdp_, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
-    RefreshLetters();
-    (command.MultiChoice ? rbMultiOne_ : rbOnlyOne_)->click();
-    if (rbOnlyOne_->isChecked() && chkKontrPuste_->isChecked() != command.CheckEmpty) chkKontrPuste_->click();
-    edtScanFolder_->setText(QString::fromStdString(command.ScansFolder));
-    btnExecute_->setEnabled(true);
+void TWindowCommand::SetProject(const TAutomationCommand& command) {
+    TMainPanels& p = window_.panels_;
+    TypeInto(p.edtProjectName, QString::fromStdString(command.Title));
+    TypeInto(p.edtIlePyt, QString::number(command.QCnt));
+    TMainPanels::ClampField(p.edtIlePyt, TProjectSettings::MinQuestions, TProjectSettings::MaxQuestions);
+    TypeInto(p.edtIleOdp, QString::number(command.ACnt));
+    TMainPanels::ClampField(p.edtIleOdp, TProjectSettings::MinAnswers, TProjectSettings::MaxAnswers);
+    p.RefreshLetters();
+    (command.MultiChoice ? p.rbMultiOne : p.rbOnlyOne)->click();
+    if (p.rbOnlyOne->isChecked() && p.chkKontrPuste->isChecked() != command.CheckEmpty) p.chkKontrPuste->click();
+    p.edtScanFolder->setText(QString::fromStdString(command.ScansFolder));
+    p.btnExecute->setEnabled(true);
     if (command.BlackLevel >= TProjectSettings::MinLevel && command.BlackLevel <= TProjectSettings::MaxLevel)
-        tbrPoziom_->setValue(command.BlackLevel);
+        p.tbrPoziom->setValue(command.BlackLevel);
 }
 
-QString TFormMain::PrintForCommand(const TAutomationCommand& command) {
+QString TWindowCommand::Print(const TAutomationCommand& command) {
     const TPrintPlan plan = PlanPrint(command);
     if (plan.TooMany) return QString::fromStdString(ErrorReply(-1, TooManySheetsText));
-    if (!commandPrinter_) {
+    if (!printer_) {
         // The print service's default queue; the PDF file when there is none.
-        commandPrinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
         const QStringList installed = InstalledPrinters();
         if (installed.isEmpty())
-            SetPdfOutput(*commandPrinter_, QString());
+            SetPdfOutput(*printer_, QString());
         else
-            commandPrinter_->setPrinterName(installed.first());
+            printer_->setPrinterName(installed.first());
     }
     const QString wanted = QString::fromStdString(command.Printer);
     if (wanted.compare(PdfDestinationName(), Qt::CaseInsensitive) == 0) {
-        SetPdfOutput(*commandPrinter_, QString());
+        SetPdfOutput(*printer_, QString());
     } else {
         for (const QString& name : InstalledPrinters())
             if (name.compare(wanted, Qt::CaseInsensitive) == 0) {
-                commandPrinter_->setOutputFormat(QPrinter::NativeFormat);
-                commandPrinter_->setPrinterName(name);
+                printer_->setOutputFormat(QPrinter::NativeFormat);
+                printer_->setPrinterName(name);
             }
     }
     const std::vector<std::string>* codes = plan.Codes.empty() ? nullptr : &plan.Codes;
     if (SheetCountFor(plan.Count, codes) == 0) return QString::fromStdString(ErrorReply(-1));
-    if (commandPrinter_->outputFormat() == QPrinter::PdfFormat) {
+    if (printer_->outputFormat() == QPrinter::PdfFormat) {
         if (command.PdfFile.empty())
             throw std::runtime_error("Drukarka \"" + PdfDestinationName().toStdString() +
                                      "\" potrzebuje nazwy pliku w kluczu PdfFile.");
-        commandPrinter_->setOutputFileName(QString::fromStdString(command.PdfFile));
+        printer_->setOutputFileName(QString::fromStdString(command.PdfFile));
     }
-    const int printed =
-        PrintSheets(*commandPrinter_, CurrentSettings(), windowTitle(), plan.Count, codes, [this](int done, int count) {
-            if (CommandSink) CommandSink(count, done);
-        });
+    const int printed = PrintSheets(*printer_, window_.CurrentSettings(), window_.windowTitle(), plan.Count, codes,
+                                    [this](int done, int count) {
+                                        if (sink_) sink_(count, done);
+                                    });
     return QString::fromStdString(printed > 0 ? PrintedReply(printed) : ErrorReply(-1));
 }
 
-void TFormMain::StartAnalysisForCommand(std::function<void(const QString&)> done) {
-    commandActive_ = true;
-    commandDone_ = std::move(done);
+void TWindowCommand::StartAnalysis(TDone done) {
+    active_ = true;
+    done_ = std::move(done);
     try {
-        if (CommandSink) CommandSink(0, 0);
-        run_->Progress = [this](int maximum, int position) {
-            if (CommandSink) CommandSink(maximum, position);
+        if (sink_) sink_(0, 0);
+        window_.Run().Progress = [this](int maximum, int position) {
+            if (sink_) sink_(maximum, position);
         };
-        btnExecuteClick();
+        window_.btnExecuteClick();
         // The folder emptied since it was looked at: no run, no end to wait for.
-        if (!run_->Running) FinishCommandRun(QString::fromStdString(ErrorReply(-1, NoScanFilesText)));
+        if (!window_.Run().Running) FinishRun(QString::fromStdString(ErrorReply(-1, NoScanFilesText)));
     } catch (const std::exception& e) {
         // A run that did start keeps going; its end no longer has a caller.
-        FinishCommandRun(QString::fromStdString(ErrorReply(-2, e.what())));
+        FinishRun(QString::fromStdString(ErrorReply(-2, e.what())));
     }
 }
 
-void TFormMain::FinishCommandRun(const QString& reply) {
-    auto done = std::move(commandDone_);
-    commandDone_ = nullptr;
-    commandKey_.reset();
-    CommandSink = nullptr;
-    run_->Progress = nullptr;
-    commandActive_ = false;
+void TWindowCommand::FinishRun(const QString& reply) {
+    auto done = std::move(done_);
+    done_ = nullptr;
+    key_.reset();
+    sink_ = nullptr;
+    window_.Run().Progress = nullptr;
+    active_ = false;
     // The command's settings are not the operator's: nothing to save, and the
     // black level it set is not remembered.
-    SetSaveState(false);
-    ConfigDirty = false;
+    window_.SetSaveState(false);
+    window_.ConfigDirty = false;
     // The caller has the document; the window holds no results of its own.
-    ResultsSaved = true;
+    window_.ResultsSaved = true;
     if (done) done(reply);
 }
 

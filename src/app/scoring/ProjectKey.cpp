@@ -1,5 +1,8 @@
-// The main window's answer key: the editor, the key file beside the project,
-// scoring a run's results, a key taken from a scanned sheet and the report.
+// The key follows the project's file name: loaded when the project is, saved
+// when the project or the key is. Scoring writes into the results document in
+// place; a key the results do not fit leaves them unscored and says why.
+#include "app/scoring/ProjectKey.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -14,65 +17,69 @@ namespace quorlen {
 
 namespace {
 const QString kKeySuffix = QStringLiteral(".klucz.json");
-
-void ShowError(TFormMain& w, const QString& text) {
-    w.Ask(text, QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
-}
 }  // namespace
 
-QString TFormMain::KeyFilePath() const {
-    QString project = edtProjectFile_->text();
+void TProjectKey::ShowError(const QString& text) {
+    window_.Ask(text, QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+QString TProjectKey::FilePath() const {
+    QString project = window_.panels_.edtProjectFile->text();
     if (project.isEmpty()) return QString();
     if (project.endsWith(QStringLiteral(".spf"), Qt::CaseInsensitive)) project.chop(4);
     return project + kKeySuffix;
 }
 
-void TFormMain::LoadKey() {
+void TProjectKey::Load() {
     key_.reset();
-    const QString path = KeyFilePath();
+    const QString path = FilePath();
     if (path.isEmpty() || !QFileInfo::exists(path)) return;
     try {
         key_ = ReadAnswerKeyFile(path.toStdString());
     } catch (const TKeyError& e) {
         // The project still opens; the teacher sees why its key did not.
-        ShowError(*this, QString::fromStdString(e.what()));
+        ShowError(QString::fromStdString(e.what()));
     }
 }
 
-void TFormMain::SaveKey() {
-    const QString path = KeyFilePath();
+void TProjectKey::Save() {
+    const QString path = FilePath();
     if (!key_ || path.isEmpty()) return;
     try {
         WriteAnswerKeyFile(path.toStdString(), *key_);
     } catch (const std::exception& e) {
-        ShowError(*this, QString::fromStdString(e.what()));
+        ShowError(QString::fromStdString(e.what()));
     }
 }
 
-void TFormMain::ScoreResults() {
-    if (!key_ || !lastResults_.is_object()) return;
+void TProjectKey::Score() {
+    Json& results = window_.lastResults_;
+    if (!key_ || !results.is_object()) return;
     try {
-        ScoreDocument(lastResults_, *key_);
+        ScoreDocument(results, *key_);
     } catch (const TKeyError& e) {
-        lblStatus_->setText(lblStatus_->text() + QStringLiteral("; bez oceny: ") + QString::fromStdString(e.what()));
+        QLabel* status = window_.panels_.lblStatus;
+        status->setText(status->text() + QStringLiteral("; bez oceny: ") + QString::fromStdString(e.what()));
     }
 }
 
-void TFormMain::btnKluczClick() {
-    const TProjectSettings s = CurrentSettings();
-    TfrmKeyEditor dialog(key_, s.QuestionCount, s.AnswerCount, this);
-    if (ExecKeyEditor(dialog) != QDialog::Accepted || !dialog.Key()) return;
+void TProjectKey::Edit() {
+    const TProjectSettings s = window_.CurrentSettings();
+    TfrmKeyEditor dialog(key_, s.QuestionCount, s.AnswerCount, &window_);
+    if (window_.ExecKeyEditor(dialog) != QDialog::Accepted || !dialog.Key()) return;
     key_ = dialog.Key();
-    SaveKey();
-    if (lastResults_.is_object() && resultsView_ && resultsView_->isVisible()) {
-        ScoreResults();
-        resultsView_->FillResults(lastResults_);
+    Save();
+    TfrmShowWyniki* view = window_.resultsView_.get();
+    if (window_.lastResults_.is_object() && view && view->isVisible()) {
+        Score();
+        view->FillResults(window_.lastResults_);
     }
 }
 
-void TFormMain::UseRowAsKey(int row) {
-    if (!lastResults_.is_object() || row < 0 || row >= static_cast<int>(lastResults_["Lista"].size())) return;
-    const Json& entry = lastResults_["Lista"][static_cast<size_t>(row)];
+void TProjectKey::UseRow(int row) {
+    const Json& results = window_.lastResults_;
+    if (!results.is_object() || row < 0 || row >= static_cast<int>(results["Lista"].size())) return;
+    const Json& entry = results["Lista"][static_cast<size_t>(row)];
     std::vector<std::string> answers;
     for (const Json& a : entry.value("Wyniki", Json::array()))
         answers.push_back(a.is_string() ? a.get<std::string>() : "");
@@ -90,30 +97,30 @@ void TFormMain::UseRowAsKey(int row) {
         QStringLiteral("Utworzyć klucz odpowiedzi z arkusza %1 (%2)?\n\n%3")
             .arg(QString::fromStdString(entry.value("Student", std::string())),
                  QString::fromStdString(entry.value("FileName", std::string())), letters.join(QStringLiteral("  ")));
-    if (Ask(text, QStringLiteral("Klucz odpowiedzi"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-            QMessageBox::No) != QMessageBox::Yes)
+    if (window_.Ask(text, QStringLiteral("Klucz odpowiedzi"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No) != QMessageBox::Yes)
         return;
     key_ = std::move(key);
-    SaveKey();
-    ScoreResults();
-    ResultsView()->FillResults(lastResults_);
+    Save();
+    Score();
+    window_.ResultsView()->FillResults(window_.lastResults_);
 }
 
-void TFormMain::OpenClassReport() {
-    if (!key_ || !lastResults_.is_object()) return;
-    const QString results = KeyFilePath();
+void TProjectKey::OpenReport() {
+    if (!key_ || !window_.lastResults_.is_object()) return;
+    const QString results = FilePath();
     const QString path = results.isEmpty()
                              ? QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
                                    .filePath(QStringLiteral("raport.html"))
                              : results.left(results.size() - kKeySuffix.size()) + QStringLiteral(".raport.html");
     try {
-        WriteClassReport(path.toStdString(), lastResults_, *key_);
+        WriteClassReport(path.toStdString(), window_.lastResults_, *key_);
     } catch (const std::exception& e) {
-        ShowError(*this, QString::fromStdString(e.what()));
+        ShowError(QString::fromStdString(e.what()));
         return;
     }
-    if (OpenInBrowser)
-        OpenInBrowser(path);
+    if (window_.OpenInBrowser)
+        window_.OpenInBrowser(path);
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
