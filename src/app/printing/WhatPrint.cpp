@@ -66,6 +66,15 @@ TfrmWhatPrint::TfrmWhatPrint(const TProjectSettings& project, const QString& doc
 TfrmWhatPrint::~TfrmWhatPrint() = default;
 
 void TfrmWhatPrint::BuildControls() {
+    QButtonGroup* group = BuildCodeGroup();
+    BuildPrinterRows();
+    BuildButtonRow();
+    ArrangeControls();
+    ConnectControls(group);
+}
+
+// The sheet codes: none, from a file or counted from a number.
+QButtonGroup* TfrmWhatPrint::BuildCodeGroup() {
     chkPreFillStud_ = new QCheckBox(QStringLiteral("Wstępnie wypełnij kod arkusza"), this);
     chkPreFillStud_->setObjectName(QStringLiteral("chkPreFillStud"));
 
@@ -102,7 +111,11 @@ void TfrmWhatPrint::BuildControls() {
     groupLayout->addWidget(btnCodesFile_, 0, 2);
     groupLayout->addWidget(rbStartFrom_, 1, 0);
     groupLayout->addWidget(seStartFrom_, 1, 1, 1, 2);
+    return group;
+}
 
+// The sheet count and the printer.
+void TfrmWhatPrint::BuildPrinterRows() {
     lblPageCount_ = new QLabel(QStringLiteral("Ilość arkuszy"), this);
     lblPageCount_->setObjectName(QStringLiteral("lblPageCount"));
     sePageCount_ = new QSpinBox(this);
@@ -120,7 +133,10 @@ void TfrmWhatPrint::BuildControls() {
     btnPrinterSetup_ = new QPushButton(QStringLiteral("…"), this);
     btnPrinterSetup_->setObjectName(QStringLiteral("btnPrinterSetup"));
     btnPrinterSetup_->setToolTip(Hint("Ustawienia drukarki"));
+}
 
+// The print's progress beside OK and Cancel.
+void TfrmWhatPrint::BuildButtonRow() {
     pbProgressBar_ = new QProgressBar(this);
     pbProgressBar_->setObjectName(QStringLiteral("pbProgressBar"));
     pbProgressBar_->setFormat(QStringLiteral("%p%"));
@@ -132,7 +148,9 @@ void TfrmWhatPrint::BuildControls() {
     btnOK_->setDefault(true);
     btnCancel_ = new QPushButton(QStringLiteral("Anuluj"), this);
     btnCancel_->setObjectName(QStringLiteral("btnCancel"));
+}
 
+void TfrmWhatPrint::ArrangeControls() {
     auto* form = new QGridLayout;
     form->addWidget(lblPageCount_, 0, 0);
     form->addWidget(sePageCount_, 0, 1, 1, 2);
@@ -153,7 +171,9 @@ void TfrmWhatPrint::BuildControls() {
     layout->addLayout(form);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void TfrmWhatPrint::ConnectControls(QButtonGroup* group) {
     connect(chkPreFillStud_, &QCheckBox::toggled, this, [this] { chkPreFillStudClick(); });
     connect(group, &QButtonGroup::idToggled, this, [this](int, bool) { chkPreFillStudClick(); });
     connect(btnCodesFile_, &QToolButton::clicked, this, [this] { edtCodesFileBrowse(); });

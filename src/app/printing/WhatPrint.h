@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -63,6 +64,11 @@ public:
 
 private:
     void BuildControls();
+    QButtonGroup* BuildCodeGroup();
+    void BuildPrinterRows();
+    void BuildButtonRow();
+    void ArrangeControls();
+    void ConnectControls(QButtonGroup* group);
     void FormCreate();
     void Progress(int done, int count);
 
