@@ -1,3 +1,6 @@
+// The run reads the first file on the host thread, so that its geometry is
+// there for all others, then keeps up to MaxWorkers workers busy, one file
+// each; everything the window sees happens in HandleMessage on the host thread.
 #include "core/batch/BatchRun.h"
 
 #include <algorithm>

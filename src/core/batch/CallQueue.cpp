@@ -1,3 +1,6 @@
+// A worker queues a pointer to a call on its own stack and sleeps on a
+// condition variable until the host has run it; the call's exception travels
+// back with it, so the worker sees it as if it had called directly.
 #include "core/batch/CallQueue.h"
 
 namespace quorlen {

@@ -1,3 +1,6 @@
+// Run sleeps on one condition variable that a posted message and a
+// marshalled call both signal; pending calls run first, and the loop stops as
+// soon as done() holds.
 #include "core/batch/LoopHost.h"
 
 #include <chrono>

@@ -1,3 +1,5 @@
+// Entries are appended under a mutex as scans end; Snapshot copies the
+// document under the same mutex, so no reader sees a half-added entry.
 #include "core/batch/ResultsDocument.h"
 
 #include <chrono>

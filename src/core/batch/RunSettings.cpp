@@ -1,3 +1,5 @@
+// A run copies the project's settings once at its start; only the
+// check-empty switch is shared, so that the operator's click reaches it.
 #include "core/batch/RunSettings.h"
 
 namespace quorlen {

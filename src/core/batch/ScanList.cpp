@@ -1,3 +1,5 @@
+// One pass of the folder's directory listing, filtered by extension alone: a
+// file that is not a picture after all is reported when it is read.
 #include "core/batch/ScanList.h"
 
 #include <filesystem>

@@ -1,3 +1,6 @@
+// A file belongs to the part its name hashes to (FNV-1a, mixed by splitmix64):
+// the parts follow from the names alone, whatever order each machine lists
+// the folder in, and no file is in two of them.
 #include "core/batch/Shard.h"
 
 #include <charconv>

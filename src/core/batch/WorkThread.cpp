@@ -1,3 +1,6 @@
+// Each worker owns one std::thread pinned to one processor; its questions to
+// the operator go through the host under the run's question lock, one at a
+// time, and its end is posted whatever the reading threw.
 #include "core/batch/WorkThread.h"
 
 #include <pthread.h>

@@ -1,3 +1,5 @@
+// A plain vector of lines searched from the front: sheets have at most a few
+// hundred lines, and the first line of a name must win anyway.
 #include "core/common/AnswerList.h"
 
 #include "core/common/Text.h"

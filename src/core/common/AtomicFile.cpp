@@ -1,3 +1,6 @@
+// Write to a temporary file beside the target, fsync it, rename it over the
+// target; a folder that refuses the temporary falls back to rewriting the
+// file in place through its own descriptor.
 #include "core/common/AtomicFile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// Thin wrappers over nlohmann::json that never throw on input: parsing
+// yields no document, writing replaces bad UTF-8 instead of failing a save.
 #include "core/common/Json.h"
 
 #include <fstream>

@@ -1,3 +1,6 @@
+// Rows are padded to whole 64-bit words for the readers; drawing sets pixel
+// by pixel, as sheets draw little, and a foreign palette is rewritten to
+// {white, black} once instead of being consulted on every read.
 #include "core/common/MonoBitmap.h"
 
 #include <algorithm>

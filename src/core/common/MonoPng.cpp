@@ -1,3 +1,5 @@
+// libpng reports errors by longjmp: setjmp turns that into an exception, and
+// the rows are packed before libpng runs so that the jump skips nothing of ours.
 #include "core/common/MonoPng.h"
 
 #include <png.h>

@@ -1,3 +1,5 @@
+// ASCII only, locale-free: the files we read name their keys in ASCII, and a
+// locale must not change what a key or a number means.
 #include "core/common/Text.h"
 
 #include <charconv>

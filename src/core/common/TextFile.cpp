@@ -1,3 +1,6 @@
+// The byte-order mark decides first; without one, strict UTF-8 validation and
+// a check of the characters used tell UTF-8 from Windows-1250, which iconv
+// then converts (through a table built once for the single-byte code page).
 #include "core/common/TextFile.h"
 
 #include <iconv.h>

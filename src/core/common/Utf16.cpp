@@ -1,3 +1,5 @@
+// Hand-written conversion in both directions, one code point at a time, so
+// that ill-formed input is replaced by U+FFFD instead of being rejected.
 #include "core/common/Utf16.h"
 
 namespace quorlen {

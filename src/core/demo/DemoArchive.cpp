@@ -1,3 +1,6 @@
+// The archive's size is checked before it is read and each record's length
+// before its bytes are written; files are named from their position, so no
+// name from the archive ever reaches the file system.
 #include "core/demo/DemoArchive.h"
 
 #include <algorithm>

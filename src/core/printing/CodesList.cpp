@@ -1,3 +1,5 @@
+// Codes are strings, never numbers, so that leading zeros survive; a line
+// that is not a code prints a sheet without one rather than stopping the print.
 #include "core/printing/CodesList.h"
 
 #include "core/common/TextFile.h"

@@ -1,3 +1,6 @@
+// The frame and ruler first, then the header lines (their height sizes the
+// layout), the code block and the question grid; every position comes from
+// TSheetLayout, and questions that do not fit go onto a second page alike.
 #include "core/printing/RenderSheet.h"
 
 #include <stdexcept>

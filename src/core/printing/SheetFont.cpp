@@ -1,3 +1,5 @@
+// One face found by fontconfig, rendered by FreeType in mono mode at the
+// largest pixel size whose line height fits; glyphs are cached per process.
 #include "core/printing/SheetFont.h"
 
 #include <fontconfig/fontconfig.h>

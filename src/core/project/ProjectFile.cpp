@@ -1,3 +1,6 @@
+// The project file is name=value lines read through the text decoder, each
+// value taken on its own so that one bad line keeps only its old setting;
+// written in Windows-1250 when every character fits, else as UTF-8 with a mark.
 #include "core/project/ProjectFile.h"
 
 #include <filesystem>

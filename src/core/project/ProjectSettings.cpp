@@ -1,3 +1,5 @@
+// The limits a project's counts are held to, shared by the window's fields
+// and the project file.
 #include "core/project/ProjectSettings.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The layout is derived top-down from the header's height: the header, the
+// marker row and the code block snapped to the grid, then question rows down
+// to row 83 in columns 2 · answers + 4 grid steps wide.
 #include "core/project/SheetLayout.h"
 
 #include <algorithm>

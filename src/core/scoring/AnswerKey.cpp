@@ -1,3 +1,6 @@
+// Every field is checked as it is parsed, and the first problem throws a
+// TKeyError naming the field and the question; a key is written back as
+// indented JSON through the atomic writer.
 #include "core/scoring/AnswerKey.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The class statistics turned into JSON as they are; figures the statistics
+// could not compute are written as null rather than as a made-up zero.
 #include "core/scoring/ClassAnalysisJson.h"
 
 namespace quorlen {

@@ -1,3 +1,6 @@
+// The page is written as one string of XHTML with inline SVG charts, all
+// text escaped, and saved through the atomic writer; it needs nothing but a
+// browser to show or print.
 #include "core/scoring/ClassReport.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// Classical item analysis over the scored entries: p as the mean share of a
+// question's points, D from the top and bottom 27 % by total, and the
+// point-biserial correlation of the share with the total.
 #include "core/scoring/ClassStatistics.h"
 
 #include <algorithm>

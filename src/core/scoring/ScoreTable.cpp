@@ -1,3 +1,5 @@
+// One row per scored entry, formatted once and written either as CSV for a
+// spreadsheet or as aligned columns for a terminal.
 #include "core/scoring/ScoreTable.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// Each sheet is matched to its key version by its code, each answer turned
+// into a set of boxes and compared with the key's sets; points, percent and
+// grade are added to the entry in place.
 #include "core/scoring/Scoring.h"
 
 #include <algorithm>
