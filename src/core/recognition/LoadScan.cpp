@@ -27,14 +27,24 @@ bool Fail(std::string* detail, const std::string& why) {
     return false;
 }
 
+// Read at its size in one piece: growing a buffer and copying it out would hold
+// the file up to three times over while a job's memory is at its highest.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) return false;
-    bytes = s.str();
-    return true;
+    const std::streamoff size = in.tellg();
+    if (size < 0) {  // not a plain file (a pipe): take what it gives
+        in.clear();
+        std::ostringstream s;
+        s << in.rdbuf();
+        bytes = s.str();
+        return !in.bad();
+    }
+    bytes.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<size_t>(in.gcount()));  // a file cut short meanwhile decodes as truncated
+    return !in.bad();
 }
 
 // libjpeg reports fatal errors through error_exit, which must not return; it
