@@ -72,6 +72,79 @@ bool RegionClear(const TMonoBitmap& r, int x0, int y0, int x1, int y1) {
     return true;
 }
 
+// The source a tile reads, one 64-bit word per source row, the window's first
+// pixel in the highest bit: a tile's source spans at most 32 · √2 + 3 pixels
+// each way at any angle.
+struct TSourceWindow {
+    static constexpr int kRows = 64;
+    int X0 = 0, Y0 = 0;
+    uint64_t Rows[kRows];
+    int Bit(int x, int y) const { return static_cast<int>(Rows[y - Y0] >> (63 - (x - X0)) & 1); }
+    // True when no bit is set in columns [x0, x1] of rows [y0, y1].
+    bool Clear(const SourceSpan& span) const {
+        uint64_t any = 0;
+        for (int y = span.Y0; y <= span.Y1; ++y) any |= Rows[y - Y0];
+        return (any & (~0ull >> (span.X0 - X0)) & (~0ull << (63 - (span.X1 - X0)))) == 0;
+    }
+};
+
+// Rotates the pixels x0..x1 × y0..y1 of an inner tile, one whose whole source
+// neighbourhood lies on the raster, reading the source from registers rather
+// than the packed rows; false (nothing written) for a tile by the edge, which
+// the general path makes. Every decision and every value is the general
+// path's: the same spans, the same formula, the same pixels.
+bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, int y0, int y1, double s, double c,
+                     const int grey[2]) {
+    const int w = src.Width(), h = src.Height();
+    // Source positions are monotonic in x and y, so the corner rows bound all.
+    const SourceSpan top = SpanOf(x0, x1, 2 * y0 + 1, s, c), bottom = SpanOf(x0, x1, 2 * y1 + 1, s, c);
+    TSourceWindow win;
+    win.X0 = std::min(top.X0, bottom.X0);
+    win.Y0 = std::min(top.Y0, bottom.Y0);
+    const int wx1 = std::max(top.X1, bottom.X1), wy1 = std::max(top.Y1, bottom.Y1);
+    if (win.X0 < 0 || win.Y0 < 0 || wx1 >= w || wy1 >= h || wx1 - win.X0 >= 64 || wy1 - win.Y0 >= TSourceWindow::kRows)
+        return false;
+    const size_t stride = src.Stride(), firstByte = static_cast<size_t>(win.X0 >> 3);
+    const int shift = win.X0 & 7;
+    for (int y = win.Y0; y <= wy1; ++y) {
+        const uint8_t* row = src.Row(y);
+        uint64_t v = 0;
+        for (size_t b = firstByte; b < firstByte + 8; ++b) v = v << 8 | (b < stride ? row[b] : 0u);
+        const uint64_t next = firstByte + 8 < stride ? row[firstByte + 8] : 0u;
+        win.Rows[y - win.Y0] = shift ? v << shift | next >> (8 - shift) : v;
+    }
+    auto pixel = [&](int x, int y) { return grey[win.Bit(x, y)]; };
+    const bool zeroIsInk = IsInk(grey[0]);
+    for (int y = y0; y <= y1; ++y) {
+        const int ty = 2 * y + 1;
+        uint8_t* out = dst.Row(y);
+        auto blank = [&](int a0, int a1) {
+            if (!win.Clear(SpanOf(a0, a1, ty, s, c))) return false;
+            if (zeroIsInk)
+                for (int x = a0; x <= a1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            return true;
+        };
+        if (blank(x0, x1)) continue;
+        for (int e0 = x0; e0 <= x1; e0 += 8) {
+            const int e1 = std::min(e0 + 7, x1);
+            if (blank(e0, e1)) continue;
+            for (int x = e0; x <= e1; ++x) {
+                const int tx = 2 * x + 1;
+                const double xs = (tx * c - ty * s - 1) / 2;
+                const double ys = (tx * s + ty * c - 1) / 2;
+                const int ix = Round(xs), iy = Round(ys);
+                // Inside the window, so ix + 1 and iy + 1 need no clamping.
+                const int b = win.Bit(ix, iy);
+                const bool ink = b == win.Bit(ix + 1, iy) && b == win.Bit(ix, iy + 1) && b == win.Bit(ix + 1, iy + 1)
+                                     ? IsInk(grey[b])
+                                     : IsInk(RotatedValue(pixel, w, h, xs, ys, ix, iy));
+                if (ink) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void RotateImage(const TGrayImage& src, TGrayImage& dst, int cx, int cy, double angleDegrees) {
@@ -147,6 +220,7 @@ void TDeskewTiles::MakeTile(int tileX, int tileY) {
     const bool outsideIsInk = IsInk(255);
     const int x0 = tileX * TileSide, x1 = std::min(x0 + TileSide, w) - 1;
     const int yEnd = std::min((tileY + 1) * TileSide, h);
+    if (RotateInnerTile(src, raster_, x0, x1, tileY * TileSide, yEnd - 1, s, c, grey)) return;
     for (int y = tileY * TileSide; y < yEnd; ++y) {
         const int ty = 2 * y + 1;
         uint8_t* out = raster_.Row(y);
