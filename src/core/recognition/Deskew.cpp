@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/common/Rounding.h"
 #include "core/recognition/Threshold.h"
 
@@ -14,16 +18,18 @@ namespace {
 // One destination pixel by the rotation's formula: bilinear weights around the
 // nearest source pixel, so the weights are signed (−0.5..0.5) and the second
 // neighbour is always the next one, clamped at the source's edge.
-template <class Source>
-inline int RotatedValue(const Source& p, int w, int h, double xs, double ys, int ix, int iy) {
-    const double fx = xs - ix;
-    const double fy = ys - iy;
-    const int ix1 = std::min(ix + 1, w - 1);
-    const int iy1 = std::min(iy + 1, h - 1);
-    const int a = p(ix, iy), b = p(ix1, iy), c = p(ix, iy1), d = p(ix1, iy1);
+// a, b above c, d: the nearest source pixel, its right neighbour, and the two below.
+inline int BilinearValue(int a, int b, int c, int d, double fx, double fy) {
     const double upper = fx * (b - a) + a;
     const double lower = fx * (d - c) + c;
     return std::clamp(Round(upper + fy * (lower - upper)), 0, 255);
+}
+
+template <class Source>
+inline int RotatedValue(const Source& p, int w, int h, double xs, double ys, int ix, int iy) {
+    const int ix1 = std::min(ix + 1, w - 1);
+    const int iy1 = std::min(iy + 1, h - 1);
+    return BilinearValue(p(ix, iy), p(ix1, iy), p(ix, iy1), p(ix1, iy1), xs - ix, ys - iy);
 }
 
 // floor and ceil without a library call on the baseline x86-64 target; the
@@ -79,12 +85,52 @@ struct TSourceWindow {
     static constexpr int kRows = 64;
     int X0 = 0, Y0 = 0;
     uint64_t Rows[kRows];
-    int Bit(int x, int y) const { return static_cast<int>(Rows[y - Y0] >> (63 - (x - X0)) & 1); }
     // True when no bit is set in columns [x0, x1] of rows [y0, y1].
     bool Clear(const SourceSpan& span) const {
         uint64_t any = 0;
         for (int y = span.Y0; y <= span.Y1; ++y) any |= Rows[y - Y0];
         return (any & (~0ull >> (span.X0 - X0)) & (~0ull << (63 - (span.X1 - X0)))) == 0;
+    }
+};
+
+// The source positions of eight pixels of a row and their nearest pixels,
+// by the formula of the general path, two at a time: the packed instructions
+// are the same IEEE operations in the same order (halving is exact either
+// way), and the packed conversion rounds as Round does.
+struct TEighth {
+    alignas(16) double Xs[8];
+    alignas(16) double Ys[8];
+    alignas(16) int Ix[8];
+    alignas(16) int Iy[8];
+    void Place(int x0, int ty, double s, double c) {
+#if defined(__SSE2__)
+        const __m128d vs = _mm_set1_pd(s), vc = _mm_set1_pd(c), one = _mm_set1_pd(1), half = _mm_set1_pd(0.5);
+        const __m128d tys = _mm_set1_pd(ty * s), tyc = _mm_set1_pd(ty * c);
+        for (int k = 0; k < 8; k += 4) {
+            const __m128d txA = _mm_cvtepi32_pd(_mm_setr_epi32(2 * (x0 + k) + 1, 2 * (x0 + k) + 3, 0, 0));
+            const __m128d txB = _mm_cvtepi32_pd(_mm_setr_epi32(2 * (x0 + k) + 5, 2 * (x0 + k) + 7, 0, 0));
+            const __m128d xsA = _mm_mul_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(txA, vc), tys), one), half);
+            const __m128d xsB = _mm_mul_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(txB, vc), tys), one), half);
+            const __m128d ysA = _mm_mul_pd(_mm_sub_pd(_mm_add_pd(_mm_mul_pd(txA, vs), tyc), one), half);
+            const __m128d ysB = _mm_mul_pd(_mm_sub_pd(_mm_add_pd(_mm_mul_pd(txB, vs), tyc), one), half);
+            _mm_store_pd(Xs + k, xsA);
+            _mm_store_pd(Xs + k + 2, xsB);
+            _mm_store_pd(Ys + k, ysA);
+            _mm_store_pd(Ys + k + 2, ysB);
+            _mm_store_si128(reinterpret_cast<__m128i*>(Ix + k),
+                            _mm_unpacklo_epi64(_mm_cvtpd_epi32(xsA), _mm_cvtpd_epi32(xsB)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(Iy + k),
+                            _mm_unpacklo_epi64(_mm_cvtpd_epi32(ysA), _mm_cvtpd_epi32(ysB)));
+        }
+#else
+        for (int k = 0; k < 8; ++k) {
+            const int tx = 2 * (x0 + k) + 1;
+            Xs[k] = (tx * c - ty * s - 1) / 2;
+            Ys[k] = (tx * s + ty * c - 1) / 2;
+            Ix[k] = Round(Xs[k]);
+            Iy[k] = Round(Ys[k]);
+        }
+#endif
     }
 };
 
@@ -113,7 +159,6 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
         const uint64_t next = firstByte + 8 < stride ? row[firstByte + 8] : 0u;
         win.Rows[y - win.Y0] = shift ? v << shift | next >> (8 - shift) : v;
     }
-    auto pixel = [&](int x, int y) { return grey[win.Bit(x, y)]; };
     const bool zeroIsInk = IsInk(grey[0]);
     for (int y = y0; y <= y1; ++y) {
         const int ty = 2 * y + 1;
@@ -126,19 +171,30 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
         };
         if (blank(x0, x1)) continue;
         for (int e0 = x0; e0 <= x1; e0 += 8) {
-            const int e1 = std::min(e0 + 7, x1);
-            if (blank(e0, e1)) continue;
-            for (int x = e0; x <= e1; ++x) {
-                const int tx = 2 * x + 1;
-                const double xs = (tx * c - ty * s - 1) / 2;
-                const double ys = (tx * s + ty * c - 1) / 2;
-                const int ix = Round(xs), iy = Round(ys);
-                // Inside the window, so ix + 1 and iy + 1 need no clamping.
-                const int b = win.Bit(ix, iy);
-                const bool ink = b == win.Bit(ix + 1, iy) && b == win.Bit(ix, iy + 1) && b == win.Bit(ix + 1, iy + 1)
-                                     ? IsInk(grey[b])
-                                     : IsInk(RotatedValue(pixel, w, h, xs, ys, ix, iy));
-                if (ink) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+            const int n = std::min(8, x1 - e0 + 1);
+            TEighth p;
+            p.Place(e0, ty, s, c);
+            // Blank when the neighbourhoods of all its pixels are. Positions
+            // move monotonically along a row, so the ends bound the rest.
+            const int lo = std::min(p.Ix[0], p.Ix[n - 1]), hi = std::max(p.Ix[0], p.Ix[n - 1]);
+            const int top = std::min(p.Iy[0], p.Iy[n - 1]), low = std::max(p.Iy[0], p.Iy[n - 1]);
+            if (win.Clear({lo, top, hi + 1, low + 1})) {
+                if (zeroIsInk)
+                    for (int x = e0; x < e0 + n; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+                continue;
+            }
+            for (int k = 0; k < n; ++k) {
+                const int ix = p.Ix[k], iy = p.Iy[k];
+                // Inside the window, so ix + 1 and iy + 1 need no clamping:
+                // the two neighbours of each row sit side by side in its word.
+                const int shift = 62 - (ix - win.X0);
+                const unsigned four = static_cast<unsigned>(win.Rows[iy - win.Y0] >> shift & 3) << 2 |
+                                      static_cast<unsigned>(win.Rows[iy + 1 - win.Y0] >> shift & 3);
+                const bool ink = four == 0 || four == 15
+                                     ? IsInk(grey[four & 1])
+                                     : IsInk(BilinearValue(grey[four >> 3], grey[four >> 2 & 1], grey[four >> 1 & 1],
+                                                           grey[four & 1], p.Xs[k] - ix, p.Ys[k] - iy));
+                if (ink) out[(e0 + k) >> 3] |= static_cast<uint8_t>(0x80u >> ((e0 + k) & 7));
             }
         }
     }
