@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -21,26 +22,16 @@ namespace {
 
 constexpr int kCell = 4;
 
-// The maximum over ±reach of each entry of v (n entries), with three
-// comparisons per entry whatever the reach (van Herk / Gil-Werman): running
-// maxima forwards and backwards within segments of 2 · reach + 1 entries; a
-// window then spans the tail of one segment and the head of the next.
-void SpreadRow(uint8_t* v, int n, int reach, uint8_t* fwd, uint8_t* bwd) {
-    const int k = 2 * reach + 1;
-    for (int s = 0; s < n; s += k) {
-        const int e = std::min(n, s + k) - 1;
-        fwd[s] = v[s];
-        for (int i = s + 1; i <= e; ++i) fwd[i] = std::max(fwd[i - 1], v[i]);
-        bwd[e] = v[e];
-        for (int i = e - 1; i >= s; --i) bwd[i] = std::max(bwd[i + 1], v[i]);
-    }
-    // loMod follows lo % k without dividing: a window lies in one segment
-    // when it ends before lo's segment does.
-    int loMod = 0;
-    for (int i = 0; i < n; ++i) {
-        const int lo = std::max(0, i - reach), hi = std::min(n - 1, i + reach);
-        if (i - reach > 0) loMod = loMod + 1 == k ? 0 : loMod + 1;
-        v[i] = hi - lo + loMod >= k ? std::max(bwd[lo], fwd[hi]) : loMod == 0 ? fwd[hi] : bwd[lo];
+// The maximum over ±reach of each entry of v (n entries), the window cut at
+// the ends: a copy padded with zeros (which no maximum of bytes notices), then
+// one pass per offset, each a plain vector loop.
+void SpreadRow(uint8_t* v, int n, int reach, uint8_t* padded) {
+    std::fill(padded, padded + reach, uint8_t{0});
+    std::copy(v, v + n, padded + reach);
+    std::fill(padded + reach + n, padded + n + 2 * reach, uint8_t{0});
+    for (int d = 0; d <= 2 * reach; ++d) {
+        const uint8_t* q = padded + d;
+        for (int i = 0; i < n; ++i) v[i] = std::max(v[i], q[i]);
     }
 }
 
@@ -138,7 +129,7 @@ struct TShape {
         const uint64_t blocks = static_cast<uint64_t>(BlockCols) * static_cast<uint64_t>(BlockRows);
         return (ownRows ? static_cast<uint64_t>(RingRows) * w : 0) + 5 * w  // column maxima, minima, sums; thresholds
                + cols * (2 + 2 * static_cast<uint64_t>(CellRing) + static_cast<uint64_t>(AreaRing)) + 4 * blocks +
-               2 * static_cast<uint64_t>(BlockCols);
+               cols + 2 * static_cast<uint64_t>(Reach) + static_cast<uint64_t>(AreaRing);
     }
 };
 
@@ -166,8 +157,11 @@ struct TScanReduction::TState {
     // Per block: the brightest cell maximum and mean within reach along the
     // row, then within reach both ways (the paper of lines and of areas).
     std::vector<uint8_t> RowLine, RowPaper, Line, Paper;
-    std::vector<uint8_t> Area;  // AreaRing rows of cells: 1 where an area of ink lies
-    std::vector<uint8_t> Threshold, Fwd, Bwd;
+    std::vector<uint8_t> Area;      // AreaRing rows of cells: 1 where an area of ink lies
+    std::vector<uint8_t> AreaRows;  // per ring row: 1 when it holds any
+    // The thresholds of lines and of areas for each paper brightness.
+    std::array<uint8_t, 256> LineShare{}, AreaShare{};
+    std::vector<uint8_t> Threshold, Padded;
 
     TState(const TShape& shape, TMonoBitmap& raster, const uint8_t* picture, uint8_t* ring)
         : Shape(shape), Raster(raster), Picture(picture), Ring(ring) {
@@ -184,9 +178,13 @@ struct TScanReduction::TState {
         Line.assign(blocks, 0);
         Paper.assign(blocks, 0);
         Area.assign(static_cast<size_t>(shape.AreaRing) * cols, 0);
+        AreaRows.assign(static_cast<size_t>(shape.AreaRing), 0);
+        for (int p = 0; p < 256; ++p) {
+            LineShare[static_cast<size_t>(p)] = Share(p, kLineInkPercent);
+            AreaShare[static_cast<size_t>(p)] = Share(p, kAreaInkPercent);
+        }
         Threshold.assign(w, 0);
-        Fwd.assign(static_cast<size_t>(shape.BlockCols), 0);
-        Bwd.assign(static_cast<size_t>(shape.BlockCols), 0);
+        Padded.assign(static_cast<size_t>(shape.Cols + 2 * shape.Reach), 0);
     }
 
     const uint8_t* Grey(int y) const {
@@ -237,7 +235,39 @@ void TScanReduction::TState::FinishCells() {
     const uint8_t* cmn = ColMin.data();
     const uint16_t* csm = ColSum.data();
     const int whole = w / kCell;
-    for (int cx = 0; cx < whole; ++cx) {
+    int cx = 0;
+#if defined(__SSE2__)
+    // Four cells from sixteen columns: the extreme of each group of four
+    // bytes gathers in its lowest byte, the sums of four 16-bit columns in
+    // 32-bit lanes; then everything is packed down to bytes.
+    if (bandRows == kCell) {
+        const __m128i low = _mm_set1_epi32(0xFF), ones = _mm_set1_epi16(1);
+        auto lowBytes = [&](__m128i v) {
+            const __m128i words = _mm_packs_epi32(_mm_and_si128(v, low), _mm_setzero_si128());
+            return _mm_cvtsi128_si32(_mm_packus_epi16(words, _mm_setzero_si128()));
+        };
+        auto store4 = [](uint8_t* to, int v) { std::memcpy(to, &v, 4); };
+        for (; cx + 4 <= whole; cx += 4) {
+            const int x = cx * kCell;
+            __m128i mx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cmx + x));
+            __m128i mn = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cmn + x));
+            mx = _mm_max_epu8(mx, _mm_srli_epi32(mx, 8));
+            mx = _mm_max_epu8(mx, _mm_srli_epi32(mx, 16));
+            mn = _mm_min_epu8(mn, _mm_srli_epi32(mn, 8));
+            mn = _mm_min_epu8(mn, _mm_srli_epi32(mn, 16));
+            __m128i lo = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(csm + x)), ones);
+            __m128i hi = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(csm + x + 8)), ones);
+            lo = _mm_add_epi32(lo, _mm_srli_epi64(lo, 32));  // cells in lanes 0 and 2
+            hi = _mm_add_epi32(hi, _mm_srli_epi64(hi, 32));
+            const __m128i sums = _mm_unpacklo_epi64(_mm_shuffle_epi32(lo, _MM_SHUFFLE(3, 1, 2, 0)),
+                                                    _mm_shuffle_epi32(hi, _MM_SHUFFLE(3, 1, 2, 0)));
+            store4(maxRow + cx, lowBytes(mx));
+            store4(minRow + cx, lowBytes(mn));
+            store4(meanRow + cx, lowBytes(_mm_srli_epi32(sums, 4)));
+        }
+    }
+#endif
+    for (; cx < whole; ++cx) {
         const int x = cx * kCell;
         maxRow[cx] = std::max(std::max(cmx[x], cmx[x + 1]), std::max(cmx[x + 2], cmx[x + 3]));
         minRow[cx] = std::min(std::min(cmn[x], cmn[x + 1]), std::min(cmn[x + 2], cmn[x + 3]));
@@ -283,11 +313,11 @@ void TScanReduction::TState::MakeBlockRow(int by) {
     const int cols = Shape.Cols, blockCols = Shape.BlockCols;
     const int upper = 2 * by, lower = std::min(2 * by + 1, Shape.Rows - 1);
     auto coarsen = [&](const uint8_t* a, const uint8_t* b, uint8_t* out) {
-        for (int x = 0; x < blockCols; ++x) {
-            const int x0 = 2 * x, x1 = std::min(2 * x + 1, cols - 1);
-            out[x] = std::max(std::max(a[x0], a[x1]), std::max(b[x0], b[x1]));
-        }
-        SpreadRow(out, blockCols, Shape.Reach, Fwd.data(), Bwd.data());
+        uint8_t* both = Padded.data();  // scratch until SpreadRow pads
+        for (int x = 0; x < cols; ++x) both[x] = std::max(a[x], b[x]);
+        for (int x = 0; x < cols / 2; ++x) out[x] = std::max(both[2 * x], both[2 * x + 1]);
+        if (cols % 2) out[blockCols - 1] = both[cols - 1];
+        SpreadRow(out, blockCols, Shape.Reach, Padded.data());
     };
     coarsen(CellRow(CellMax, 2, upper), CellRow(CellMax, 2, lower), BlockRow(RowLine, by));
     coarsen(CellRow(CellMean, Shape.CellRing, upper), CellRow(CellMean, Shape.CellRing, lower), BlockRow(RowPaper, by));
@@ -330,8 +360,10 @@ void TScanReduction::TState::FindCores(int cy) {
             for (int dx = -1; dx <= 1 && core; ++dx) core = dark(cx + dx, dy);
         if (!core) continue;
         const int x0 = std::max(0, cx - reach), x1 = std::min(cols - 1, cx + reach);
-        for (int y = std::max(0, cy - reach); y <= std::min(rows - 1, cy + reach); ++y)
+        for (int y = std::max(0, cy - reach); y <= std::min(rows - 1, cy + reach); ++y) {
             std::fill(CellRow(Area, Shape.AreaRing, y) + x0, CellRow(Area, Shape.AreaRing, y) + x1 + 1, uint8_t{1});
+            AreaRows[static_cast<size_t>(y % Shape.AreaRing)] = 1;
+        }
     }
 }
 
@@ -342,27 +374,31 @@ void TScanReduction::TState::WriteBand(int cy) {
     uint8_t* t = Threshold.data();
     if (by != ThresholdBlock) {
         const uint8_t* line = BlockRow(Line, by);
-        for (int bx = 0; bx < Shape.BlockCols; ++bx) {
-            const int x0 = bx * 2 * kCell, x1 = std::min(w, x0 + 2 * kCell);
-            std::fill(t + x0, t + x1, Share(line[bx], kLineInkPercent));
+        const int whole = w / (2 * kCell);
+        for (int bx = 0; bx < whole; ++bx) {
+            const uint64_t eight = LineShare[line[bx]] * 0x0101010101010101ull;
+            std::memcpy(t + bx * 2 * kCell, &eight, sizeof eight);
         }
+        if (whole < Shape.BlockCols) std::fill(t + whole * 2 * kCell, t + w, LineShare[line[whole]]);
         ThresholdBlock = by;
     }
+    const size_t ring = static_cast<size_t>(cy % Shape.AreaRing);
     uint8_t* area = CellRow(Area, Shape.AreaRing, cy);
-    const uint8_t* paper = BlockRow(Paper, by);
-    bool areaInRow = false;
-    for (int cx = 0; cx < cols; ++cx) {
-        if (!area[cx]) continue;
-        areaInRow = true;
-        const int x0 = cx * kCell, x1 = std::min(w, x0 + kCell);
-        std::fill(t + x0, t + x1, Share(paper[cx >> 1], kAreaInkPercent));
+    if (AreaRows[ring]) {
+        const uint8_t* paper = BlockRow(Paper, by);
+        for (int cx = 0; cx < cols; ++cx)
+            if (area[cx]) {
+                const int x0 = cx * kCell, x1 = std::min(w, x0 + kCell);
+                std::fill(t + x0, t + x1, AreaShare[paper[cx >> 1]]);
+            }
     }
     const int y0 = cy * kCell, y1 = std::min(Shape.H, y0 + kCell);
     for (int y = y0; y < y1; ++y) PackRow(Grey(y), t, w, Raster.Row(y));
-    if (!areaInRow) return;
+    if (!AreaRows[ring]) return;
     // The next band starts again from the lines, and the ring row is reused.
     ThresholdBlock = -1;
     std::fill(area, area + cols, uint8_t{0});
+    AreaRows[ring] = 0;
 }
 
 uint64_t ReductionBytes(int64_t width, int64_t height) {
