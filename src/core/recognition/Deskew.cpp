@@ -1,6 +1,7 @@
 #include "core/recognition/Deskew.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -102,13 +103,14 @@ struct TEighth {
     alignas(16) double Ys[8];
     alignas(16) int Ix[8];
     alignas(16) int Iy[8];
-    void Place(int x0, int ty, double s, double c) {
+    // Pixels x[0..7] of the row ty.
+    void Place(const int (&x)[8], int ty, double s, double c) {
 #if defined(__SSE2__)
         const __m128d vs = _mm_set1_pd(s), vc = _mm_set1_pd(c), one = _mm_set1_pd(1), half = _mm_set1_pd(0.5);
         const __m128d tys = _mm_set1_pd(ty * s), tyc = _mm_set1_pd(ty * c);
         for (int k = 0; k < 8; k += 4) {
-            const __m128d txA = _mm_cvtepi32_pd(_mm_setr_epi32(2 * (x0 + k) + 1, 2 * (x0 + k) + 3, 0, 0));
-            const __m128d txB = _mm_cvtepi32_pd(_mm_setr_epi32(2 * (x0 + k) + 5, 2 * (x0 + k) + 7, 0, 0));
+            const __m128d txA = _mm_cvtepi32_pd(_mm_setr_epi32(2 * x[k] + 1, 2 * x[k + 1] + 1, 0, 0));
+            const __m128d txB = _mm_cvtepi32_pd(_mm_setr_epi32(2 * x[k + 2] + 1, 2 * x[k + 3] + 1, 0, 0));
             const __m128d xsA = _mm_mul_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(txA, vc), tys), one), half);
             const __m128d xsB = _mm_mul_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(txB, vc), tys), one), half);
             const __m128d ysA = _mm_mul_pd(_mm_sub_pd(_mm_add_pd(_mm_mul_pd(txA, vs), tyc), one), half);
@@ -124,7 +126,7 @@ struct TEighth {
         }
 #else
         for (int k = 0; k < 8; ++k) {
-            const int tx = 2 * (x0 + k) + 1;
+            const int tx = 2 * x[k] + 1;
             Xs[k] = (tx * c - ty * s - 1) / 2;
             Ys[k] = (tx * s + ty * c - 1) / 2;
             Ix[k] = Round(Xs[k]);
@@ -132,7 +134,39 @@ struct TEighth {
         }
 #endif
     }
+    // The neighbourhoods of pixels i..j: positions move monotonically along
+    // a row, so the ends bound those between.
+    SourceSpan Bound(int i, int j) const {
+        return {std::min(Ix[i], Ix[j]), std::min(Iy[i], Iy[j]), std::max(Ix[i], Ix[j]) + 1, std::max(Iy[i], Iy[j]) + 1};
+    }
 };
+
+// The common eighth at a small angle: its pixels read one source row pair
+// and consecutive columns, so their neighbourhoods are the bits of two bytes
+// and the next bit of each. Pixels with neighbours of one colour take that
+// colour all at once; only the rest need the formula. False, with nothing
+// written, for any other eighth. `out` is the raster byte of the eighth.
+bool RotateStraightEighth(const TSourceWindow& win, const TEighth& p, int n, const int grey[2], uint8_t& out) {
+    if (p.Iy[0] != p.Iy[n - 1] || p.Ix[n - 1] - p.Ix[0] != n - 1) return false;
+    const int column = p.Ix[0] - win.X0, row = p.Iy[0] - win.Y0;
+    const uint64_t upper = win.Rows[row] << column, lower = win.Rows[row + 1] << column;
+    const unsigned a = static_cast<unsigned>(upper >> 56), b = static_cast<unsigned>(upper << 1 >> 56);
+    const unsigned c = static_cast<unsigned>(lower >> 56), d = static_cast<unsigned>(lower << 1 >> 56);
+    const unsigned used = 0xFFu << (8 - n) & 0xFFu;
+    unsigned mixed = ((a ^ b) | (a ^ c) | (a ^ d)) & used;
+    unsigned ink = ((IsInk(grey[1]) ? a : 0u) | (IsInk(grey[0]) ? ~a : 0u)) & ~mixed & used;
+    while (mixed) {
+        const int k = std::countl_zero(static_cast<uint8_t>(mixed));
+        const unsigned bit = 0x80u >> k;
+        mixed &= ~bit;
+        const int s = 7 - k;
+        if (IsInk(BilinearValue(grey[a >> s & 1], grey[b >> s & 1], grey[c >> s & 1], grey[d >> s & 1],
+                                p.Xs[k] - p.Ix[k], p.Ys[k] - p.Iy[k])))
+            ink |= bit;
+    }
+    out |= static_cast<uint8_t>(ink);
+    return true;
+}
 
 // Rotates the pixels x0..x1 × y0..y1 of an inner tile, one whose whole source
 // neighbourhood lies on the raster, reading the source from registers rather
@@ -163,26 +197,29 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
     for (int y = y0; y <= y1; ++y) {
         const int ty = 2 * y + 1;
         uint8_t* out = dst.Row(y);
-        auto blank = [&](int a0, int a1) {
-            if (!win.Clear(SpanOf(a0, a1, ty, s, c))) return false;
+        auto blank = [&](const SourceSpan& span, int a0, int a1) {
+            if (!win.Clear(span)) return false;
             if (zeroIsInk)
                 for (int x = a0; x <= a1; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
             return true;
         };
-        if (blank(x0, x1)) continue;
-        for (int e0 = x0; e0 <= x1; e0 += 8) {
-            const int n = std::min(8, x1 - e0 + 1);
+        // The first and last pixel of each eighth, to test the row and its
+        // eighths for blank paper before placing every pixel.
+        const int eighths = (x1 - x0) / 8 + 1;
+        int endX[8];
+        for (int j = 0; j < 4; ++j) {
+            endX[2 * j] = std::min(x0 + 8 * j, x1);
+            endX[2 * j + 1] = std::min(x0 + 8 * j + 7, x1);
+        }
+        TEighth ends;
+        ends.Place(endX, ty, s, c);
+        if (blank(ends.Bound(0, 2 * eighths - 1), x0, x1)) continue;
+        for (int j = 0; j < eighths; ++j) {
+            const int e0 = x0 + 8 * j, n = std::min(8, x1 - e0 + 1);
+            if (blank(ends.Bound(2 * j, 2 * j + 1), e0, e0 + n - 1)) continue;
             TEighth p;
-            p.Place(e0, ty, s, c);
-            // Blank when the neighbourhoods of all its pixels are. Positions
-            // move monotonically along a row, so the ends bound the rest.
-            const int lo = std::min(p.Ix[0], p.Ix[n - 1]), hi = std::max(p.Ix[0], p.Ix[n - 1]);
-            const int top = std::min(p.Iy[0], p.Iy[n - 1]), low = std::max(p.Iy[0], p.Iy[n - 1]);
-            if (win.Clear({lo, top, hi + 1, low + 1})) {
-                if (zeroIsInk)
-                    for (int x = e0; x < e0 + n; ++x) out[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-                continue;
-            }
+            p.Place({e0, e0 + 1, e0 + 2, e0 + 3, e0 + 4, e0 + 5, e0 + 6, e0 + 7}, ty, s, c);
+            if (RotateStraightEighth(win, p, n, grey, out[e0 >> 3])) continue;
             for (int k = 0; k < n; ++k) {
                 const int ix = p.Ix[k], iy = p.Iy[k];
                 // Inside the window, so ix + 1 and iy + 1 need no clamping:
