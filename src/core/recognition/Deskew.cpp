@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #if defined(__SSE2__)
@@ -19,10 +20,11 @@ namespace {
 // One destination pixel by the rotation's formula: bilinear weights around the
 // nearest source pixel, so the weights are signed (−0.5..0.5) and the second
 // neighbour is always the next one, clamped at the source's edge.
-// a, b above c, d: the nearest source pixel, its right neighbour, and the two below.
-inline int BilinearValue(int a, int b, int c, int d, double fx, double fy) {
-    const double upper = fx * (b - a) + a;
-    const double lower = fx * (d - c) + c;
+// a, b above c, d: the nearest source pixel, its right neighbour, and the
+// two below, given as a, b − a, c and d − c.
+inline int BilinearValue(double a, double ba, double c, double dc, double fx, double fy) {
+    const double upper = fx * ba + a;
+    const double lower = fx * dc + c;
     return std::clamp(Round(upper + fy * (lower - upper)), 0, 255);
 }
 
@@ -30,7 +32,8 @@ template <class Source>
 inline int RotatedValue(const Source& p, int w, int h, double xs, double ys, int ix, int iy) {
     const int ix1 = std::min(ix + 1, w - 1);
     const int iy1 = std::min(iy + 1, h - 1);
-    return BilinearValue(p(ix, iy), p(ix1, iy), p(ix, iy1), p(ix1, iy1), xs - ix, ys - iy);
+    const int a = p(ix, iy), b = p(ix1, iy), c = p(ix, iy1), d = p(ix1, iy1);
+    return BilinearValue(a, b - a, c, d - c, xs - ix, ys - iy);
 }
 
 // floor and ceil without a library call on the baseline x86-64 target; the
@@ -141,12 +144,25 @@ struct TEighth {
     }
 };
 
+// Two neighbours side by side (left bit high) as the formula takes them: the
+// left grey and the step to the right one.
+struct TPairs {
+    double Left[4], Step[4];
+    explicit TPairs(const int grey[2]) {
+        for (int i = 0; i < 4; ++i) {
+            Left[i] = grey[i >> 1];
+            Step[i] = grey[i & 1] - grey[i >> 1];
+        }
+    }
+};
+
 // The common eighth at a small angle: its pixels read one source row pair
 // and consecutive columns, so their neighbourhoods are the bits of two bytes
 // and the next bit of each. Pixels with neighbours of one colour take that
 // colour all at once; only the rest need the formula. False, with nothing
 // written, for any other eighth. `out` is the raster byte of the eighth.
-bool RotateStraightEighth(const TSourceWindow& win, const TEighth& p, int n, const int grey[2], uint8_t& out) {
+bool RotateStraightEighth(const TSourceWindow& win, const TEighth& p, int n, const int grey[2], const TPairs& pairs,
+                          uint8_t& out) {
     if (p.Iy[0] != p.Iy[n - 1] || p.Ix[n - 1] - p.Ix[0] != n - 1) return false;
     const int column = p.Ix[0] - win.X0, row = p.Iy[0] - win.Y0;
     const uint64_t upper = win.Rows[row] << column, lower = win.Rows[row + 1] << column;
@@ -160,7 +176,8 @@ bool RotateStraightEighth(const TSourceWindow& win, const TEighth& p, int n, con
         const unsigned bit = 0x80u >> k;
         mixed &= ~bit;
         const int s = 7 - k;
-        if (IsInk(BilinearValue(grey[a >> s & 1], grey[b >> s & 1], grey[c >> s & 1], grey[d >> s & 1],
+        const unsigned top = (a >> s & 1) << 1 | (b >> s & 1), bottom = (c >> s & 1) << 1 | (d >> s & 1);
+        if (IsInk(BilinearValue(pairs.Left[top], pairs.Step[top], pairs.Left[bottom], pairs.Step[bottom],
                                 p.Xs[k] - p.Ix[k], p.Ys[k] - p.Iy[k])))
             ink |= bit;
     }
@@ -189,11 +206,17 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
     for (int y = win.Y0; y <= wy1; ++y) {
         const uint8_t* row = src.Row(y);
         uint64_t v = 0;
-        for (size_t b = firstByte; b < firstByte + 8; ++b) v = v << 8 | (b < stride ? row[b] : 0u);
+        if (firstByte + 8 <= stride) {
+            std::memcpy(&v, row + firstByte, 8);
+            v = __builtin_bswap64(v);  // the first byte highest
+        } else {
+            for (size_t b = firstByte; b < firstByte + 8; ++b) v = v << 8 | (b < stride ? row[b] : 0u);
+        }
         const uint64_t next = firstByte + 8 < stride ? row[firstByte + 8] : 0u;
         win.Rows[y - win.Y0] = shift ? v << shift | next >> (8 - shift) : v;
     }
     const bool zeroIsInk = IsInk(grey[0]);
+    const TPairs pairs(grey);
     for (int y = y0; y <= y1; ++y) {
         const int ty = 2 * y + 1;
         uint8_t* out = dst.Row(y);
@@ -219,7 +242,7 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
             if (blank(ends.Bound(2 * j, 2 * j + 1), e0, e0 + n - 1)) continue;
             TEighth p;
             p.Place({e0, e0 + 1, e0 + 2, e0 + 3, e0 + 4, e0 + 5, e0 + 6, e0 + 7}, ty, s, c);
-            if (RotateStraightEighth(win, p, n, grey, out[e0 >> 3])) continue;
+            if (RotateStraightEighth(win, p, n, grey, pairs, out[e0 >> 3])) continue;
             for (int k = 0; k < n; ++k) {
                 const int ix = p.Ix[k], iy = p.Iy[k];
                 // Inside the window, so ix + 1 and iy + 1 need no clamping:
@@ -227,10 +250,11 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
                 const int shift = 62 - (ix - win.X0);
                 const unsigned four = static_cast<unsigned>(win.Rows[iy - win.Y0] >> shift & 3) << 2 |
                                       static_cast<unsigned>(win.Rows[iy + 1 - win.Y0] >> shift & 3);
-                const bool ink = four == 0 || four == 15
-                                     ? IsInk(grey[four & 1])
-                                     : IsInk(BilinearValue(grey[four >> 3], grey[four >> 2 & 1], grey[four >> 1 & 1],
-                                                           grey[four & 1], p.Xs[k] - ix, p.Ys[k] - iy));
+                const bool ink =
+                    four == 0 || four == 15
+                        ? IsInk(grey[four & 1])
+                        : IsInk(BilinearValue(pairs.Left[four >> 2], pairs.Step[four >> 2], pairs.Left[four & 3],
+                                              pairs.Step[four & 3], p.Xs[k] - ix, p.Ys[k] - iy));
                 if (ink) out[(e0 + k) >> 3] |= static_cast<uint8_t>(0x80u >> ((e0 + k) & 7));
             }
         }
