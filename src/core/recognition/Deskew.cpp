@@ -91,9 +91,10 @@ struct TSourceWindow {
     uint64_t Rows[kRows];
     // True when no bit is set in columns [x0, x1] of rows [y0, y1].
     bool Clear(const SourceSpan& span) const {
-        uint64_t any = 0;
-        for (int y = span.Y0; y <= span.Y1; ++y) any |= Rows[y - Y0];
-        return (any & (~0ull >> (span.X0 - X0)) & (~0ull << (63 - (span.X1 - X0)))) == 0;
+        const uint64_t columns = (~0ull >> (span.X0 - X0)) & (~0ull << (63 - (span.X1 - X0)));
+        for (int y = span.Y0; y <= span.Y1; ++y)
+            if (Rows[y - Y0] & columns) return false;
+        return true;
     }
 };
 
@@ -159,26 +160,33 @@ struct TPairs {
 // The common eighth at a small angle: its pixels read one source row pair
 // and consecutive columns, so their neighbourhoods are the bits of two bytes
 // and the next bit of each. Pixels with neighbours of one colour take that
-// colour all at once; only the rest need the formula. False, with nothing
-// written, for any other eighth. `out` is the raster byte of the eighth.
-bool RotateStraightEighth(const TSourceWindow& win, const TEighth& p, int n, const int grey[2], const TPairs& pairs,
-                          uint8_t& out) {
-    if (p.Iy[0] != p.Iy[n - 1] || p.Ix[n - 1] - p.Ix[0] != n - 1) return false;
-    const int column = p.Ix[0] - win.X0, row = p.Iy[0] - win.Y0;
+// colour all at once; only the rest are placed exactly and need the formula.
+// False, with nothing written, for any other eighth. The eighth is pixels
+// e0.. of row ty whose ends ends.Ix/Iy[first], [first + 1] are; `out` is its
+// raster byte.
+bool RotateStraightEighth(const TSourceWindow& win, const TEighth& ends, int first, int e0, int n, int ty, double s,
+                          double c, const int grey[2], const TPairs& pairs, uint8_t& out) {
+    const int ix0 = ends.Ix[first], iy0 = ends.Iy[first];
+    if (iy0 != ends.Iy[first + 1] || ends.Ix[first + 1] - ix0 != n - 1) return false;
+    const int column = ix0 - win.X0, row = iy0 - win.Y0;
     const uint64_t upper = win.Rows[row] << column, lower = win.Rows[row + 1] << column;
     const unsigned a = static_cast<unsigned>(upper >> 56), b = static_cast<unsigned>(upper << 1 >> 56);
-    const unsigned c = static_cast<unsigned>(lower >> 56), d = static_cast<unsigned>(lower << 1 >> 56);
+    const unsigned cc = static_cast<unsigned>(lower >> 56), d = static_cast<unsigned>(lower << 1 >> 56);
     const unsigned used = 0xFFu << (8 - n) & 0xFFu;
-    unsigned mixed = ((a ^ b) | (a ^ c) | (a ^ d)) & used;
+    unsigned mixed = ((a ^ b) | (a ^ cc) | (a ^ d)) & used;
     unsigned ink = ((IsInk(grey[1]) ? a : 0u) | (IsInk(grey[0]) ? ~a : 0u)) & ~mixed & used;
     while (mixed) {
         const int k = std::countl_zero(static_cast<uint8_t>(mixed));
         const unsigned bit = 0x80u >> k;
         mixed &= ~bit;
-        const int s = 7 - k;
-        const unsigned top = (a >> s & 1) << 1 | (b >> s & 1), bottom = (c >> s & 1) << 1 | (d >> s & 1);
+        const int shift = 7 - k;
+        const unsigned top = (a >> shift & 1) << 1 | (b >> shift & 1);
+        const unsigned bottom = (cc >> shift & 1) << 1 | (d >> shift & 1);
+        const int tx = 2 * (e0 + k) + 1;
+        const double xs = (tx * c - ty * s - 1) / 2;
+        const double ys = (tx * s + ty * c - 1) / 2;
         if (IsInk(BilinearValue(pairs.Left[top], pairs.Step[top], pairs.Left[bottom], pairs.Step[bottom],
-                                p.Xs[k] - p.Ix[k], p.Ys[k] - p.Iy[k])))
+                                xs - (ix0 + k), ys - iy0)))
             ink |= bit;
     }
     out |= static_cast<uint8_t>(ink);
@@ -240,9 +248,9 @@ bool RotateInnerTile(const TMonoBitmap& src, TMonoBitmap& dst, int x0, int x1, i
         for (int j = 0; j < eighths; ++j) {
             const int e0 = x0 + 8 * j, n = std::min(8, x1 - e0 + 1);
             if (blank(ends.Bound(2 * j, 2 * j + 1), e0, e0 + n - 1)) continue;
+            if (RotateStraightEighth(win, ends, 2 * j, e0, n, ty, s, c, grey, pairs, out[e0 >> 3])) continue;
             TEighth p;
             p.Place({e0, e0 + 1, e0 + 2, e0 + 3, e0 + 4, e0 + 5, e0 + 6, e0 + 7}, ty, s, c);
-            if (RotateStraightEighth(win, p, n, grey, pairs, out[e0 >> 3])) continue;
             for (int k = 0; k < n; ++k) {
                 const int ix = p.Ix[k], iy = p.Iy[k];
                 // Inside the window, so ix + 1 and iy + 1 need no clamping:
@@ -296,7 +304,7 @@ TDeskewTiles::TDeskewTiles(TMonoBitmap& raster, double angleDegrees) : raster_(r
     // position NaN, whose conversion to an integer is undefined: leave the raster.
     if (angleDegrees == 0 || !std::isfinite(angleDegrees) || raster.Empty()) return;
     const int w = raster.Width(), h = raster.Height();
-    source_ = raster;
+    source_ = std::move(raster);  // the tiles are made into fresh paper
     const TMonoBitmap& src = source_;
     grey_[0] =
         Luminance(static_cast<int>(src.PaletteColor(0) >> 16 & 0xFF), static_cast<int>(src.PaletteColor(0) >> 8 & 0xFF),
