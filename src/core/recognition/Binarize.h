@@ -9,38 +9,61 @@
 
 namespace quorlen {
 
-// The whole grey picture of a scan, row-major, one byte per pixel, as the
-// decoders hand it over before it is reduced to black and white. A decoder
-// that calls RowDone after each row, in order, lets the statistics of the
-// reduction be gathered while the row is still in the cache; ReduceScan
-// gathers whatever rows were not reported.
+// The whole grey picture of a scan, row-major, one byte per pixel: for a
+// decoder whose rows arrive out of order (run-length BMP, bottom-up with
+// skips). Decoders that deliver rows in order stream them through
+// TScanReduction instead and never hold the picture.
 class TGreyScan {
 public:
     int32_t Width = 0;
     int32_t Height = 0;
 
-    // A picture of that size whose pixels the caller writes, every one: the
-    // decoders do, and leaving them unset spares a pass over the picture.
+    // A picture of that size whose pixels the caller writes, every one.
     void Resize(int32_t width, int32_t height);
     uint8_t* Row(int32_t y) { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
     const uint8_t* Row(int32_t y) const { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(Width); }
-    void RowDone(int32_t y);
 
 private:
-    friend void ReduceScan(TGreyScan& grey, TMonoBitmap& raster);
-    void PrepareStatistics();
-    void Gather();
     std::unique_ptr<uint8_t[]> pixels_;
-    int32_t rowsDone_ = 0;
-    // Per cell of 4 × 4 pixels: the brightest, the darkest and the mean grey.
-    std::vector<uint8_t> cellMax_, cellMin_, cellMean_;
-    // Running column statistics of the band of rows being gathered.
-    std::vector<uint8_t> colMax_, colMin_;
-    std::vector<uint16_t> colSum_;
 };
 
-// Bytes a TGreyScan of that size holds: the picture and its statistics, for
-// the memory a scan job asks of the raster budget before decoding.
+// The reduction below, fed one row at a time in order: only a band of grey
+// rows is alive (the paper of a row depends on the cells within a few dozen
+// rows of it), and each band is written to the raster as soon as everything
+// that decides its threshold has been seen. The raster is exactly what the
+// reduction of the whole picture gives.
+class TScanReduction {
+public:
+    // Sizes raster to width × height (all paper); the rows then fill it.
+    TScanReduction(int32_t width, int32_t height, TMonoBitmap& raster);
+    ~TScanReduction();
+    TScanReduction(const TScanReduction&) = delete;
+    TScanReduction& operator=(const TScanReduction&) = delete;
+
+    // Where row y is to be written: valid until RowDone(y).
+    uint8_t* Row(int32_t y) { return rows_.get() + static_cast<size_t>(y % ringRows_) * static_cast<size_t>(width_); }
+    // Row y is written. Rows are done in order, each once; any other call is
+    // ignored. After the last row the raster is complete.
+    void RowDone(int32_t y) { Take(y, Row(y)); }
+    bool Complete() const;
+
+private:
+    struct TState;
+    friend void ReduceScan(TGreyScan& grey, TMonoBitmap& raster);
+    TScanReduction(int32_t width, int32_t height, TMonoBitmap& raster, const uint8_t* picture);
+    void Take(int32_t y, const uint8_t* grey);
+
+    int32_t width_ = 0;
+    int32_t ringRows_ = 1;
+    std::unique_ptr<uint8_t[]> rows_;
+    std::unique_ptr<TState> state_;
+};
+
+// Bytes a TScanReduction of that size holds: the band of rows and the
+// statistics, for the memory a scan job asks of the raster budget before
+// decoding (the raster itself is counted apart).
+uint64_t ReductionBytes(int64_t width, int64_t height);
+// Bytes of a TGreyScan of that size and its reduction by ReduceScan.
 uint64_t GreyScanBytes(int64_t width, int64_t height);
 
 // Reduces a scan to black and white against its own paper. The paper's

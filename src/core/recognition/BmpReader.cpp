@@ -50,8 +50,8 @@ struct Field {
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
 
 // Run-length pixel data, bottom row first, into the grey picture, which is
-// then reduced as a whole like any other (rows arrive bottom-up, out of the
-// order RowDone gathers in; ReduceScan gathers them). Pixels the stream skips
+// then reduced as a whole (rows arrive bottom-up and with skips, out of the
+// order a streamed reduction takes them in). Pixels the stream skips
 // (delta escapes, rows ended early, rows never reached) stay paper, as on a
 // sheet drawn onto white. Every write is checked against the row and the
 // picture: a run that leaves either fails the file.
@@ -186,7 +186,8 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
     const size_t rowBytes = ((static_cast<size_t>(width) * static_cast<size_t>(bpp) + 31) / 32) * 4;
     if (dataOffset > d.size() || (!runLength && rowBytes * static_cast<size_t>(height) > d.size() - dataOffset))
         return Fail(error, "truncated BMP pixel data");
-    if (!AcceptScanSize(width, height, bpp == 1 ? 0 : GreyScanBytes(width, height), sizeHook, error)) return false;
+    const uint64_t working = bpp == 1 ? 0 : runLength ? GreyScanBytes(width, height) : ReductionBytes(width, height);
+    if (!AcceptScanSize(width, height, working, sizeHook, error)) return false;
 
     const int w = static_cast<int>(width);
     auto sourceRow = [&](int y) {
@@ -206,22 +207,24 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
         return true;
     }
 
-    TGreyScan grey;
-    grey.Resize(w, static_cast<int32_t>(height));
     std::vector<uint8_t> paletteGrey(palette.size());
     for (size_t i = 0; i < palette.size(); ++i)
         paletteGrey[i] = static_cast<uint8_t>(Luminance(static_cast<int>(palette[i] >> 16),
                                                         static_cast<int>((palette[i] >> 8) & 0xFF),
                                                         static_cast<int>(palette[i] & 0xFF)));
     if (runLength) {
+        TGreyScan grey;
+        grey.Resize(w, static_cast<int32_t>(height));
         if (!DecodeRle(d.substr(dataOffset), bpp, paletteGrey, grey, error)) return false;
         ReduceScan(grey, raster);
         return true;
     }
 
+    TScanReduction reduction(w, static_cast<int32_t>(height), raster);
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = sourceRow(y);
         const std::string_view row(reinterpret_cast<const char*>(src), rowBytes);
+        uint8_t* grey = reduction.Row(y);
         for (int x = 0; x < w; ++x) {
             int g;
             switch (bpp) {
@@ -244,11 +247,10 @@ bool DecodeBmp(std::string_view d, TMonoBitmap& raster, std::string* error, cons
                     g = Luminance(red.Get(v), green.Get(v), blue.Get(v));
                 }
             }
-            grey.Row(y)[x] = static_cast<uint8_t>(g);
+            grey[x] = static_cast<uint8_t>(g);
         }
-        grey.RowDone(y);
+        reduction.RowDone(y);
     }
-    ReduceScan(grey, raster);
     return true;
 }
 

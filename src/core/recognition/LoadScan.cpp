@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -26,30 +27,30 @@ bool Fail(std::string* detail, const std::string& why) {
     return false;
 }
 
+// Read at its size in one piece: growing a buffer and copying it out would hold
+// the file up to three times over while a job's memory is at its highest.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) return false;
-    bytes = s.str();
-    return true;
+    const std::streamoff size = in.tellg();
+    if (size < 0) {  // not a plain file (a pipe): take what it gives
+        in.clear();
+        std::ostringstream s;
+        s << in.rdbuf();
+        bytes = s.str();
+        return !in.bad();
+    }
+    bytes.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<size_t>(in.gcount()));  // a file cut short meanwhile decodes as truncated
+    return !in.bad();
 }
 
 // libjpeg reports fatal errors through error_exit, which must not return; it
 // jumps back into ReadJpeg. Nothing with a destructor lives in that function:
-// the buffers belong to its caller, whose frame the jump never leaves.
-// The decoded picture to black and white, once the decoder's library state is
-// gone, so that running out of memory here is a plain failure.
-bool Reduce(TGreyScan& grey, TMonoBitmap& raster, std::string* detail, const char* format) {
-    try {
-        ReduceScan(grey, raster);
-        return true;
-    } catch (...) {
-        return Fail(detail, std::string(format) + ": out of memory");
-    }
-}
-
+// the buffers and the reduction the rows stream through belong to its caller,
+// whose frame the jump never leaves.
 struct JpegError {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -70,11 +71,12 @@ void JpegMessage(j_common_ptr cinfo, int level) {
 }
 
 struct JpegBuffers {
-    std::vector<uint8_t> Line;  // CMYK samples; grey rows go straight into Grey
-    TGreyScan Grey;
+    std::vector<uint8_t> Line;  // CMYK samples; grey rows go straight into the reduction
+    std::optional<TScanReduction> Reduction;
 };
 
-bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, std::string* detail, const TScanSizeHook& sizeHook) {
+bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, TMonoBitmap& raster, std::string* detail,
+              const TScanSizeHook& sizeHook) {
     jpeg_decompress_struct cinfo{};
     JpegError err{};
     cinfo.err = jpeg_std_error(&err.base);
@@ -91,7 +93,7 @@ bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, std::string* detai
     // A progressive picture keeps the coefficients of every component,
     // two bytes per sample, until its last scan.
     const uint64_t samples = static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height;
-    const uint64_t working = cinfo.image_width * 4ull + GreyScanBytes(cinfo.image_width, cinfo.image_height) +
+    const uint64_t working = cinfo.image_width * 4ull + ReductionBytes(cinfo.image_width, cinfo.image_height) +
                              (cinfo.progressive_mode ? samples * 2 * static_cast<uint64_t>(cinfo.num_components) : 0);
     bool accepted = false;
     try {
@@ -110,27 +112,28 @@ bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, std::string* detai
     jpeg_start_decompress(&cinfo);
     const int w = static_cast<int>(cinfo.output_width);
     const int h = static_cast<int>(cinfo.output_height);
-    TGreyScan& grey = buffers.Grey;
     try {
-        grey.Resize(w, h);
+        buffers.Reduction.emplace(w, h, raster);
         buffers.Line.resize(cmyk ? static_cast<size_t>(w) * 4 : 0);
     } catch (...) {
         jpeg_destroy_decompress(&cinfo);
         return Fail(detail, "JPEG: out of memory");
     }
+    TScanReduction& reduction = *buffers.Reduction;
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = static_cast<int>(cinfo.output_scanline);
-        JSAMPROW row = cmyk ? buffers.Line.data() : grey.Row(y);
+        uint8_t* grey = reduction.Row(y);
+        JSAMPROW row = cmyk ? buffers.Line.data() : grey;
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk) {
             // Adobe writes CMYK inverted: each sample is already 255 − ink.
             for (int x = 0; x < w; ++x) {
                 const uint8_t* p = &buffers.Line[static_cast<size_t>(4 * x)];
                 const int k = p[3];
-                grey.Row(y)[x] = static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
+                grey[x] = static_cast<uint8_t>(Luminance(p[0] * k / 255, p[1] * k / 255, p[2] * k / 255));
             }
         }
-        grey.RowDone(y);
+        reduction.RowDone(y);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -140,7 +143,7 @@ bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, std::string* detai
 
 bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
     JpegBuffers buffers;
-    return ReadJpeg(bytes, buffers, detail, sizeHook) && Reduce(buffers.Grey, raster, detail, "JPEG");
+    return ReadJpeg(bytes, buffers, raster, detail, sizeHook);
 }
 
 struct PngSource {
@@ -167,12 +170,12 @@ void PngWarningFn(png_structp, png_const_charp) {}
 // libpng's errors jump to, holds nothing with a destructor.
 struct PngBuffers {
     std::vector<uint8_t> Rgba;
-    TGreyScan Grey;
+    std::optional<TScanReduction> Reduction;
     std::vector<png_bytep> Rows;
 };
 
-bool ReadPng(png_structp png, png_infop info, PngSource& source, PngBuffers& buffers, std::string* detail,
-             const TScanSizeHook& sizeHook) {
+bool ReadPng(png_structp png, png_infop info, PngSource& source, PngBuffers& buffers, TMonoBitmap& raster,
+             std::string* detail, const TScanSizeHook& sizeHook) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_read_fn(png, &source, PngRead);
     // Sizes are refused from the header, before any pixel memory exists.
@@ -192,25 +195,27 @@ bool ReadPng(png_structp png, png_infop info, PngSource& source, PngBuffers& buf
 
     // Interlaced pictures need the whole image in RGBA; rare for scans.
     const uint64_t working =
-        (passes > 1 ? static_cast<uint64_t>(w) * h * 4 : static_cast<uint64_t>(w) * 4) + GreyScanBytes(w, h);
+        (passes > 1 ? static_cast<uint64_t>(w) * h * 4 : static_cast<uint64_t>(w) * 4) + ReductionBytes(w, h);
     try {
         if (!AcceptScanSize(w, h, working, sizeHook, detail)) return false;
-        buffers.Grey.Resize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+        buffers.Reduction.emplace(static_cast<int32_t>(w), static_cast<int32_t>(h), raster);
         buffers.Rgba.resize(static_cast<size_t>(w) * 4 * (passes > 1 ? h : 1));
         if (passes > 1) buffers.Rows.resize(h);
     } catch (...) {
         return Fail(detail, "PNG: out of memory");
     }
+    TScanReduction& reduction = *buffers.Reduction;
     auto toGrey = [&](const uint8_t* px, int y) {
+        uint8_t* grey = reduction.Row(y);
         for (png_uint_32 x = 0; x < w; ++x) {
             const uint8_t* p = px + 4 * x;
             const int a = p[3];
             const int r = (p[0] * a + 255 * (255 - a) + 127) / 255;
             const int g = (p[1] * a + 255 * (255 - a) + 127) / 255;
             const int b = (p[2] * a + 255 * (255 - a) + 127) / 255;
-            buffers.Grey.Row(y)[x] = static_cast<uint8_t>(Luminance(r, g, b));
+            grey[x] = static_cast<uint8_t>(Luminance(r, g, b));
         }
-        buffers.Grey.RowDone(y);
+        reduction.RowDone(y);
     };
     if (passes > 1) {
         for (png_uint_32 y = 0; y < h; ++y) buffers.Rows[y] = buffers.Rgba.data() + static_cast<size_t>(y) * w * 4;
@@ -240,9 +245,9 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
         return Fail(detail, "PNG: out of memory");
     }
     std::string refused;
-    const bool ok = ReadPng(png, info, source, buffers, &refused, sizeHook);
+    const bool ok = ReadPng(png, info, source, buffers, raster, &refused, sizeHook);
     png_destroy_read_struct(&png, &info, nullptr);
-    if (ok) return Reduce(buffers.Grey, raster, detail, "PNG");
+    if (ok) return true;
     return Fail(detail, !refused.empty() ? refused : why.empty() ? "PNG: decoding failed" : why);
 }
 
