@@ -103,6 +103,22 @@ bool TQuorlen::MeasureSkew(double& angle) {
     return true;
 }
 
+bool TQuorlen::MeasureSkewAlongTop(double& angle) {
+    const int w = Raster.Width(), h = Raster.Height();
+    auto upperHalf = [&](int v) { return v < h / 2; };
+    auto topOfFrame = [&](int x) {
+        int y = 1;
+        SkipDown(View(), x, y, true, upperHalf);
+        SkipDown(View(), x, y, false, upperHalf);
+        return y;
+    };
+    const int x1 = Round(SkewProbeColumn * ScaleX), x2 = w - x1;
+    const int y1 = topOfFrame(x1), y2 = topOfFrame(x2);
+    if (x2 <= x1 || y1 >= h / 2 || y2 >= h / 2) return false;
+    angle = -std::atan(static_cast<double>(y2 - y1) / static_cast<double>(x2 - x1)) * 180.0 / std::numbers::pi;
+    return true;
+}
+
 bool TQuorlen::AskForCorner(TRect area, TPoint& pt) {
     if (!OnGetStartPoint) return false;
     MakeAllTiles();
@@ -128,7 +144,7 @@ void TQuorlen::LocateSheet() {
         angle = Geometry.Angle;
     } else if (MeasureSkew(angle)) {
         Geometry.Angle = static_cast<float>(angle);
-    } else {
+    } else if (!MeasureSkewAlongTop(angle)) {
         angle = 0;
     }
     // Rotated tile by tile as the reading below touches them. A second
@@ -183,46 +199,55 @@ void TQuorlen::LocateSheet() {
     ReadStructure();
 }
 
-void TQuorlen::MeasureColumnTicks(int column) {
-    const int yTop = Top + hy_;
-    const int yBottom = Top + Height - hy_;
-    const int start = Left - RulerStartSlack > 0 ? Left - RulerStartSlack : 1;
-    const int limit = Left + Width;
-    auto inside = [&](int v) { return v < limit; };
-    int xt = start, xb = start;
-    for (int i = 0; i <= column; ++i) {
-        SkipRight(View(), xt, yTop, false, inside);
-        SkipRight(View(), xb, yBottom, false, inside);
-        TickTable[TopRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xt);
-        TickTable[BottomRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xb);
-        if (i < column) {
-            SkipRight(View(), xt, yTop, true, inside);
-            SkipRight(View(), xb, yBottom, true, inside);
-            xt += hx_;
-            xb += hx_;
+// One ruler walk: tick i is the start of the i-th black run met along the
+// line from start, as printed. A noisy scan breaks the count two ways: a tick
+// whose pixels fell white on the walked line, and a speck of dust between two
+// ticks. Both show as a spacing far from the ruler's own (the frame's extent
+// over its grid steps), and both would shift every later column or row by one
+// step. So from the second tick on, a black run closer than kTickSpacingLow
+// steps to the previous tick is passed over, and a white stretch longer than
+// kTickSpacingHigh steps holds a lost tick, which is placed one step on. A
+// sound ruler never meets either rule and reads as it always did. Tick 1 is
+// measured from the located frame border (origin) rather than from tick 0: a
+// walk that starts on a scanner's dark border takes the border for tick 0 and
+// would take the frame border for tick 1.
+void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last,
+                         uint16_t* ticks) {
+    auto black = [&](int v) { return alongX ? View().IsBlack(v, fixed) : View().IsBlack(fixed, v); };
+    auto skip = [&](int& v, bool colour) {
+        while (v < limit && black(v) == colour) ++v;
+    };
+    int v = start;
+    for (int i = 0; i <= last; ++i) {
+        skip(v, false);
+        if (i >= 1) {
+            const int previous = i == 1 ? origin : ticks[i - 1];
+            while (v < limit && v - previous < kTickSpacingLow * step) {
+                skip(v, true);
+                skip(v, false);
+            }
+            if (v - previous > kTickSpacingHigh * step) v = previous + Round(step);
+        }
+        ticks[i] = static_cast<uint16_t>(v);
+        if (i < last) {
+            skip(v, true);
+            v += half;
         }
     }
 }
 
+void TQuorlen::MeasureColumnTicks(int column) {
+    const int start = Left - RulerStartSlack > 0 ? Left - RulerStartSlack : 1;
+    const double step = Width / static_cast<double>(LastGridColumn);
+    WalkRuler(true, Top + hy_, start, Left, Left + Width, hx_, step, column, TickTable[TopRuler].data());
+    WalkRuler(true, Top + Height - hy_, start, Left, Left + Width, hx_, step, column, TickTable[BottomRuler].data());
+}
+
 void TQuorlen::MeasureRowTicks(int row) {
-    const int xLeft = Left + hx_;
-    const int xRight = Left + Width - hx_;
     const int start = Top - RulerStartSlack > 0 ? Top - RulerStartSlack : 1;
-    const int limit = Top + Height;
-    auto inside = [&](int v) { return v < limit; };
-    int yl = start, yr = start;
-    for (int i = 0; i <= row; ++i) {
-        SkipDown(View(), xLeft, yl, false, inside);
-        SkipDown(View(), xRight, yr, false, inside);
-        TickTable[LeftRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yl);
-        TickTable[RightRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yr);
-        if (i < row) {
-            SkipDown(View(), xLeft, yl, true, inside);
-            SkipDown(View(), xRight, yr, true, inside);
-            yl += hy_;
-            yr += hy_;
-        }
-    }
+    const double step = Height / static_cast<double>(LastGridRow);
+    WalkRuler(false, Left + hx_, start, Top, Top + Height, hy_, step, row, TickTable[LeftRuler].data());
+    WalkRuler(false, Left + Width - hx_, start, Top, Top + Height, hy_, step, row, TickTable[RightRuler].data());
 }
 
 TPoint TQuorlen::GridToPixel(int column, int row) {

@@ -243,23 +243,40 @@ TEST_F(DrawnSheetReading, SheetTurnedClockwiseMeasuresNegativeAngleAndIsTurnedBa
         EXPECT_EQ(q.Answers.ValueAt(question - 1), std::string(1, static_cast<char>('A' + question % 4)));
 }
 
-TEST_F(DrawnSheetReading, MissingRulerTickShiftsEveryLaterColumnAndRow) {
-    const TSheetLayout l = TSheetLayout::Make(5, 50);
-    const TPlacement at;
-    TMonoBitmap page = DrawPage(l, "");
-    Erase(page, 100, 1, 101, 10);     // top tick of column 10
-    Erase(page, 100, 840, 101, 849);  // bottom tick of column 10
-    Erase(page, 1, 400, 10, 401);     // left tick of row 40
-    Erase(page, 629, 400, 639, 401);  // right tick of row 40
-    TMonoBitmap scan = Scan(page, at);
-    TQuorlen q(scan, 1, Fresh());
-    q.LocateSheet();
-    EXPECT_EQ(q.GridToPixel(9, 30).X, at.X(90));
-    EXPECT_EQ(q.GridToPixel(10, 30).X, at.X(110));
-    EXPECT_EQ(q.GridToPixel(40, 30).X, at.X(410));
-    EXPECT_EQ(q.GridToPixel(5, 39).Y, at.Y(390));
-    EXPECT_EQ(q.GridToPixel(5, 40).Y, at.Y(410));
-    EXPECT_EQ(q.GridToPixel(5, 70).Y, at.Y(710));
+// A tick lost to noise, or a speck between two ticks, would shift every later
+// column or row by a grid step; the walk keeps the ruler's own spacing instead.
+TEST_F(DrawnSheetReading, LostTicksAndSpecksOnTheRulerShiftNothing) {
+    struct Case {
+        const char* Name;
+        void (*Damage)(TMonoBitmap& page);
+    };
+    for (const Case& c : {Case{"lost ticks",
+                               [](TMonoBitmap& page) {
+                                   Erase(page, 100, 1, 101, 10);     // top tick of column 10
+                                   Erase(page, 100, 840, 101, 849);  // bottom tick of column 10
+                                   Erase(page, 1, 400, 10, 401);     // left tick of row 40
+                                   Erase(page, 629, 400, 639, 401);  // right tick of row 40
+                               }},
+                          Case{"specks between ticks", [](TMonoBitmap& page) {
+                                   page.FillRect(97, 3, 99, 8, true);      // before the top tick of column 10
+                                   page.FillRect(97, 842, 99, 847, true);  // and the bottom one
+                                   page.FillRect(3, 397, 8, 399, true);    // before the left tick of row 40
+                                   page.FillRect(632, 397, 637, 399, true);
+                               }}}) {
+        const TSheetLayout l = TSheetLayout::Make(5, 50);
+        const TPlacement at;
+        TMonoBitmap page = DrawPage(l, "");
+        c.Damage(page);
+        TMonoBitmap scan = Scan(page, at);
+        TQuorlen q(scan, 1, Fresh());
+        q.LocateSheet();
+        EXPECT_EQ(q.GridToPixel(9, 30).X, at.X(90)) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(10, 30).X, at.X(100), 1) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(40, 30).X, at.X(400), 1) << c.Name;
+        EXPECT_EQ(q.GridToPixel(5, 39).Y, at.Y(390)) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(5, 40).Y, at.Y(400), 1) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(5, 70).Y, at.Y(700), 1) << c.Name;
+    }
 }
 
 TEST_F(DrawnSheetReading, ColumnsBelowZeroReadNothingOutsideTheTable) {

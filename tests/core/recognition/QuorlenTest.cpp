@@ -255,7 +255,7 @@ TEST_F(QuorlenTest, AmbiguousAndEmptyAnswersFollowTheSwitchAndTheHandler) {
     }
 }
 
-TEST_F(QuorlenTest, MissingRulerTickShiftsLaterColumns) {
+TEST_F(QuorlenTest, MissingRulerTickIsPlacedOneStepOn) {
     const TMonoBitmap whole = Scan(50, 5, "", OneEach(50));
     TMonoBitmap broken = Scan(50, 5, "", OneEach(50), 1, 0, [](TMonoBitmap& page) {
         page.FillRect(100, 1, 101, 10, false);     // top tick of column 10
@@ -266,8 +266,8 @@ TEST_F(QuorlenTest, MissingRulerTickShiftsLaterColumns) {
     qa.LocateSheet();
     qb.LocateSheet();
     EXPECT_EQ(qb.GridToPixel(9, 40).X, qa.GridToPixel(9, 40).X);
-    EXPECT_EQ(qb.GridToPixel(10, 40).X, qa.GridToPixel(11, 40).X);
-    EXPECT_EQ(qb.GridToPixel(30, 40).X, qa.GridToPixel(31, 40).X);
+    EXPECT_NEAR(qb.GridToPixel(10, 40).X, qa.GridToPixel(10, 40).X, 1);
+    EXPECT_NEAR(qb.GridToPixel(30, 40).X, qa.GridToPixel(30, 40).X, 1);
 }
 
 TEST_F(QuorlenTest, ContinuationPageIsNumberedFromTheGivenFirstQuestion) {
