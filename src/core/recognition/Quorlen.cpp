@@ -207,10 +207,10 @@ void TQuorlen::LocateSheet() {
 // step. So from the second tick on, a black run closer than kTickSpacingLow
 // steps to the previous tick is passed over, and a white stretch longer than
 // kTickSpacingHigh steps holds a lost tick, which is placed one step on. A
-// sound ruler never meets either rule and reads as it always did. Tick 1 is
-// measured from the located frame border (origin) rather than from tick 0: a
-// walk that starts on a scanner's dark border takes the border for tick 0 and
-// would take the frame border for tick 1.
+// sound ruler never meets either rule and reads as it always did. A walk that
+// starts on a scanner's dark border takes the border for tick 0 and would
+// take the frame border for tick 1; its tick 1 is measured from the located
+// frame border (origin) instead.
 void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last,
                          uint16_t* ticks) {
     auto black = [&](int v) { return alongX ? View().IsBlack(v, fixed) : View().IsBlack(fixed, v); };
@@ -218,10 +218,11 @@ void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limi
         while (v < limit && black(v) == colour) ++v;
     };
     int v = start;
+    const bool onBorder = start < limit && black(start);
     for (int i = 0; i <= last; ++i) {
         skip(v, false);
         if (i >= 1) {
-            const int previous = i == 1 ? origin : ticks[i - 1];
+            const int previous = i == 1 && onBorder ? origin : ticks[i - 1];
             while (v < limit && v - previous < kTickSpacingLow * step) {
                 skip(v, true);
                 skip(v, false);
