@@ -29,7 +29,8 @@ constexpr double CornerMarginShare = 0.1;  // share of CornerStartInset a corner
 constexpr int StoredCornerSlack = 5;       // scan pixels before a stored corner where its search starts
 constexpr int RulerStartSlack = 10;        // scan pixels before the frame where a ruler walk starts
 constexpr double GridCell = GridStep;      // one grid cell: a box, a tick spacing
-constexpr double StructureProbe = 20;      // inset of the walk down to the code's top rule
+constexpr double StructureProbe = 20;
+constexpr int LineSlack = 2;               // pixels across a line within which its ink is sought      // inset of the walk down to the code's top rule
 // The marker row: the first answer column lies at most this far right, a
 // column holds at most this many answers, and marks are sought up to here.
 constexpr int MarkerSearchLastFirstColumn = 20;
@@ -84,6 +85,10 @@ bool TQuorlen::MeasureSkew(double& angle) {
     int x = 1;
     SkipRight(View(), x, ya, true, leftHalf);
     SkipRight(View(), x, ya, false, leftHalf);
+    while (leftHalf(x) && View().IsBlack(x, ya) && !OnLine(x, ya, true)) {
+        SkipRight(View(), x, ya, true, leftHalf);
+        SkipRight(View(), x, ya, false, leftHalf);
+    }
     if (x >= w / 2) return false;
     const TPoint p1{x, ya};
 
@@ -95,12 +100,31 @@ bool TQuorlen::MeasureSkew(double& angle) {
     x = 1;
     SkipRight(View(), x, yb, true, leftHalf);
     SkipRight(View(), x, yb, false, leftHalf);
+    while (leftHalf(x) && View().IsBlack(x, yb) && !OnLine(x, yb, true)) {
+        SkipRight(View(), x, yb, true, leftHalf);
+        SkipRight(View(), x, yb, false, leftHalf);
+    }
     if (x >= w / 2) return false;
     const TPoint p2{x, yb};
 
     if (p2.Y == p1.Y) return false;
     angle = std::atan(static_cast<double>(p2.X - p1.X) / static_cast<double>(p2.Y - p1.Y)) * 180.0 / std::numbers::pi;
     return true;
+}
+
+bool TQuorlen::OnLine(int x, int y, bool vertical) const {
+    const int w = Raster.Width(), h = Raster.Height();
+    const int reach = 2 * (vertical ? hy_ : hx_);
+    int hits = 0;
+    for (int d = -reach; d <= reach; ++d)
+        for (int a = -LineSlack; a <= LineSlack; ++a) {
+            const int px = vertical ? x + a : x + d, py = vertical ? y + d : y + a;
+            if (px >= 0 && py >= 0 && px < w && py < h && View().IsBlack(px, py)) {
+                ++hits;
+                break;
+            }
+        }
+    return 2 * hits > 2 * reach + 1;
 }
 
 bool TQuorlen::MeasureSkewAlongTop(double& angle) {
@@ -157,9 +181,17 @@ void TQuorlen::LocateSheet() {
     int x = known ? Geometry.Left - StoredCornerSlack : 1;
     SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
     SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
+    while (x < near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
+        SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
+        SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
+    }
     int y = known ? Geometry.Top - StoredCornerSlack : 1;
     SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
     SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
+    while (y < near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
+        SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
+        SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
+    }
     Left = x;
     Top = y;
     const int r = Round(CornerWindow * sx);
@@ -176,9 +208,17 @@ void TQuorlen::LocateSheet() {
     x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
     SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
     SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
+    while (x > w - near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
+        SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
+        SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
+    }
     y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
     SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
     SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
+    while (y > h - near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
+        SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
+        SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
+    }
     int right = x, bottom = y;
     const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
@@ -221,7 +261,7 @@ void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limi
     const bool onBorder = start < limit && black(start);
     for (int i = 0; i <= last; ++i) {
         skip(v, false);
-        if (i >= 1) {
+        if (i >= 1 && step >= 1) {  // a frame of a sound size
             const int previous = i == 1 && onBorder ? origin : ticks[i - 1];
             while (v < limit && v - previous < kTickSpacingLow * step) {
                 skip(v, true);
@@ -317,6 +357,10 @@ void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
     int y = Round(StructureProbe * ScaleY + Top);
     SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
+    while (y < Top + Height && View().IsBlack(x, y) && !OnLine(x, y, false)) {
+        SkipDown(View(), x, y, true, [&](int v) { return v < Top + Height; });
+        SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
+    }
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.
@@ -354,7 +398,13 @@ bool TQuorlen::ColumnClosed(int column, int row) {
     const TPoint p = GridToPixel(column + 1, row - 1);
     const int h = Round(GridCell * ScaleX) / 2;
     int y = p.Y - h;
-    SkipDown(View(), p.X, y, false, [&](int v) { return v < p.Y + h; });
+    auto inside = [&](int v) { return v < p.Y + h; };
+    SkipDown(View(), p.X, y, false, inside);
+    // The rule under a column's last question is a line; a speck in the gap is not.
+    while (inside(y) && View().IsBlack(p.X, y) && !OnLine(p.X, y, false)) {
+        SkipDown(View(), p.X, y, true, inside);
+        SkipDown(View(), p.X, y, false, inside);
+    }
     return View().IsBlack(p.X, y);
 }
 

@@ -174,7 +174,8 @@ TEST_F(DrawnSheetReading, BlankPageAsksForBothCornersAndStopsAtTheFirstAbort) {
 }
 
 TEST_F(DrawnSheetReading, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners) {
-    // A fleck in the margin on the middle row fools a fresh search.
+    // A fleck in the margin on the middle row: a fresh search passes over it
+    // (it lies on no line), and a search from a stored corner starts past it.
     const TSheetLayout l = TSheetLayout::Make(5, 50);
     const TPlacement at;
     TMonoBitmap page = DrawPage(l, "77");
@@ -185,7 +186,7 @@ TEST_F(DrawnSheetReading, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners)
 
     TQuorlen fresh(fleck, 1, Fresh());
     fresh.LocateSheet();
-    EXPECT_EQ(fresh.Geometry.Left, 10);
+    EXPECT_EQ(fresh.Geometry.Left, at.X(0));
 
     TQuorlen first(clean, 1, Fresh());
     first.Run();
@@ -277,6 +278,33 @@ TEST_F(DrawnSheetReading, LostTicksAndSpecksOnTheRulerShiftNothing) {
         EXPECT_NEAR(q.GridToPixel(5, 40).Y, at.Y(400), 1) << c.Name;
         EXPECT_NEAR(q.GridToPixel(5, 70).Y, at.Y(700), 1) << c.Name;
     }
+}
+
+// Dust where a search looks for a line (the top margin above the frame, the
+// band above the code's top rule, the gap under a question) is passed over:
+// the sheet reads as it does clean.
+TEST_F(DrawnSheetReading, SpecksWhereASearchMeetsALineAreNotTakenForIt) {
+    const TSheetLayout l = TSheetLayout::Make(5, 50);
+    TMonoBitmap page = DrawPage(l, "77");
+    for (int q = 1; q <= 50; ++q) MarkAnswer(page, l, q, q % 5);
+    TMonoBitmap clean = Scan(page);
+    const TGridPoint gap{l.AnswerBox(4, 1).Column + 1, l.QuestionRow(4) - 1};
+    page.FillRect(10 * gap.Column - 1, 10 * gap.Row - 1, 10 * gap.Column + 1, 10 * gap.Row + 1, true);
+    page.FillRect(19, 60, 22, 63, true);  // above the code's top rule, on the column searched
+    TMonoBitmap specks = Scan(page);
+    specks.FillRect(specks.Width() / 2 - 1, 15, specks.Width() / 2 + 2, 18, true);  // the top margin
+
+    TQuorlen a(clean, 1, Fresh()), b(specks, 1, Fresh());
+    a.CheckEmpty.Set(false);
+    b.CheckEmpty.Set(false);
+    a.Run();
+    b.Run();
+    EXPECT_EQ(b.Geometry.Top, a.Geometry.Top);
+    EXPECT_EQ(b.CodeRuleRow, a.CodeRuleRow);
+    EXPECT_EQ(b.Code, "77");
+    ASSERT_EQ(a.Answers.Count(), 50);
+    ASSERT_EQ(b.Answers.Count(), 50);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(b.Answers.ValueAt(i), a.Answers.ValueAt(i)) << "question " << i + 1;
 }
 
 TEST_F(DrawnSheetReading, ColumnsBelowZeroReadNothingOutsideTheTable) {
