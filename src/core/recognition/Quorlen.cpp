@@ -112,9 +112,9 @@ bool TQuorlen::MeasureSkew(double& angle) {
     return true;
 }
 
-bool TQuorlen::OnLine(int x, int y, bool vertical) const {
+bool TQuorlen::OnLine(int x, int y, bool vertical, int reach) const {
     const int w = Raster.Width(), h = Raster.Height();
-    const int reach = 2 * (vertical ? hy_ : hx_);
+    if (reach < 0) reach = 2 * (vertical ? hy_ : hx_);
     int hits = 0;
     for (int d = -reach; d <= reach; ++d)
         for (int a = -LineSlack; a <= LineSlack; ++a) {
@@ -400,8 +400,10 @@ bool TQuorlen::ColumnClosed(int column, int row) {
     int y = p.Y - h;
     auto inside = [&](int v) { return v < p.Y + h; };
     SkipDown(View(), p.X, y, false, inside);
-    // The rule under a column's last question is a line; a speck in the gap is not.
-    while (inside(y) && View().IsBlack(p.X, y) && !OnLine(p.X, y, false)) {
+    // The rule under a column's last question crosses the whole gap between
+    // the two boxes; a speck in the gap does not. (Further out, within two
+    // pixels of the rule's row, lie the boxes' own outlines.)
+    while (inside(y) && View().IsBlack(p.X, y) && !OnLine(p.X, y, false, hx_ / 2)) {
         SkipDown(View(), p.X, y, true, inside);
         SkipDown(View(), p.X, y, false, inside);
     }

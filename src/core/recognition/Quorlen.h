@@ -63,10 +63,10 @@ public:
     bool MeasureSkewAlongTop(double& angle);
     // True when the ink at (x, y) lies on a line through it (vertical or
     // horizontal), as the frame's borders do, rather than on a speck of dust
-    // in the margin: more than half the positions within two grid half-steps
-    // along the line hold ink within LineSlack pixels across it. A search
-    // that stops on a speck goes on to the next ink.
-    bool OnLine(int x, int y, bool vertical) const;
+    // in the margin: more than half the positions within reach pixels (by
+    // default two grid half-steps) along the line hold ink within LineSlack
+    // pixels across it. A search that stops on a speck goes on to the next ink.
+    bool OnLine(int x, int y, bool vertical, int reach = -1) const;
     // Location rotates the raster only where the reading looks; this rotates
     // the rest, for whoever needs the whole picture (an operator's dialog).
     void MakeAllTiles();

@@ -336,6 +336,9 @@ TEST_F(QuorlenTest, SpecksWhereASearchMeetsALineAreNotTakenForIt) {
     TMonoBitmap clean = Scan(page);
     const TGridPoint gap{l.AnswerBox(4, 1).Column + 1, l.QuestionRow(4) - 1};
     page.FillRect(10 * gap.Column - 1, 10 * gap.Row - 1, 10 * gap.Column + 1, 10 * gap.Row + 1, true);
+    // Another just under the boxes of question 5, whose outlines lie beside it.
+    const TGridPoint under{l.AnswerBox(6, 1).Column + 1, l.QuestionRow(6) - 1};
+    page.FillRect(10 * under.Column - 1, 10 * under.Row - 5, 10 * under.Column + 1, 10 * under.Row - 3, true);
     page.FillRect(19, 60, 22, 63, true);  // above the code's top rule, on the column searched
     TMonoBitmap specks = Scan(page);
     specks.FillRect(specks.Width() / 2 - 1, 15, specks.Width() / 2 + 2, 18, true);  // the top margin
