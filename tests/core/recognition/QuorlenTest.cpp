@@ -287,6 +287,38 @@ TEST_F(QuorlenTest, SheetTurnedClockwiseMeasuresNegativeAngleAndIsTurnedBack) {
         EXPECT_EQ(q.Answers.ValueAt(question - 1), std::string(1, static_cast<char>('A' + question % 4)));
 }
 
+// A sheet turned 1.5 degrees against the scanner's dark left border: its
+// lower left corner has slid under the border. The skew then comes from the
+// top border, which agrees with the left one where both are seen.
+TEST_F(QuorlenTest, FrameCornerUnderTheScannerBorderIsLocatedFromTheTopBorder) {
+    const TSheetLayout l = TSheetLayout::Make(4, 40);
+    TMonoBitmap page = DrawPage(l, "2718");
+    for (int question = 1; question <= 40; ++question) MarkAnswer(page, l, question, question % 4);
+    TPlacement at;
+    at.Scale = 3;
+    at.Left = at.Top = at.Right = at.Bottom = 60;
+    const TMonoBitmap turned = TurnClockwise(Scan(page, at), 1.0);
+
+    TMonoBitmap probeScan = turned;
+    TQuorlen probe(probeScan, 1, Fresh());
+    probe.ScaleX = turned.Width() / 640.0;
+    probe.ScaleY = turned.Height() / 850.0;
+    double left = 0, top = 0;
+    ASSERT_TRUE(probe.MeasureSkew(left));
+    ASSERT_TRUE(probe.MeasureSkewAlongTop(top));
+    EXPECT_NEAR(top, left, 0.05);
+
+    TMonoBitmap scan = TurnClockwise(Scan(page, at), 1.5);
+    scan.FillRect(0, 0, 45, scan.Height(), true);  // the border covers the frame's lower left
+    TQuorlen q(scan, 1, Fresh());
+    q.CheckEmpty.Set(false);
+    q.Run();
+    EXPECT_EQ(q.Code, "2718");
+    ASSERT_EQ(q.Answers.Count(), 40);
+    for (int question = 1; question <= 40; ++question)
+        EXPECT_EQ(q.Answers.ValueAt(question - 1), std::string(1, static_cast<char>('A' + question % 4)));
+}
+
 // A tick lost to noise, or a speck between two ticks, would shift every later
 // column or row by a grid step; the walk keeps the ruler's own spacing instead.
 TEST_F(QuorlenTest, LostTicksAndSpecksOnTheRulerShiftNothing) {
