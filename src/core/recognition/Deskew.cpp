@@ -342,7 +342,6 @@ void TDeskewTiles::MakeTile(int tileX, int tileY) {
     const int* grey = grey_;
     auto pixel = [&](int x, int y) { return grey[src.Bit(x, y)]; };
     const bool zeroIsInk = IsInk(grey[0]);
-    const bool outsideIsInk = IsInk(255);
     const int x0 = tileX * TileSide, x1 = std::min(x0 + TileSide, w) - 1;
     const int yEnd = std::min((tileY + 1) * TileSide, h);
     if (RotateInnerTile(src, raster_, x0, x1, tileY * TileSide, yEnd - 1, s, c, grey)) return;
@@ -372,7 +371,7 @@ void TDeskewTiles::MakeTile(int tileX, int tileY) {
                 const int ix = Round(xs), iy = Round(ys);
                 bool ink;
                 if (ix < 0 || ix >= w || iy < 0 || iy >= h) {
-                    ink = outsideIsInk;
+                    ink = IsInk(grey[src.Bit(std::clamp(ix, 0, w - 1), std::clamp(iy, 0, h - 1))]);
                 } else {
                     // Four neighbours of one colour give that colour exactly.
                     const int ix1 = std::min(ix + 1, w - 1), iy1 = std::min(iy + 1, h - 1);

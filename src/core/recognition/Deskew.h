@@ -8,7 +8,11 @@
 namespace quorlen {
 
 // Rotates the raster in place by angleDegrees about its outer top-left
-// corner; width and height stay. Angle 0 leaves the raster unchanged.
+// corner; width and height stay. Angle 0 leaves the raster unchanged. The
+// bands the turned picture no longer covers take its nearest edge pixel: a
+// scanner's dark border runs on to the raster's edge, as it would have been
+// scanned, and a plain paper edge stays white. White there would put paper
+// outside the border, and the corner search would stop on the border.
 void Deskew(TMonoBitmap& raster, double angleDegrees);
 
 // The same rotation made on demand, in square tiles: a reader that looks at a

@@ -29,7 +29,8 @@ constexpr double CornerMarginShare = 0.1;  // share of CornerStartInset a corner
 constexpr int StoredCornerSlack = 5;       // scan pixels before a stored corner where its search starts
 constexpr int RulerStartSlack = 10;        // scan pixels before the frame where a ruler walk starts
 constexpr double GridCell = GridStep;      // one grid cell: a box, a tick spacing
-constexpr double StructureProbe = 20;      // inset of the walk down to the code's top rule
+constexpr double StructureProbe = 20;
+constexpr int LineSlack = 2;               // pixels across a line within which its ink is sought      // inset of the walk down to the code's top rule
 // The marker row: the first answer column lies at most this far right, a
 // column holds at most this many answers, and marks are sought up to here.
 constexpr int MarkerSearchLastFirstColumn = 20;
@@ -84,6 +85,10 @@ bool TQuorlen::MeasureSkew(double& angle) {
     int x = 1;
     SkipRight(View(), x, ya, true, leftHalf);
     SkipRight(View(), x, ya, false, leftHalf);
+    while (leftHalf(x) && View().IsBlack(x, ya) && !OnLine(x, ya, true)) {
+        SkipRight(View(), x, ya, true, leftHalf);
+        SkipRight(View(), x, ya, false, leftHalf);
+    }
     if (x >= w / 2) return false;
     const TPoint p1{x, ya};
 
@@ -95,11 +100,46 @@ bool TQuorlen::MeasureSkew(double& angle) {
     x = 1;
     SkipRight(View(), x, yb, true, leftHalf);
     SkipRight(View(), x, yb, false, leftHalf);
+    while (leftHalf(x) && View().IsBlack(x, yb) && !OnLine(x, yb, true)) {
+        SkipRight(View(), x, yb, true, leftHalf);
+        SkipRight(View(), x, yb, false, leftHalf);
+    }
     if (x >= w / 2) return false;
     const TPoint p2{x, yb};
 
     if (p2.Y == p1.Y) return false;
     angle = std::atan(static_cast<double>(p2.X - p1.X) / static_cast<double>(p2.Y - p1.Y)) * 180.0 / std::numbers::pi;
+    return true;
+}
+
+bool TQuorlen::OnLine(int x, int y, bool vertical, int reach) const {
+    const int w = Raster.Width(), h = Raster.Height();
+    if (reach < 0) reach = 2 * (vertical ? hy_ : hx_);
+    int hits = 0;
+    for (int d = -reach; d <= reach; ++d)
+        for (int a = -LineSlack; a <= LineSlack; ++a) {
+            const int px = vertical ? x + a : x + d, py = vertical ? y + d : y + a;
+            if (px >= 0 && py >= 0 && px < w && py < h && View().IsBlack(px, py)) {
+                ++hits;
+                break;
+            }
+        }
+    return 2 * hits > 2 * reach + 1;
+}
+
+bool TQuorlen::MeasureSkewAlongTop(double& angle) {
+    const int w = Raster.Width(), h = Raster.Height();
+    auto upperHalf = [&](int v) { return v < h / 2; };
+    auto topOfFrame = [&](int x) {
+        int y = 1;
+        SkipDown(View(), x, y, true, upperHalf);
+        SkipDown(View(), x, y, false, upperHalf);
+        return y;
+    };
+    const int x1 = Round(SkewProbeColumn * ScaleX), x2 = w - x1;
+    const int y1 = topOfFrame(x1), y2 = topOfFrame(x2);
+    if (x2 <= x1 || y1 >= h / 2 || y2 >= h / 2) return false;
+    angle = -std::atan(static_cast<double>(y2 - y1) / static_cast<double>(x2 - x1)) * 180.0 / std::numbers::pi;
     return true;
 }
 
@@ -128,7 +168,7 @@ void TQuorlen::LocateSheet() {
         angle = Geometry.Angle;
     } else if (MeasureSkew(angle)) {
         Geometry.Angle = static_cast<float>(angle);
-    } else {
+    } else if (!MeasureSkewAlongTop(angle)) {
         angle = 0;
     }
     // Rotated tile by tile as the reading below touches them. A second
@@ -141,9 +181,17 @@ void TQuorlen::LocateSheet() {
     int x = known ? Geometry.Left - StoredCornerSlack : 1;
     SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
     SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
+    while (x < near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
+        SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
+        SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
+    }
     int y = known ? Geometry.Top - StoredCornerSlack : 1;
     SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
     SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
+    while (y < near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
+        SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
+        SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
+    }
     Left = x;
     Top = y;
     const int r = Round(CornerWindow * sx);
@@ -160,9 +208,17 @@ void TQuorlen::LocateSheet() {
     x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
     SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
     SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
+    while (x > w - near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
+        SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
+        SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
+    }
     y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
     SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
     SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
+    while (y > h - near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
+        SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
+        SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
+    }
     int right = x, bottom = y;
     const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
@@ -183,46 +239,56 @@ void TQuorlen::LocateSheet() {
     ReadStructure();
 }
 
-void TQuorlen::MeasureColumnTicks(int column) {
-    const int yTop = Top + hy_;
-    const int yBottom = Top + Height - hy_;
-    const int start = Left - RulerStartSlack > 0 ? Left - RulerStartSlack : 1;
-    const int limit = Left + Width;
-    auto inside = [&](int v) { return v < limit; };
-    int xt = start, xb = start;
-    for (int i = 0; i <= column; ++i) {
-        SkipRight(View(), xt, yTop, false, inside);
-        SkipRight(View(), xb, yBottom, false, inside);
-        TickTable[TopRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xt);
-        TickTable[BottomRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(xb);
-        if (i < column) {
-            SkipRight(View(), xt, yTop, true, inside);
-            SkipRight(View(), xb, yBottom, true, inside);
-            xt += hx_;
-            xb += hx_;
+// One ruler walk: tick i is the start of the i-th black run met along the
+// line from start, as printed. A noisy scan breaks the count two ways: a tick
+// whose pixels fell white on the walked line, and a speck of dust between two
+// ticks. Both show as a spacing far from the ruler's own (the frame's extent
+// over its grid steps), and both would shift every later column or row by one
+// step. So from the second tick on, a black run closer than kTickSpacingLow
+// steps to the previous tick is passed over, and a white stretch longer than
+// kTickSpacingHigh steps holds a lost tick, which is placed one step on. A
+// sound ruler never meets either rule and reads as it always did. A walk that
+// starts on a scanner's dark border takes the border for tick 0 and would
+// take the frame border for tick 1; its tick 1 is measured from the located
+// frame border (origin) instead.
+void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last,
+                         uint16_t* ticks) {
+    auto black = [&](int v) { return alongX ? View().IsBlack(v, fixed) : View().IsBlack(fixed, v); };
+    auto skip = [&](int& v, bool colour) {
+        while (v < limit && black(v) == colour) ++v;
+    };
+    int v = start;
+    const bool onBorder = start < limit && black(start);
+    for (int i = 0; i <= last; ++i) {
+        skip(v, false);
+        if (i >= 1 && step >= 1) {  // a frame of a sound size
+            const int previous = i == 1 && onBorder ? origin : ticks[i - 1];
+            while (v < limit && v - previous < kTickSpacingLow * step) {
+                skip(v, true);
+                skip(v, false);
+            }
+            if (v - previous > kTickSpacingHigh * step) v = previous + Round(step);
+        }
+        ticks[i] = static_cast<uint16_t>(v);
+        if (i < last) {
+            skip(v, true);
+            v += half;
         }
     }
 }
 
+void TQuorlen::MeasureColumnTicks(int column) {
+    const int start = Left - RulerStartSlack > 0 ? Left - RulerStartSlack : 1;
+    const double step = Width / static_cast<double>(LastGridColumn);
+    WalkRuler(true, Top + hy_, start, Left, Left + Width, hx_, step, column, TickTable[TopRuler].data());
+    WalkRuler(true, Top + Height - hy_, start, Left, Left + Width, hx_, step, column, TickTable[BottomRuler].data());
+}
+
 void TQuorlen::MeasureRowTicks(int row) {
-    const int xLeft = Left + hx_;
-    const int xRight = Left + Width - hx_;
     const int start = Top - RulerStartSlack > 0 ? Top - RulerStartSlack : 1;
-    const int limit = Top + Height;
-    auto inside = [&](int v) { return v < limit; };
-    int yl = start, yr = start;
-    for (int i = 0; i <= row; ++i) {
-        SkipDown(View(), xLeft, yl, false, inside);
-        SkipDown(View(), xRight, yr, false, inside);
-        TickTable[LeftRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yl);
-        TickTable[RightRuler][static_cast<size_t>(i)] = static_cast<uint16_t>(yr);
-        if (i < row) {
-            SkipDown(View(), xLeft, yl, true, inside);
-            SkipDown(View(), xRight, yr, true, inside);
-            yl += hy_;
-            yr += hy_;
-        }
-    }
+    const double step = Height / static_cast<double>(LastGridRow);
+    WalkRuler(false, Left + hx_, start, Top, Top + Height, hy_, step, row, TickTable[LeftRuler].data());
+    WalkRuler(false, Left + Width - hx_, start, Top, Top + Height, hy_, step, row, TickTable[RightRuler].data());
 }
 
 TPoint TQuorlen::GridToPixel(int column, int row) {
@@ -291,6 +357,10 @@ void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
     int y = Round(StructureProbe * ScaleY + Top);
     SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
+    while (y < Top + Height && View().IsBlack(x, y) && !OnLine(x, y, false)) {
+        SkipDown(View(), x, y, true, [&](int v) { return v < Top + Height; });
+        SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
+    }
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.
@@ -328,7 +398,15 @@ bool TQuorlen::ColumnClosed(int column, int row) {
     const TPoint p = GridToPixel(column + 1, row - 1);
     const int h = Round(GridCell * ScaleX) / 2;
     int y = p.Y - h;
-    SkipDown(View(), p.X, y, false, [&](int v) { return v < p.Y + h; });
+    auto inside = [&](int v) { return v < p.Y + h; };
+    SkipDown(View(), p.X, y, false, inside);
+    // The rule under a column's last question crosses the whole gap between
+    // the two boxes; a speck in the gap does not. (Further out, within two
+    // pixels of the rule's row, lie the boxes' own outlines.)
+    while (inside(y) && View().IsBlack(p.X, y) && !OnLine(p.X, y, false, hx_ / 2)) {
+        SkipDown(View(), p.X, y, true, inside);
+        SkipDown(View(), p.X, y, false, inside);
+    }
     return View().IsBlack(p.X, y);
 }
 

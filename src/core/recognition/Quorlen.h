@@ -28,6 +28,11 @@ using TQuorlenAnswerRead = std::function<void(TQuorlen& sender)>;
 // the sheet code and the marked boxes. Every position is a grid point of the
 // sheet layout mapped to pixels through the ruler ticks, so the reader holds no
 // sheet coordinate of its own beyond the row and column numbers of the layout.
+// Ruler tick spacings, in grid steps, outside which a walk has met a speck or
+// lost a tick (TQuorlen::WalkRuler).
+inline constexpr double kTickSpacingLow = 0.75;
+inline constexpr double kTickSpacingHigh = 1.5;
+
 class TQuorlen {
 public:
     static constexpr int MarkerColumnCount = 20;
@@ -52,6 +57,16 @@ public:
     bool ColumnClosed(int column, int row);
     // Skew of the frame's left border in degrees; false when it cannot be measured.
     bool MeasureSkew(double& angle);
+    // The skew from the frame's top border, for a scan whose left border is
+    // lost (under the scanner's dark edge): the angle the left border would
+    // give, as the two borders stand square.
+    bool MeasureSkewAlongTop(double& angle);
+    // True when the ink at (x, y) lies on a line through it (vertical or
+    // horizontal), as the frame's borders do, rather than on a speck of dust
+    // in the margin: more than half the positions within reach pixels (by
+    // default two grid half-steps) along the line hold ink within LineSlack
+    // pixels across it. A search that stops on a speck goes on to the next ink.
+    bool OnLine(int x, int y, bool vertical, int reach = -1) const;
     // Location rotates the raster only where the reading looks; this rotates
     // the rest, for whoever needs the whole picture (an operator's dialog).
     void MakeAllTiles();
@@ -103,6 +118,7 @@ private:
     bool AskForCorner(TRect area, TPoint& pt);
     void MeasureColumnTicks(int column);
     void MeasureRowTicks(int row);
+    void WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last, uint16_t* ticks);
     int CountBlack(int x0, int y0, int x1, int y1) const;
 
     int32_t hx_ = 0, hy_ = 0;

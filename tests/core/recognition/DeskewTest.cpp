@@ -25,7 +25,9 @@ struct Rgb {
     std::array<int, 3>& At(int x, int y) { return P[static_cast<size_t>(y * W + x)]; }
 };
 
-void ReferenceRotate(Rgb& src, Rgb& dst, int cx, int cy, double angle) {
+// Outside the source, RotateImage leaves the destination as it was, while the
+// scan's rotation carries on the source's nearest edge pixel (edgeOutside).
+void ReferenceRotate(Rgb& src, Rgb& dst, int cx, int cy, double angle, bool edgeOutside = false) {
     const double theta = -angle * std::numbers::pi / 180;
     const double s = std::sin(theta), c = std::cos(theta);
     const int dx = (dst.W - src.W) / 2, dy = (dst.H - src.H) / 2;
@@ -35,7 +37,10 @@ void ReferenceRotate(Rgb& src, Rgb& dst, int cx, int cy, double angle) {
             const double xs = (tx * c - ty * s - 1) / 2 + cx - dx;
             const double ys = (tx * s + ty * c - 1) / 2 + cy - dy;
             const int ix = static_cast<int>(std::nearbyint(xs)), iy = static_cast<int>(std::nearbyint(ys));
-            if (ix < 0 || ix >= src.W || iy < 0 || iy >= src.H) continue;
+            if (ix < 0 || ix >= src.W || iy < 0 || iy >= src.H) {
+                if (edgeOutside) dst.At(x, y) = src.At(std::clamp(ix, 0, src.W - 1), std::clamp(iy, 0, src.H - 1));
+                continue;
+            }
             const double fx = xs - ix, fy = ys - iy;
             const int ix1 = std::clamp(ix + 1, 0, src.W - 1), iy1 = std::clamp(iy + 1, 0, src.H - 1);
             for (int k = 0; k < 3; ++k) {
@@ -53,7 +58,7 @@ TMonoBitmap ReferenceDeskew(const TMonoBitmap& raster, double angle) {
             const uint32_t c = raster.Pixel(x, y);
             s.At(x, y) = {static_cast<int>(c >> 16 & 255), static_cast<int>(c >> 8 & 255), static_cast<int>(c & 255)};
         }
-    ReferenceRotate(s, d, 0, 0, angle);
+    ReferenceRotate(s, d, 0, 0, angle, true);
     TMonoBitmap out(raster.Width(), raster.Height());
     for (int y = 0; y < out.Height(); ++y)
         for (int x = 0; x < out.Width(); ++x) {
@@ -152,13 +157,13 @@ TEST(Deskew, AngleZeroLeavesTheRasterUnchanged) {
     ExpectIdentical(ReferenceDeskew(r, 0), r, "formula at 0");
 }
 
-TEST(Deskew, TurnsAboutTheOuterTopLeftCornerWithWhiteOutside) {
+TEST(Deskew, TurnsAboutTheOuterTopLeftCornerWithTheEdgeOutside) {
     TMonoBitmap r(200, 200);
-    r.SetPixel(0, 0, true);
+    r.SetPixel(1, 1, true);
     r.FillRect(150, 100, 152, 102, true);
     Deskew(r, 90);
     // A quarter turn about the outer corner of pixel (0, 0) carries the whole
-    // raster, that pixel included, off itself: only white comes in.
+    // raster off itself: only its edge comes in, here white paper.
     int black = 0;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x) black += r.IsBlack(x, y);
@@ -176,6 +181,24 @@ TEST(Deskew, TurnsAboutTheOuterTopLeftCornerWithWhiteOutside) {
     }
     EXPECT_NEAR(topX - bottomX, static_cast<int>(360 * std::tan(2 * std::numbers::pi / 180)), 2);
     EXPECT_NEAR(topX, 300 - static_cast<int>(20 * std::tan(2 * std::numbers::pi / 180)), 2);
+}
+
+// What the turn brings in from beyond the scan continues the scan's own edge:
+// a scanner's dark border stays a border up to the picture's edge, where
+// white would put paper outside it and stop the corner search on the border.
+TEST(Deskew, BeyondTheScanTheDarkBorderGoesOn) {
+    TMonoBitmap r(300, 400);
+    r.FillRect(0, 0, 12, 400, true);   // the scanner's border along the left edge
+    r.FillRect(40, 20, 42, 380, true);  // the frame's left border
+    Deskew(r, -1.5);
+    // The turn opens a band along the left edge, widening downwards.
+    for (int y : {100, 200, 350}) {
+        int x = 0;
+        while (x < 300 && r.IsBlack(x, y)) ++x;
+        EXPECT_GE(x, 12) << "row " << y;
+        while (x < 300 && r.IsWhite(x, y)) ++x;
+        EXPECT_NEAR(x, 40 + static_cast<int>(y * std::tan(1.5 * std::numbers::pi / 180)), 2) << "row " << y;
+    }
 }
 
 TEST(RotateImage, DifferentSizesAndCentresFollowTheFormula) {

@@ -217,7 +217,8 @@ TEST_F(QuorlenTest, BlankPageAsksForBothCornersAndStopsAtTheFirstAbort) {
 }
 
 TEST_F(QuorlenTest, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners) {
-    // A fleck in the margin on the middle row fools a fresh search.
+    // A fleck in the margin on the middle row: a fresh search passes over it
+    // (it lies on no line), and a search from a stored corner starts past it.
     const TSheetLayout l = TSheetLayout::Make(5, 50);
     const TPlacement at;
     TMonoBitmap page = DrawPage(l, "77");
@@ -228,7 +229,7 @@ TEST_F(QuorlenTest, StoredGeometryStartsTheSearchFiveOutsideTheOldCorners) {
 
     TQuorlen fresh(fleck, 1, Fresh());
     fresh.LocateSheet();
-    EXPECT_EQ(fresh.Geometry.Left, 10);
+    EXPECT_EQ(fresh.Geometry.Left, at.X(0));
 
     TQuorlen first(clean, 1, Fresh());
     first.Run();
@@ -286,23 +287,105 @@ TEST_F(QuorlenTest, SheetTurnedClockwiseMeasuresNegativeAngleAndIsTurnedBack) {
         EXPECT_EQ(q.Answers.ValueAt(question - 1), std::string(1, static_cast<char>('A' + question % 4)));
 }
 
-TEST_F(QuorlenTest, MissingRulerTickShiftsEveryLaterColumnAndRow) {
-    const TSheetLayout l = TSheetLayout::Make(5, 50);
-    const TPlacement at;
-    TMonoBitmap page = DrawPage(l, "");
-    Erase(page, 100, 1, 101, 10);     // top tick of column 10
-    Erase(page, 100, 840, 101, 849);  // bottom tick of column 10
-    Erase(page, 1, 400, 10, 401);     // left tick of row 40
-    Erase(page, 629, 400, 639, 401);  // right tick of row 40
-    TMonoBitmap scan = Scan(page, at);
+// A sheet turned 1.5 degrees against the scanner's dark left border: its
+// lower left corner has slid under the border. The skew then comes from the
+// top border, which agrees with the left one where both are seen.
+TEST_F(QuorlenTest, FrameCornerUnderTheScannerBorderIsLocatedFromTheTopBorder) {
+    const TSheetLayout l = TSheetLayout::Make(4, 40);
+    TMonoBitmap page = DrawPage(l, "2718");
+    for (int question = 1; question <= 40; ++question) MarkAnswer(page, l, question, question % 4);
+    TPlacement at;
+    at.Scale = 3;
+    at.Left = at.Top = at.Right = at.Bottom = 60;
+    const TMonoBitmap turned = TurnClockwise(Scan(page, at), 1.0);
+
+    TMonoBitmap probeScan = turned;
+    TQuorlen probe(probeScan, 1, Fresh());
+    probe.ScaleX = turned.Width() / 640.0;
+    probe.ScaleY = turned.Height() / 850.0;
+    double left = 0, top = 0;
+    ASSERT_TRUE(probe.MeasureSkew(left));
+    ASSERT_TRUE(probe.MeasureSkewAlongTop(top));
+    EXPECT_NEAR(top, left, 0.05);
+
+    TMonoBitmap scan = TurnClockwise(Scan(page, at), 1.5);
+    scan.FillRect(0, 0, 45, scan.Height(), true);  // the border covers the frame's lower left
     TQuorlen q(scan, 1, Fresh());
-    q.LocateSheet();
-    EXPECT_EQ(q.GridToPixel(9, 30).X, at.X(90));
-    EXPECT_EQ(q.GridToPixel(10, 30).X, at.X(110));
-    EXPECT_EQ(q.GridToPixel(40, 30).X, at.X(410));
-    EXPECT_EQ(q.GridToPixel(5, 39).Y, at.Y(390));
-    EXPECT_EQ(q.GridToPixel(5, 40).Y, at.Y(410));
-    EXPECT_EQ(q.GridToPixel(5, 70).Y, at.Y(710));
+    q.CheckEmpty.Set(false);
+    q.Run();
+    EXPECT_EQ(q.Code, "2718");
+    ASSERT_EQ(q.Answers.Count(), 40);
+    for (int question = 1; question <= 40; ++question)
+        EXPECT_EQ(q.Answers.ValueAt(question - 1), std::string(1, static_cast<char>('A' + question % 4)));
+}
+
+// A tick lost to noise, or a speck between two ticks, would shift every later
+// column or row by a grid step; the walk keeps the ruler's own spacing instead.
+TEST_F(QuorlenTest, LostTicksAndSpecksOnTheRulerShiftNothing) {
+    struct Case {
+        const char* Name;
+        void (*Damage)(TMonoBitmap& page);
+    };
+    for (const Case& c : {Case{"lost ticks",
+                               [](TMonoBitmap& page) {
+                                   Erase(page, 100, 1, 101, 10);     // top tick of column 10
+                                   Erase(page, 100, 840, 101, 849);  // bottom tick of column 10
+                                   Erase(page, 1, 400, 10, 401);     // left tick of row 40
+                                   Erase(page, 629, 400, 639, 401);  // right tick of row 40
+                               }},
+                          Case{"specks between ticks", [](TMonoBitmap& page) {
+                                   page.FillRect(97, 3, 99, 8, true);      // before the top tick of column 10
+                                   page.FillRect(97, 842, 99, 847, true);  // and the bottom one
+                                   page.FillRect(3, 397, 8, 399, true);    // before the left tick of row 40
+                                   page.FillRect(632, 397, 637, 399, true);
+                               }}}) {
+        const TSheetLayout l = TSheetLayout::Make(5, 50);
+        const TPlacement at;
+        TMonoBitmap page = DrawPage(l, "");
+        c.Damage(page);
+        TMonoBitmap scan = Scan(page, at);
+        TQuorlen q(scan, 1, Fresh());
+        q.LocateSheet();
+        EXPECT_EQ(q.GridToPixel(9, 30).X, at.X(90)) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(10, 30).X, at.X(100), 1) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(40, 30).X, at.X(400), 1) << c.Name;
+        EXPECT_EQ(q.GridToPixel(5, 39).Y, at.Y(390)) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(5, 40).Y, at.Y(400), 1) << c.Name;
+        EXPECT_NEAR(q.GridToPixel(5, 70).Y, at.Y(700), 1) << c.Name;
+    }
+}
+
+// Dust where a search looks for a line (the top margin above the frame, the
+// band above the code's top rule, the gap under a question) is passed over:
+// the sheet reads as it does clean.
+// Dust where a search looks for a line (the top margin above the frame, the
+// band above the code's top rule, the gap under a question) is passed over:
+// the sheet reads as it does clean.
+TEST_F(QuorlenTest, SpecksWhereASearchMeetsALineAreNotTakenForIt) {
+    const TSheetLayout l = TSheetLayout::Make(5, 50);
+    TMonoBitmap page = DrawPage(l, "77");
+    for (int q = 1; q <= 50; ++q) MarkAnswer(page, l, q, q % 5);
+    TMonoBitmap clean = Scan(page);
+    const TGridPoint gap{l.AnswerBox(4, 1).Column + 1, l.QuestionRow(4) - 1};
+    page.FillRect(10 * gap.Column - 1, 10 * gap.Row - 1, 10 * gap.Column + 1, 10 * gap.Row + 1, true);
+    // Another just under the boxes of question 5, whose outlines lie beside it.
+    const TGridPoint under{l.AnswerBox(6, 1).Column + 1, l.QuestionRow(6) - 1};
+    page.FillRect(10 * under.Column - 1, 10 * under.Row - 5, 10 * under.Column + 1, 10 * under.Row - 3, true);
+    page.FillRect(19, 60, 22, 63, true);  // above the code's top rule, on the column searched
+    TMonoBitmap specks = Scan(page);
+    specks.FillRect(specks.Width() / 2 - 1, 15, specks.Width() / 2 + 2, 18, true);  // the top margin
+
+    TQuorlen a(clean, 1, Fresh()), b(specks, 1, Fresh());
+    a.CheckEmpty.Set(false);
+    b.CheckEmpty.Set(false);
+    a.Run();
+    b.Run();
+    EXPECT_EQ(b.Geometry.Top, a.Geometry.Top);
+    EXPECT_EQ(b.CodeRuleRow, a.CodeRuleRow);
+    EXPECT_EQ(b.Code, "77");
+    ASSERT_EQ(a.Answers.Count(), 50);
+    ASSERT_EQ(b.Answers.Count(), 50);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(b.Answers.ValueAt(i), a.Answers.ValueAt(i)) << "question " << i + 1;
 }
 
 TEST_F(QuorlenTest, ColumnsBelowZeroReadNothingOutsideTheTable) {
@@ -423,7 +506,7 @@ TEST_F(QuorlenTest, BlankPageAsksForBothCornersUnlessTheFirstIsAborted) {
     EXPECT_EQ(q.Geometry.Left, 0);
 }
 
-TEST_F(QuorlenTest, MissingRulerTickShiftsLaterColumns) {
+TEST_F(QuorlenTest, MissingRulerTickIsPlacedOneStepOn) {
     const TMonoBitmap whole = Scan(50, 5, "", OneEach(50));
     TMonoBitmap broken = Scan(50, 5, "", OneEach(50), 1, 0, [](TMonoBitmap& page) {
         page.FillRect(100, 1, 101, 10, false);     // top tick of column 10
@@ -434,8 +517,8 @@ TEST_F(QuorlenTest, MissingRulerTickShiftsLaterColumns) {
     qa.LocateSheet();
     qb.LocateSheet();
     EXPECT_EQ(qb.GridToPixel(9, 40).X, qa.GridToPixel(9, 40).X);
-    EXPECT_EQ(qb.GridToPixel(10, 40).X, qa.GridToPixel(11, 40).X);
-    EXPECT_EQ(qb.GridToPixel(30, 40).X, qa.GridToPixel(31, 40).X);
+    EXPECT_NEAR(qb.GridToPixel(10, 40).X, qa.GridToPixel(10, 40).X, 1);
+    EXPECT_NEAR(qb.GridToPixel(30, 40).X, qa.GridToPixel(30, 40).X, 1);
 }
 
 TEST_F(QuorlenTest, SkewedSheetIsTurnedBackBeforeReading) {
