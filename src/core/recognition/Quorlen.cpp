@@ -247,7 +247,7 @@ void TQuorlen::LocateSheet() {
 // step. So from the second tick on, a black run closer than kTickSpacingLow
 // steps to the previous tick is passed over, and a white stretch longer than
 // kTickSpacingHigh steps holds a lost tick, which is placed one step on. A
-// sound ruler never meets either rule and reads as it always did. A walk that
+// sound ruler meets neither rule: each tick is the start of its run. A walk that
 // starts on a scanner's dark border takes the border for tick 0 and would
 // take the frame border for tick 1; its tick 1 is measured from the located
 // frame border (origin) instead.
