@@ -29,8 +29,8 @@ constexpr double CornerMarginShare = 0.1;  // share of CornerStartInset a corner
 constexpr int StoredCornerSlack = 5;       // scan pixels before a stored corner where its search starts
 constexpr int RulerStartSlack = 10;        // scan pixels before the frame where a ruler walk starts
 constexpr double GridCell = GridStep;      // one grid cell: a box, a tick spacing
-constexpr double StructureProbe = 20;
-constexpr int LineSlack = 2;               // pixels across a line within which its ink is sought      // inset of the walk down to the code's top rule
+constexpr double StructureProbe = 20;      // inset of the walk down to the code's top rule
+constexpr int LineSlack = 2;               // pixels across a line within which its ink is sought
 // The marker row: the first answer column lies at most this far right, a
 // column holds at most this many answers, and marks are sought up to here.
 constexpr int MarkerSearchLastFirstColumn = 20;
@@ -85,10 +85,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
     int x = 1;
     SkipRight(View(), x, ya, true, leftHalf);
     SkipRight(View(), x, ya, false, leftHalf);
-    while (leftHalf(x) && View().IsBlack(x, ya) && !OnLine(x, ya, true)) {
-        SkipRight(View(), x, ya, true, leftHalf);
-        SkipRight(View(), x, ya, false, leftHalf);
-    }
+    PassSpecks(x, ya, true, +1, w / 2);
     if (x >= w / 2) return false;
     const TPoint p1{x, ya};
 
@@ -100,10 +97,7 @@ bool TQuorlen::MeasureSkew(double& angle) {
     x = 1;
     SkipRight(View(), x, yb, true, leftHalf);
     SkipRight(View(), x, yb, false, leftHalf);
-    while (leftHalf(x) && View().IsBlack(x, yb) && !OnLine(x, yb, true)) {
-        SkipRight(View(), x, yb, true, leftHalf);
-        SkipRight(View(), x, yb, false, leftHalf);
-    }
+    PassSpecks(x, yb, true, +1, w / 2);
     if (x >= w / 2) return false;
     const TPoint p2{x, yb};
 
@@ -125,6 +119,21 @@ bool TQuorlen::OnLine(int x, int y, bool vertical, int reach) const {
             }
         }
     return 2 * hits > 2 * reach + 1;
+}
+
+void TQuorlen::PassSpecks(int& v, int fixed, bool alongX, int step, double limit, int reach) const {
+    auto inside = [&](int u) { return step > 0 ? u < limit : u > limit; };
+    auto cross = [&](bool black) {
+        if (alongX && step > 0) SkipRight(View(), v, fixed, black, inside);
+        else if (alongX) SkipLeft(View(), v, fixed, black, inside);
+        else if (step > 0) SkipDown(View(), fixed, v, black, inside);
+        else SkipUp(View(), fixed, v, black, inside);
+    };
+    auto black = [&] { return alongX ? View().IsBlack(v, fixed) : View().IsBlack(fixed, v); };
+    while (inside(v) && black() && !OnLine(alongX ? v : fixed, alongX ? fixed : v, alongX, reach)) {
+        cross(true);
+        cross(false);
+    }
 }
 
 bool TQuorlen::MeasureSkewAlongTop(double& angle) {
@@ -181,17 +190,11 @@ void TQuorlen::LocateSheet() {
     int x = known ? Geometry.Left - StoredCornerSlack : 1;
     SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
     SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
-    while (x < near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
-        SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
-        SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
-    }
+    PassSpecks(x, h / 2, true, +1, near);
     int y = known ? Geometry.Top - StoredCornerSlack : 1;
     SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
     SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
-    while (y < near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
-        SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
-        SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
-    }
+    PassSpecks(y, w / 2, false, +1, near);
     Left = x;
     Top = y;
     const int r = Round(CornerWindow * sx);
@@ -208,17 +211,11 @@ void TQuorlen::LocateSheet() {
     x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
     SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
     SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
-    while (x > w - near && View().IsBlack(x, h / 2) && !OnLine(x, h / 2, true)) {
-        SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
-        SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
-    }
+    PassSpecks(x, h / 2, true, -1, w - near);
     y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
     SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
     SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
-    while (y > h - near && View().IsBlack(w / 2, y) && !OnLine(w / 2, y, false)) {
-        SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
-        SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
-    }
+    PassSpecks(y, w / 2, false, -1, h - near);
     int right = x, bottom = y;
     const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
@@ -357,10 +354,7 @@ void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
     int y = Round(StructureProbe * ScaleY + Top);
     SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
-    while (y < Top + Height && View().IsBlack(x, y) && !OnLine(x, y, false)) {
-        SkipDown(View(), x, y, true, [&](int v) { return v < Top + Height; });
-        SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
-    }
+    PassSpecks(y, x, false, +1, Top + Height);
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.
@@ -403,10 +397,7 @@ bool TQuorlen::ColumnClosed(int column, int row) {
     // The rule under a column's last question crosses the whole gap between
     // the two boxes; a speck in the gap does not. (Further out, within two
     // pixels of the rule's row, lie the boxes' own outlines.)
-    while (inside(y) && View().IsBlack(p.X, y) && !OnLine(p.X, y, false, hx_ / 2)) {
-        SkipDown(View(), p.X, y, true, inside);
-        SkipDown(View(), p.X, y, false, inside);
-    }
+    PassSpecks(y, p.X, false, +1, p.Y + h, hx_ / 2);
     return View().IsBlack(p.X, y);
 }
 

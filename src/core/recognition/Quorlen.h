@@ -118,6 +118,11 @@ private:
     bool AskForCorner(TRect area, TPoint& pt);
     void MeasureColumnTicks(int column);
     void MeasureRowTicks(int row);
+    // A search that expects a line passes over specks: while it stands on ink
+    // that lies on no line across its way (OnLine), it crosses that ink and the
+    // paper after it. v is the moving coordinate, fixed the other; the search
+    // steps by step (+1 or -1) along x or y and stays short of limit.
+    void PassSpecks(int& v, int fixed, bool alongX, int step, double limit, int reach = -1) const;
     void WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last, uint16_t* ticks);
     int CountBlack(int x0, int y0, int x1, int y1) const;
 
