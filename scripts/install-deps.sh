@@ -12,6 +12,7 @@ PACKAGES=(
   poppler-utils cups cups-client printer-driver-cups-pdf
   libxml2-utils
   libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
+  libsane-dev libsane1 sane-utils
 )
 
 missing=()

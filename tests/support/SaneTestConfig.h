@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace quorlen::testing {
+
+// A private SANE configuration that knows only SANE's two virtual backends:
+// `test` (two devices; its "Automatic Document Feeder" source gives 10 pages
+// and then reports an empty feeder) and `pnm` (scans the PNM file its
+// "filename" option names). SANE_CONFIG_DIR points to it while the object
+// lives, so no real scanner and no network backend is ever probed.
+class TSaneTestConfig {
+public:
+    // The test backend's pages: width and height in mm (the stock 80 × 100).
+    explicit TSaneTestConfig(double widthMm = 80, double heightMm = 100);
+    ~TSaneTestConfig();
+    TSaneTestConfig(const TSaneTestConfig&) = delete;
+    TSaneTestConfig& operator=(const TSaneTestConfig&) = delete;
+    std::string Dir() const { return dir_.Path().string(); }
+    // "SANE_CONFIG_DIR=… " for a command line.
+    std::string Environment() const;
+
+private:
+    TempDir dir_{"quorlen-sane"};
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+// The pixels of a PNG or PNM (P4, P5, P6) file as 8-bit samples, one per
+// pixel for grey and one bit (0 or 255, white = 255), three for colour.
+struct TImage {
+    int Width = 0, Height = 0, Channels = 0, BitDepth = 0;
+    int DotsPerInch = 0;  // from a PNG's pHYs, 0 without
+    std::string Samples;
+};
+TImage ReadPngImage(const std::string& path);
+TImage ReadPnmImage(const std::string& path);
+// An 8-bit grey P5 file.
+void WritePgm(const std::string& path, int width, int height, const std::string& samples);
+
+}  // namespace quorlen::testing
