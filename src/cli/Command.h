@@ -20,12 +20,17 @@ struct UsageError : std::runtime_error {
 };
 
 // Options of the form --name VALUE or --name=VALUE, flags of the form --name,
-// and positional arguments.
+// and positional arguments. With a tail flag, everything after that flag is
+// kept as it is, for another command to read.
 class Args {
 public:
-    Args(std::vector<std::string> raw, std::vector<std::string> flagNames);
+    Args(std::vector<std::string> raw, std::vector<std::string> flagNames, const std::string& tailFlag = {});
     bool Has(const std::string& name) const;
+    // The last value of an option given more than once.
     std::optional<std::string> Get(const std::string& name) const;
+    // Every value of an option, in the order given.
+    std::vector<std::string> GetAll(const std::string& name) const;
+    const std::vector<std::string>& Tail() const { return tail_; }
     std::string Require(const std::string& name) const;
     // An integer option within [lo, hi]; UsageError otherwise.
     int Int(const std::string& name, int fallback, int lo, int hi) const;
@@ -36,8 +41,10 @@ public:
 
 private:
     std::map<std::string, std::string> options_;
+    std::map<std::string, std::vector<std::string>> allValues_;
     std::vector<std::string> flags_;
     std::vector<std::string> positional_;
+    std::vector<std::string> tail_;
 };
 
 struct Command {
@@ -46,6 +53,7 @@ struct Command {
     std::string Help;  // full text of COMMAND --help
     std::function<int(const Args&)> Run;
     std::vector<std::string> Flags;  // options that take no value
+    std::string TailFlag = {};       // a flag after which the arguments are kept whole (Args::Tail)
 };
 
 // Each command file registers itself with a static Registrar.

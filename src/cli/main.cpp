@@ -16,19 +16,26 @@ std::map<std::string, Command>& Commands() {
 
 Registrar::Registrar(Command c) { Commands()[c.Name] = std::move(c); }
 
-Args::Args(std::vector<std::string> raw, std::vector<std::string> flagNames) : flags_() {
+Args::Args(std::vector<std::string> raw, std::vector<std::string> flagNames, const std::string& tailFlag) : flags_() {
     for (size_t i = 0; i < raw.size(); ++i) {
         const std::string& a = raw[i];
         if (a.rfind("--", 0) == 0 && a.size() > 2) {
             std::string name = a.substr(2);
             size_t eq = name.find('=');
+            if (!tailFlag.empty() && name == tailFlag) {
+                flags_.push_back(name);
+                tail_.assign(raw.begin() + static_cast<std::ptrdiff_t>(i) + 1, raw.end());
+                break;
+            }
             if (eq != std::string::npos) {
                 options_[name.substr(0, eq)] = name.substr(eq + 1);
+                allValues_[name.substr(0, eq)].push_back(name.substr(eq + 1));
             } else if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
                 flags_.push_back(name);
             } else {
                 if (i + 1 >= raw.size()) throw UsageError("option --" + name + " needs a value");
                 options_[name] = raw[++i];
+                allValues_[name].push_back(raw[i]);
             }
         } else {
             positional_.push_back(a);
@@ -44,6 +51,11 @@ std::optional<std::string> Args::Get(const std::string& name) const {
     auto it = options_.find(name);
     if (it == options_.end()) return std::nullopt;
     return it->second;
+}
+
+std::vector<std::string> Args::GetAll(const std::string& name) const {
+    auto it = allValues_.find(name);
+    return it == allValues_.end() ? std::vector<std::string>() : it->second;
 }
 
 std::string Args::Require(const std::string& name) const {
@@ -132,13 +144,16 @@ int main(int argc, char** argv) {
         return ExitUsage;
     }
     std::vector<std::string> rest(argv + 2, argv + argc);
-    for (const auto& a : rest)
+    for (const auto& a : rest) {
+        // What follows the tail flag belongs to another command.
+        if (!it->second.TailFlag.empty() && a == "--" + it->second.TailFlag) break;
         if (a == "--help" || a == "-h") {
             std::cout << it->second.Help;
             return ExitOk;
         }
+    }
     try {
-        Args args(rest, it->second.Flags);
+        Args args(rest, it->second.Flags, it->second.TailFlag);
         return it->second.Run(args);
     } catch (const UsageError& e) {
         std::cerr << "quorlen-cli " << it->first << ": " << e.what() << "\n(see quorlen-cli " << it->first
