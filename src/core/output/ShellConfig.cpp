@@ -26,8 +26,9 @@ int LevelOf(const Json& config) {
     return static_cast<int>(v);
 }
 
-// The "config" object of the file, or nothing when there is none to read.
-std::optional<Json> ConfigSection(const std::string& path) {
+}  // namespace
+
+std::optional<Json> ReadConfigSection(const std::string& path) {
     std::optional<Json> doc;
     try {
         doc = ParseJsonFile(path);
@@ -40,11 +41,9 @@ std::optional<Json> ConfigSection(const std::string& path) {
     return *it;
 }
 
-}  // namespace
-
 TShellConfig ReadShellConfig(const std::string& path) {
     TShellConfig result;
-    const std::optional<Json> it = ConfigSection(path);
+    const std::optional<Json> it = ReadConfigSection(path);
     if (!it) return result;
     result.BlackLevel = LevelOf(*it);
     result.DownloadDemoFiles = FlagOf(*it, "downloadDemoFiles");
@@ -53,13 +52,21 @@ TShellConfig ReadShellConfig(const std::string& path) {
 }
 
 std::string ReadDemoUrl(const std::string& path) {
-    const std::optional<Json> config = ConfigSection(path);
+    const std::optional<Json> config = ReadConfigSection(path);
     if (!config) return std::string();
     auto url = config->find("demoUrl");
     return url != config->end() && url->is_string() ? url->get<std::string>() : std::string();
 }
 
 bool WriteShellConfig(const std::string& path, const TShellConfig& config) {
+    return UpdateConfigSection(path, [&config](Json& section) {
+        section["tbrPoziom"] = config.BlackLevel;
+        section["downloadDemoFiles"] = config.DownloadDemoFiles;
+        section["useDemoFiles"] = config.UseDemoFiles;
+    });
+}
+
+bool UpdateConfigSection(const std::string& path, const std::function<void(Json& section)>& change) {
     Json doc = Json::object();
     try {
         if (std::optional<Json> read = ParseJsonFile(path); read && read->is_object()) doc = std::move(*read);
@@ -68,9 +75,7 @@ bool WriteShellConfig(const std::string& path, const TShellConfig& config) {
     }
     Json& section = doc["config"];
     if (!section.is_object()) section = Json::object();
-    section["tbrPoziom"] = config.BlackLevel;
-    section["downloadDemoFiles"] = config.DownloadDemoFiles;
-    section["useDemoFiles"] = config.UseDemoFiles;
+    change(section);
     try {
         WriteFileAtomically(path, DumpJsonCompact(doc));
     } catch (...) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "core/common/Json.h"
 
 namespace quorlen {
 
@@ -29,5 +33,12 @@ std::string ReadDemoUrl(const std::string& path);
 // temporary file. Returns false when the file could not be written; the old
 // file is then untouched. A file that does not parse is replaced.
 bool WriteShellConfig(const std::string& path, const TShellConfig& config);
+
+// The file's "config" object, read as the values above are: nothing when the
+// file is missing, broken or has none.
+std::optional<Json> ReadConfigSection(const std::string& path);
+// Re-reads the file, lets change edit its "config" object (made when absent,
+// the rest of the file kept) and writes it back as WriteShellConfig does.
+bool UpdateConfigSection(const std::string& path, const std::function<void(Json& section)>& change);
 
 }  // namespace quorlen
