@@ -39,28 +39,22 @@ std::string Fixed(double v) {
 
 }  // namespace
 
-TSaneTestConfig::TSaneTestConfig(double widthMm, double heightMm) {
+TSaneTestConfig::TSaneTestConfig(double widthMm, double heightMm, const std::string& moreTestConf) {
     HoldTestBackend();
-    WriteFileBytes(dir_.File("dll.conf"), "test\npnm\n");
+    setenv("SANE_CONFIG_DIR", Dir().c_str(), 1);
+    WriteFileBytes(Dir() + "/dll.conf", "test\npnm\n");
     // The stock values, with the page size asked for.
-    WriteFileBytes(dir_.File("test.conf"),
+    WriteFileBytes(Dir() + "/test.conf",
                    "number_of_devices 2\nmode Gray\ndepth 8\nresolution_min 1.0\nresolution_max 1200.0\n"
                    "resolution_quant 1.0\nresolution 50.0\ntest-picture \"Solid black\"\n"
                    "geometry_min 0.0\ngeometry_max " +
                        Fixed(std::max({widthMm, heightMm, 200.0})) + "\ngeometry_quant 1.0\ntl_x 0.0\ntl_y 0.0\nbr_x " +
-                       Fixed(widthMm) + "\nbr_y " + Fixed(heightMm) + "\n");
-    if (const char* old = std::getenv("SANE_CONFIG_DIR")) {
-        previous_ = old;
-        hadPrevious_ = true;
-    }
-    setenv("SANE_CONFIG_DIR", Dir().c_str(), 1);
+                       Fixed(widthMm) + "\nbr_y " + Fixed(heightMm) + "\n" + moreTestConf);
 }
 
-TSaneTestConfig::~TSaneTestConfig() {
-    if (hadPrevious_)
-        setenv("SANE_CONFIG_DIR", previous_.c_str(), 1);
-    else
-        unsetenv("SANE_CONFIG_DIR");
+std::string TSaneTestConfig::Dir() const {
+    static const TempDir dir("quorlen-sane");
+    return dir.Path().string();
 }
 
 std::string TSaneTestConfig::Environment() const { return "SANE_CONFIG_DIR='" + Dir() + "' "; }

@@ -9,23 +9,20 @@ namespace quorlen::testing {
 // A private SANE configuration that knows only SANE's two virtual backends:
 // `test` (two devices; its "Automatic Document Feeder" source gives 10 pages
 // and then reports an empty feeder) and `pnm` (scans the PNM file its
-// "filename" option names). SANE_CONFIG_DIR points to it while the object
-// lives, so no real scanner and no network backend is ever probed.
+// "filename" option names). SANE_CONFIG_DIR points to it, so no real scanner
+// and no network backend is ever probed. SANE keeps the folder it first read
+// for the life of the process, so every object shares one folder and writes
+// its own files into it.
 class TSaneTestConfig {
 public:
-    // The test backend's pages: width and height in mm (the stock 80 × 100).
-    explicit TSaneTestConfig(double widthMm = 80, double heightMm = 100);
-    ~TSaneTestConfig();
+    // The test backend's pages: width and height in mm (the stock 80 × 100);
+    // more lines of its test.conf ("read-delay true", "read-status-code …").
+    explicit TSaneTestConfig(double widthMm = 80, double heightMm = 100, const std::string& moreTestConf = {});
     TSaneTestConfig(const TSaneTestConfig&) = delete;
     TSaneTestConfig& operator=(const TSaneTestConfig&) = delete;
-    std::string Dir() const { return dir_.Path().string(); }
+    std::string Dir() const;
     // "SANE_CONFIG_DIR=… " for a command line.
     std::string Environment() const;
-
-private:
-    TempDir dir_{"quorlen-sane"};
-    std::string previous_;
-    bool hadPrevious_ = false;
 };
 
 // The pixels of a PNG or PNM (P4, P5, P6) file as 8-bit samples, one per

@@ -11,6 +11,7 @@
 #include "core/output/ShellConfig.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/ReadScan.h"
+#include "core/settings/ScannerConfig.h"
 
 namespace quorlen {
 
@@ -88,6 +89,7 @@ void TFormMain::ConnectRun() {
         panels_.btnExecute->setText(running ? QStringLiteral("Zakończ") : QStringLiteral("Analizuj"));
         panels_.btnSave->setEnabled(!running);
         panels_.btnSaveWyniki->setEnabled(!running);
+        panels_.btnSkanuj->setEnabled(!running);
         panels_.EnableSettings(!running);
     };
     owner.ProgressBar = [this](int maximum, int position) {
@@ -147,6 +149,7 @@ void TFormMain::ConnectControls() {
     connect(panels_.btnExecute, &QPushButton::clicked, this, [this] { btnExecuteClick(); });
     connect(panels_.btnSaveWyniki, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
     connect(panels_.btnKlucz, &QPushButton::clicked, this, [this] { btnKluczClick(); });
+    connect(panels_.btnSkanuj, &QPushButton::clicked, this, [this] { btnSkanujClick(); });
     connect(panels_.btnProjectFile, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(panels_.btnScanFolder, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
     connect(panels_.actAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
@@ -211,6 +214,22 @@ void TFormMain::edtScanFolderBrowse() {
     if (folder.isEmpty()) return;
     panels_.edtScanFolder->setText(folder);
     panels_.btnExecute->setEnabled(true);
+}
+
+void TFormMain::btnSkanujClick() {
+    if (run_->Running) return;
+    if (panels_.edtScanFolder->text().isEmpty()) edtScanFolderBrowse();
+    const QString folder = panels_.edtScanFolder->text();
+    if (folder.isEmpty()) return;
+    const QString config = ConfigFilePath();
+    TfrmSkanuj dialog(folder, ReadScannerConfig(config.toStdString()), this);
+    dialog.ShowError = [this](const QString& text) {
+        Ask(text, QStringLiteral("Błąd"), QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+    };
+    dialog.SaveConfig = [config](const TScannerConfig& c) {
+        if (!config.isEmpty()) WriteScannerConfig(config.toStdString(), c);
+    };
+    if (ExecSkanuj(dialog) == QDialog::Accepted && dialog.AnalyzeRequested()) btnExecuteClick();
 }
 
 void TFormMain::btnSaveClick() {

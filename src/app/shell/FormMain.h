@@ -17,6 +17,7 @@
 #include "app/scoring/KeyEditor.h"
 #include "app/scoring/ProjectKey.h"
 #include "app/shell/MainPanels.h"
+#include "app/shell/ScanDialog.h"
 #include "core/batch/BatchRun.h"
 #include "core/project/ProjectSettings.h"
 
@@ -59,6 +60,8 @@ public:
     std::function<int(TFormScaner2& dialog)> ExecScaner;
     // Shows the answer-key editor modally and returns its result.
     std::function<int(TfrmKeyEditor& dialog)> ExecKeyEditor = [](TfrmKeyEditor& dialog) { return dialog.exec(); };
+    // Shows the scan dialog modally and returns its result.
+    std::function<int(TfrmSkanuj& dialog)> ExecSkanuj = [](TfrmSkanuj& dialog) { return dialog.exec(); };
     // Opens a file in the desktop's default program (the class report).
     std::function<bool(const QString& path)> OpenInBrowser;
     // Shows a dialog that deletes itself when closed (the about box).
@@ -107,6 +110,9 @@ public:
     TSaveWyniki& SaveWyniki() { return *saveWyniki_; }
     void edtProjectFileBrowse();
     void edtScanFolderBrowse();
+    // "Skanuj…": the scanner's pages into the scan folder (chosen first when
+    // none is set), then, if the operator says so, the analysis.
+    void btnSkanujClick();
     // The demo question; false when the file dialog must not open.
     bool edtProjectFileBeforeDialog();
     void ShowAboutBox();

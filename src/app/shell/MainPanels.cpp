@@ -125,6 +125,9 @@ void TMainPanels::BuildScanPanel(QMainWindow& window) {
     btnExecute = new QPushButton(QStringLiteral("Analizuj"), Panel2);
     btnExecute->setObjectName(QStringLiteral("btnExecute"));
     btnExecute->setEnabled(false);
+    btnSkanuj = new QPushButton(QStringLiteral("Skanuj…"), Panel2);
+    btnSkanuj->setObjectName(QStringLiteral("btnSkanuj"));
+    btnSkanuj->setToolTip(QStringLiteral("Skanuje arkusze z podajnika skanera do folderu skanów"));
     Label2 = Label(Panel2, "Label2", QStringLiteral("Regulacja"), 1);
     tbrPoziom = new QSlider(Qt::Horizontal, Panel2);
     tbrPoziom->setObjectName(QStringLiteral("tbrPoziom"));
@@ -174,6 +177,7 @@ void TMainPanels::LayoutProjectPanel() {
 void TMainPanels::LayoutScanPanel() {
     const int w = Panel2->width();
     btnExecute->setGeometry(w - 2 - kButtonWidth, 8, kButtonWidth, kHeight);
+    btnSkanuj->setGeometry(btnExecute->x(), 8 + kRow, kButtonWidth, kHeight);
     const int folderWidth = std::max(0, w - edtScanFolder->x() - btnExecute->width() - 10);
     edtScanFolder->setGeometry(kFieldLeft, 8, folderWidth, kHeight);
     tbrPoziom->setGeometry(kFieldLeft, 8 + kRow, folderWidth + 2, kHeight);

@@ -49,7 +49,7 @@ struct TMainPanels {
     QRadioButton *rbOnlyOne, *rbMultiOne;
     QCheckBox *chkKontrPuste, *chkSkanJakPoprzedni;
     QSlider* tbrPoziom;
-    QPushButton *btnSave, *btnExecute, *btnSaveWyniki, *btnKlucz;
+    QPushButton *btnSave, *btnExecute, *btnSaveWyniki, *btnKlucz, *btnSkanuj;
     QProgressBar* ProgressBar;
 
 private:
