@@ -10,7 +10,7 @@
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
 #include "core/demo/DemoArchive.h"
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 
 namespace quorlen {
 
