@@ -7,7 +7,7 @@
 #include "app/shell/DemoDownload.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
-#include "core/output/ExporterHost.h"
+#include "core/exporter/ExporterHost.h"
 
 namespace quorlen {
 
