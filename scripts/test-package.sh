@@ -134,10 +134,9 @@ echo "== the programs from $bin"
 home=$work/home
 mkdir -p "$home"
 # A person's fresh session: no settings, no display, no bus of the caller's.
-run() {
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u QUORLEN_DATA_DIR -u XDG_DATA_HOME \
-    -u XDG_CONFIG_HOME -u DBUS_SESSION_BUS_ADDRESS HOME="$home" XDG_DATA_DIRS="$share" "$@"
-}
+fresh=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u QUORLEN_DATA_DIR -u XDG_DATA_HOME
+  -u XDG_CONFIG_HOME -u DBUS_SESSION_BUS_ADDRESS HOME="$home" XDG_DATA_DIRS="$share")
+run() { "${fresh[@]}" "$@"; }
 check "quorlen-cli --version" bash -c "[ \"\$('$bin/quorlen-cli' --version)\" = 'quorlen-cli $version' ]"
 check "quorlen --version" bash -c "[ \"\$(env -u DISPLAY '$bin/quorlen' --version)\" = 'quorlen $version' ]"
 for page in quorlen-cli quorlen; do
@@ -160,7 +159,8 @@ check "quorlen finds the installed demo archive" grep -qx "demo archive: $root/u
 # The window on the offscreen platform, its first start: it takes the demo
 # archive from its installed place and unpacks the 30 scans of the demo.
 demo=$home/Documents/QuorlenDemo
-run QT_QPA_PLATFORM=offscreen "$bin/quorlen" >"$work/window.log" 2>&1 &
+# Started as a plain command, so that $! is the program itself (env execs it).
+"${fresh[@]}" QT_QPA_PLATFORM=offscreen "$bin/quorlen" >"$work/window.log" 2>&1 &
 window=$!
 for _ in $(seq 1 120); do
   [ "$(find "$demo" -name 'Skan*.png' 2>/dev/null | wc -l)" -ge 30 ] && [ -f "$demo/Demo.spf" ] && break
@@ -175,6 +175,7 @@ fi
 if kill -0 "$window" 2>/dev/null; then pass "the window keeps running"; else fail "the window ended"; fi
 kill "$window" 2>/dev/null
 wait "$window" 2>/dev/null
+if kill -0 "$window" 2>/dev/null; then kill -9 "$window"; fail "the window did not end when told to"; fi
 
 # Bus activation: a private session bus that knows the service only from the
 # installed service file starts the program for a client's call.
