@@ -5,7 +5,7 @@ JOBS      ?= $(shell nproc)
 PREFIX    ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-asan run install format clean
+.PHONY: all deps configure build test test-asan run install package format clean
 
 all: build
 
@@ -38,6 +38,12 @@ run: deps
 install: deps
 	$(MAKE) build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package $(BUILD_DIR)/quorlen_<version>_<arch>.deb; install it
+# with sudo apt install ./$(BUILD_DIR)/quorlen_*.deb.
+package: deps
+	$(MAKE) build
+	cmake --build $(BUILD_DIR) --target package
 
 format:
 	find src tests bench plugins fuzz -name '*.h' -o -name '*.cpp' 2>/dev/null | xargs clang-format -i

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/output/MergeResults.h"
-#include "core/output/ResultsFile.h"
+#include "core/results/MergeResults.h"
+#include "core/results/ResultsFile.h"
 
 namespace {
 

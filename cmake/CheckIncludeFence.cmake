@@ -1,7 +1,8 @@
 # Fails when a source folder includes a header of a layer above it: the core
 # is the program's foundation and knows neither the desktop program, nor the
 # command line, nor the simulator that makes test scans; the desktop program
-# does not lean on the command line. src/ is every target's include root, so
+# does not lean on the command line; the build's own tools (src/tools) stand
+# apart from the program. src/ is every target's include root, so
 # the compiler alone would let such an include through.
 #
 #   cmake -DSOURCE_DIR=<tree> -P CheckIncludeFence.cmake
@@ -13,7 +14,8 @@ endif()
 set(fences
   "src/core|app/,cli/,testing/"
   "src/testing|app/,cli/"
-  "src/app|cli/,testing/")
+  "src/app|cli/,testing/"
+  "src/tools|core/,app/,cli/,testing/")
 
 set(breaches "")
 foreach(fence ${fences})

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "FuzzFile.h"
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 
 using namespace quorlen;
 

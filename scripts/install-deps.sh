@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Quorlen needs to build, test and run.
+# Installs the Debian 12 packages Quorlen needs to build, test, run and
+# package (dpkg-dev and file for make package, man-db, lintian and the
+# validators for its tests).
 # Does nothing when all are present; uses sudo when not run as root.
 set -euo pipefail
 
@@ -13,6 +15,7 @@ PACKAGES=(
   libxml2-utils
   libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
   libsane-dev libsane1 sane-utils
+  dpkg-dev file man-db lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -10,8 +10,8 @@
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
 #include "core/common/Json.h"
-#include "core/output/MergeResults.h"
 #include "core/project/ProjectFile.h"
+#include "core/results/MergeResults.h"
 #include "core/scoring/Scoring.h"
 
 namespace quorlen::cli {

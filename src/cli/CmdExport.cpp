@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/Command.h"
-#include "core/output/ExporterHost.h"
+#include "core/exporter/ExporterHost.h"
 
 namespace quorlen::cli {
 namespace {

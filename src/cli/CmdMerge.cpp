@@ -5,7 +5,7 @@
 
 #include "cli/Command.h"
 #include "cli/ResultsOutput.h"
-#include "core/output/MergeResults.h"
+#include "core/results/MergeResults.h"
 
 namespace quorlen::cli {
 namespace {

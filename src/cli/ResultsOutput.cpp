@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "core/output/ResultsFile.h"
+#include "core/results/ResultsFile.h"
 
 namespace quorlen::cli {
 

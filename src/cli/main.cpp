@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "QuorlenVersion.h"
 #include "cli/Command.h"
 
 namespace quorlen::cli {
@@ -118,14 +119,17 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: quorlen-cli COMMAND [OPTIONS]\n"
-           "       quorlen-cli COMMAND --help\n\n"
+           "       quorlen-cli COMMAND --help\n"
+           "       quorlen-cli --help | --version\n\n"
            "Prints answer sheets and reads them back from scans, without the desktop program.\n\n"
            "Commands:\n";
     for (const auto& [name, cmd] : quorlen::cli::Commands()) {
-        out << "  " << name;
-        for (size_t i = name.size(); i < 12; ++i) out << ' ';
-        out << cmd.Summary << "\n";
+        // At least two blanks after the name, so that a long name stays apart
+        // from its summary for a reader and for the manual page made from this.
+        out << "  " << name << std::string(std::max<size_t>(2, 14 - name.size()), ' ') << cmd.Summary << "\n";
     }
+    out << "\nExit codes: 0 done, 1 failure (a file that cannot be read or written, a\n"
+           "failed job), 2 bad arguments.\n";
 }
 
 }  // namespace
@@ -136,6 +140,10 @@ int main(int argc, char** argv) {
         std::string(argv[1]) == "help") {
         PrintUsage(std::cout);
         return argc < 2 ? ExitUsage : ExitOk;
+    }
+    if (std::string(argv[1]) == "--version") {
+        std::cout << "quorlen-cli " QUORLEN_VERSION "\n";
+        return ExitOk;
     }
     auto it = Commands().find(argv[1]);
     if (it == Commands().end()) {

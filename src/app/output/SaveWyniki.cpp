@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 #include "app/shell/SpecialFolders.h"
-#include "core/output/ResultsFile.h"
+#include "core/results/ResultsFile.h"
 
 namespace quorlen {
 

@@ -7,7 +7,7 @@
 
 #include "app/output/DeviceChoice.h"
 #include "core/common/Json.h"
-#include "core/output/ExporterHost.h"
+#include "core/exporter/ExporterHost.h"
 
 namespace quorlen {
 

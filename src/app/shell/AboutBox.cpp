@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "QuorlenVersion.h"
 #include "app/printing/PrintJob.h"
 #include "core/printing/RenderSheet.h"
 
@@ -24,7 +25,7 @@ const char* const kInfo =
     "odnajduje ramkę arkusza, kod i zaczernione kratki, a o niejasne odpowiedzi pyta sprawdzającego.</p>"
     "<p>Wyniki zapisuje w pliku JSON, przekazuje do wtyczki eksportu lub zwraca innemu programowi "
     "przez serwer automatyzacji.</p>"
-    "<p>Wersja " QUORLEN_VERSION_TEXT "</p>";
+    "<p>Wersja " QUORLEN_VERSION "</p>";
 
 // A small project's first page, drawn by the same renderer that prints.
 QPixmap SheetPicture(int height) {

@@ -10,7 +10,7 @@
 #include "app/shell/FormMain.h"
 #include "app/shell/SpecialFolders.h"
 #include "core/demo/DemoArchive.h"
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 
 namespace quorlen {
 
@@ -43,10 +43,11 @@ QUrl TDemoDownload::DefaultUrl() {
     return QUrl::fromLocalFile(installed);
 }
 
-QUrl TDemoDownload::ConfiguredUrl() {
-    const QString config = TFormMain::ConfigFilePath();
-    if (config.isEmpty()) return DefaultUrl();
-    const std::string url = ReadDemoUrl(config.toStdString());
+QUrl TDemoDownload::ConfiguredUrl() { return ConfiguredUrl(TFormMain::ConfigFilePath()); }
+
+QUrl TDemoDownload::ConfiguredUrl(const QString& configFile) {
+    if (configFile.isEmpty()) return DefaultUrl();
+    const std::string url = ReadDemoUrl(configFile.toStdString());
     if (url.empty()) return DefaultUrl();
     return QUrl::fromUserInput(QString::fromStdString(url));
 }

@@ -35,6 +35,8 @@ public:
     static QUrl DefaultUrl();
     // config.json's demoUrl, or DefaultUrl() when it names none.
     static QUrl ConfiguredUrl();
+    // The same from the given settings file, which may be missing.
+    static QUrl ConfiguredUrl(const QString& configFile);
 
 signals:
     // The fetch has ended, whatever became of it.

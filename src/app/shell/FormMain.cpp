@@ -8,10 +8,10 @@
 #include "app/shell/AboutBox.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/SpecialFolders.h"
-#include "core/output/ShellConfig.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/ReadScan.h"
 #include "core/settings/ScannerConfig.h"
+#include "core/settings/ShellConfig.h"
 
 namespace quorlen {
 

@@ -3,10 +3,14 @@
 #include <clocale>
 #include <iostream>
 
+#include "QuorlenVersion.h"
+
 #include "app/automation/QuorlenServer.h"
 #include "app/automation/ServerSwitches.h"
+#include "app/shell/CommandLine.h"
 #include "app/shell/DemoDownload.h"
 #include "app/shell/FormMain.h"
+#include "app/shell/ProgramPaths.h"
 #include "app/shell/SpecialFolders.h"
 #include "app/shell/Translations.h"
 
@@ -31,11 +35,31 @@ int Register(int argc, char** argv, quorlen::TServerSwitch what) {
     }
 }
 
+// --help, --version and --paths answer without a display or a bus.
+int Inform(int argc, char** argv, quorlen::TInfoSwitch what) {
+    QCoreApplication app(argc, argv);
+    switch (what) {
+        case quorlen::TInfoSwitch::Help:
+            std::cout << quorlen::UsageText().toStdString();
+            break;
+        case quorlen::TInfoSwitch::Version:
+            std::cout << quorlen::VersionText().toStdString();
+            break;
+        default:
+            std::cout << quorlen::ProgramPathsText().toStdString();
+            break;
+    }
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (const quorlen::TInfoSwitch info = quorlen::ParseInfoSwitch(arguments); info != quorlen::TInfoSwitch::None)
+        return Inform(argc, argv, info);
     const quorlen::TServerSwitch serverSwitch = quorlen::ParseServerSwitch(arguments);
     if (serverSwitch == quorlen::TServerSwitch::RegServer || serverSwitch == quorlen::TServerSwitch::UnregServer)
         return Register(argc, argv, serverSwitch);
@@ -48,6 +72,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorlen"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORLEN_VERSION));
+    // Ties the window to its menu entry (quorlen.desktop) on Wayland and in
+    // task bars.
+    QApplication::setDesktopFileName(QStringLiteral("quorlen"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorlen")));
     quorlen::InstallPolishTranslations(app);
     // Dates in the results follow the operator's locale.

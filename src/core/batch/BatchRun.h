@@ -10,12 +10,12 @@
 
 #include "core/batch/BatchHost.h"
 #include "core/batch/Item.h"
-#include "core/batch/ResultsDocument.h"
 #include "core/batch/RunSettings.h"
 #include "core/batch/Shard.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
 #include "core/recognition/RasterBudget.h"
+#include "core/results/ResultsDocument.h"
 
 namespace quorlen {
 

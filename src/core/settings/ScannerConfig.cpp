@@ -3,7 +3,7 @@
 // or damaged file never keeps the dialog from opening.
 #include "core/settings/ScannerConfig.h"
 
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 
 namespace quorlen {
 

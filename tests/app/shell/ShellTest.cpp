@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "AppTestSupport.h"
+#include "QuorlenVersion.h"
 #include "app/shell/AboutBox.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/FormMain.h"
@@ -21,6 +22,7 @@
 
 using namespace quorlen;
 using quorlen::testing::ReadFileBytes;
+using quorlen::testing::RunCommand;
 using quorlen::testing::TempDir;
 using quorlen::testing::WriteFileBytes;
 
@@ -78,6 +80,57 @@ TEST(ShellStartUp, ThreadSwitchesTakeTwoCharactersAndTheLastValidValue) {
     EXPECT_EQ(switched.w.Run().MaxWorkers, 5);
 }
 
+TEST(ShellStartUp, InfoSwitchesAreExactAndTheFirstCounts) {
+    const std::vector<std::pair<QStringList, TInfoSwitch>> cases = {
+        {{}, TInfoSwitch::None},
+        {{"/THREAD=4", "projekt.spf"}, TInfoSwitch::None},
+        {{"--help"}, TInfoSwitch::Help},
+        {{"-h"}, TInfoSwitch::Help},
+        {{"--version"}, TInfoSwitch::Version},
+        {{"--paths"}, TInfoSwitch::Paths},
+        {{"/thread=3", "--version", "--help"}, TInfoSwitch::Version},
+        {{"--HELP", "-version", "/VERSION", "--version=1"}, TInfoSwitch::None},
+    };
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(ParseInfoSwitch(arguments), expected) << arguments.join(' ').toStdString();
+}
+
+// The program answers --version, --help and --paths with no display, no bus
+// and no window, and --paths creates nothing.
+TEST(ShellStartUp, ProgramAnswersInfoSwitchesWithoutADisplay) {
+    TempDir home("quorlen-info-home");
+    const std::string data = home.File("data");
+    const std::string run = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DBUS_SESSION_BUS_ADDRESS HOME='" +
+                            home.Path().string() + "' QUORLEN_DATA_DIR='" + data + "' '" QUORLEN_APP_PATH "' ";
+    std::string out;
+    ASSERT_EQ(RunCommand(run + "--version", &out), 0);
+    EXPECT_EQ(out, "quorlen " QUORLEN_VERSION "\n");
+    ASSERT_EQ(RunCommand(run + "--help", &out), 0);
+    EXPECT_EQ(QString::fromStdString(out), UsageText());
+    EXPECT_EQ(out.rfind("Usage: quorlen ", 0), 0u);
+
+    ASSERT_EQ(RunCommand(run + "--paths /THREAD=4", &out), 0);
+    EXPECT_NE(out.find("data folder: " + data + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("settings file: " + data + "/config.json (not written yet)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("demo archive: " QUORLEN_DEMO_ARCHIVE "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("demo project: " + home.File("Documents/QuorlenDemo/Demo.spf") + "\n"), std::string::npos)
+        << out;
+#ifdef QUORLEN_SHIPPED_EXPORTER
+    EXPECT_NE(out.find("exporter plug-in: " +
+                       std::filesystem::path(QUORLEN_SHIPPED_EXPORTER).lexically_normal().string() + "\n"),
+              std::string::npos)
+        << out;
+#endif
+    EXPECT_FALSE(std::filesystem::exists(data));
+
+    // An archive named in the settings file wins, and a missing one says so.
+    std::filesystem::create_directories(data);
+    WriteFileBytes(data + "/config.json", R"({"config":{"demoUrl":"file:///nie/ma/quorlen.demo"}})");
+    ASSERT_EQ(RunCommand(run + "--paths", &out), 0);
+    EXPECT_NE(out.find("demo archive: /nie/ma/quorlen.demo (missing)\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("(not written yet)"), std::string::npos) << out;
+}
+
 TEST(ShellStartUp, CaptionSizeLimitsAndAboutBox) {
     DataDir data;
     Window win;
@@ -97,6 +150,9 @@ TEST(ShellStartUp, CaptionSizeLimitsAndAboutBox) {
         EXPECT_EQ(box.windowTitle(), "O programie");
         EXPECT_EQ(box.size(), QSize(630, 364));
         EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+        QLabel* info = box.findChild<QLabel*>(QStringLiteral("lblInfo"));
+        ASSERT_NE(info, nullptr);
+        EXPECT_TRUE(info->text().contains(QStringLiteral("Wersja " QUORLEN_VERSION))) << info->text().toStdString();
         QLabel* x = box.findChild<QLabel*>(QStringLiteral("lblClose"));
         ASSERT_NE(x, nullptr);
         EXPECT_EQ(x->cursor().shape(), Qt::PointingHandCursor);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "core/exporter/ExporterHost.h"
 #include "core/exporter/ExporterTestSupport.h"
-#include "core/output/ExporterHost.h"
 
 namespace quorlen {
 namespace {

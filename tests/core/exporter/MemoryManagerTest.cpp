@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/common/Utf16.h"
-#include "core/output/MemoryManager.h"
+#include "core/exporter/MemoryManager.h"
 
 namespace quorlen {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "core/exporter/ExporterHost.h"
 #include "core/exporter/ExporterTestSupport.h"
-#include "core/output/ExporterHost.h"
 #include "core/scoring/Scoring.h"
 #ifdef QUORLEN_SHIPPED_EXPORTER
 #include "core/exporter/ShippedExport.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/common/Json.h"
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 #include "core/settings/ScannerConfig.h"
 #include "support/TestSupport.h"
 

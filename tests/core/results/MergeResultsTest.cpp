@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "core/common/Json.h"
-#include "core/output/MergeResults.h"
+#include "core/results/MergeResults.h"
 
 using namespace quorlen;
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "core/common/Json.h"
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 #include "support/TestSupport.h"
 
 using namespace quorlen;

@@ -1,7 +1,7 @@
 // The documents are checked first (one project, every part exactly once, one
 // folder count, no file twice); then the lists are joined and sorted by file
 // name, and the root is rebuilt from the keys they share.
-#include "core/output/MergeResults.h"
+#include "core/results/MergeResults.h"
 
 #include <algorithm>
 #include <string_view>

@@ -3,7 +3,7 @@
 #include <set>
 #include <thread>
 
-#include "core/batch/ResultsDocument.h"
+#include "core/results/ResultsDocument.h"
 
 using namespace quorlen;
 

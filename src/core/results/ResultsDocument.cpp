@@ -1,6 +1,6 @@
 // Entries are appended under a mutex as scans end; Snapshot copies the
 // document under the same mutex, so no reader sees a half-added entry.
-#include "core/batch/ResultsDocument.h"
+#include "core/results/ResultsDocument.h"
 
 #include <chrono>
 #include <ctime>

@@ -1,6 +1,6 @@
 // The buffer is a COM-style object: a vtable of plain C functions over an
 // atomic reference count, so that a plug-in built with any compiler can use it.
-#include "core/output/MemoryManager.h"
+#include "core/exporter/MemoryManager.h"
 
 #include <cstdlib>
 #include <cstring>

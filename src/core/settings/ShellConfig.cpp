@@ -1,7 +1,7 @@
 // config.json is read leniently (each value on its own, defaults for the
 // rest); a write re-reads the file and replaces only our three values, so the
 // file's other keys survive.
-#include "core/output/ShellConfig.h"
+#include "core/settings/ShellConfig.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 // The whole document is formatted in memory and handed to the atomic writer,
 // so a failed save never leaves half a results file.
-#include "core/output/ResultsFile.h"
+#include "core/results/ResultsFile.h"
 
 #include "core/common/AtomicFile.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/common/Json.h"
-#include "core/output/MemoryManager.h"
+#include "core/exporter/MemoryManager.h"
 
 namespace quorlen {
 

@@ -1,7 +1,7 @@
 // The plug-in is loaded once with dlopen from the first place it is found and
 // called with UTF-16 JSON through the memory manager; every failure, from a
 // missing entry point to an "Error" in its answer, becomes a status or a refusal.
-#include "core/output/ExporterHost.h"
+#include "core/exporter/ExporterHost.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

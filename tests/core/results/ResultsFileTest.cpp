@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/batch/ResultsDocument.h"
 #include "core/common/Json.h"
-#include "core/output/ResultsFile.h"
+#include "core/results/ResultsDocument.h"
+#include "core/results/ResultsFile.h"
 #include "support/TestSupport.h"
 
 using namespace quorlen;
