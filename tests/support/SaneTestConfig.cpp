@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -122,6 +123,15 @@ TImage ReadPnmImage(const std::string& path) {
     // 16-bit PNM is big-endian: the high byte comes first.
     for (size_t i = 0; i < raw.size(); i += sampleBytes) out.Samples.push_back(raw[i]);
     return out;
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void WritePgm(const std::string& path, int width, int height, const std::string& samples) {

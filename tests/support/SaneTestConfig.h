@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 
@@ -34,6 +35,9 @@ struct TImage {
 };
 TImage ReadPngImage(const std::string& path);
 TImage ReadPnmImage(const std::string& path);
+// The names of a folder's entries, sorted; none when it does not exist.
+std::vector<std::string> FileNames(const std::string& folder);
+
 // An 8-bit grey P5 file.
 void WritePgm(const std::string& path, int width, int height, const std::string& samples);
 

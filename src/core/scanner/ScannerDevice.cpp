@@ -112,8 +112,11 @@ TAppliedScan TScannerDevice::Apply(const TScanSettings& settings) {
     for (const auto& [option, value] : settings.Options) SetOption(option, value);
     // An option may have moved the source, the mode or the resolution.
     if (const std::optional<std::string> source = TextValue("source")) applied.Feeder = IsFeederSource(*source);
-    const std::optional<std::string> mode = TextValue("mode");
-    applied.Colour = PickMode({mode ? *mode : settings.Mode}, "Color").has_value();
+    // Colour stays only when asked for, by the mode or by a backend option.
+    std::string mode = settings.Mode;
+    for (const auto& [option, value] : settings.Options)
+        if (option == "mode") mode = value;
+    applied.Colour = PickMode({mode}, "Color").has_value();
     if (const std::optional<double> dpi = NumberValue("resolution"))
         applied.Resolution = static_cast<int>(std::lround(*dpi));
     return applied;
@@ -154,6 +157,12 @@ void TScannerDevice::ApplyMode(const std::string& wanted) {
         SetOption("depth", "1");
         return;
     }
+    // A colour-only device scans grey pages in colour; they are saved grey.
+    if (PickMode({"Gray"}, wanted))
+        if (const std::optional<std::string> colour = PickMode(offered, "Color")) {
+            SetOption("mode", *colour);
+            return;
+        }
     // A device without a mode option gives what it gives; the page is saved
     // grey or in colour as asked.
     if (offered.empty() && !lineart) return;

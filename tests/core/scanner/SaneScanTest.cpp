@@ -54,17 +54,9 @@ struct TRecorder {
     }
 };
 
-std::vector<std::string> FolderNames(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Every file of the folder is a finished page: no temporary is left behind.
 void ExpectOnlyPages(const TempDir& dir, size_t count) {
-    const std::vector<std::string> names = FolderNames(dir);
+    const std::vector<std::string> names = quorlen::testing::FileNames(dir.Path().string());
     EXPECT_EQ(names.size(), count);
     for (const std::string& name : names) {
         EXPECT_EQ(name.rfind("Skan_", 0), 0u) << name;

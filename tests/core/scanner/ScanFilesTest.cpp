@@ -7,7 +7,7 @@
 
 #include "core/batch/ScanList.h"
 #include "core/scanner/ScanFiles.h"
-#include "support/TestSupport.h"
+#include "support/SaneTestConfig.h"
 
 using namespace quorlen;
 using quorlen::testing::ReadFileBytes;
@@ -23,14 +23,6 @@ std::string Land(TScanFolder& folder, const std::string& text) {
     std::fputs(text.c_str(), file);
     std::fclose(file);
     return std::filesystem::path(folder.Keep(temporary)).filename().string();
-}
-
-std::vector<std::string> Names(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace
@@ -62,8 +54,9 @@ TEST(ScanFiles, PagesTakeTheNextFreeNumberAndNeverReplaceAFile) {
     EXPECT_EQ(ReadFileBytes(dir.File("Skan_X_001.png")), "older");
     EXPECT_EQ(ReadFileBytes(dir.File("Skan_X_003.png")), "older too");
     EXPECT_EQ(ReadFileBytes(dir.File("Skan_X_004.png")), "b");
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{"Skan_X_001.png", "Skan_X_002.png", "Skan_X_003.png",
-                                                    "Skan_X_004.png", "Skan_X_005.png"}));
+    EXPECT_EQ(quorlen::testing::FileNames(dir.Path().string()),
+              (std::vector<std::string>{"Skan_X_001.png", "Skan_X_002.png", "Skan_X_003.png", "Skan_X_004.png",
+                                        "Skan_X_005.png"}));
 }
 
 TEST(ScanFiles, APageInProgressIsNoScanOfTheFolderAndADiscardLeavesNothing) {
@@ -73,7 +66,7 @@ TEST(ScanFiles, APageInProgressIsNoScanOfTheFolderAndADiscardLeavesNothing) {
     std::fclose(folder.NewPage(&temporary));
     EXPECT_TRUE(ListScanFiles(dir.Path().string()).empty());
     TScanFolder::Discard(temporary);
-    EXPECT_TRUE(Names(dir).empty());
+    EXPECT_TRUE(quorlen::testing::FileNames(dir.Path().string()).empty());
     TempDir gone;
     TScanFolder missing((gone.Path() / "no-such-folder").string(), "Skan_Z");
     EXPECT_THROW(missing.NewPage(&temporary), std::runtime_error);
