@@ -168,7 +168,7 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
     const TScanResult& r = item.Result;
     if (r.Status == TScanStatus::Read && first && settings_.AllScansAlike) SharedGeometry = r.Geometry;
     Results.AddResultEntry(AnswersWithCode(r), std::filesystem::path(item.FileName).filename().string(),
-                           static_cast<int>(r.Status), r.Message);
+                           static_cast<int>(r.Status), r.Message, item.Index);
 }
 
 void TBatchRun::ReportProgress(TItem& item) { host_.Post({WM_SCANPROGRESS, item.Index, item.AnswersRead}); }
@@ -203,7 +203,7 @@ void TBatchRun::ListUnreadFiles() {
     std::sort(unread.begin(), unread.end());
     for (int i : unread)
         Results.AddSkipped(std::filesystem::path(Items[static_cast<size_t>(i)]->FileName).filename().string(),
-                           NotAnalysedStatus, NotAnalysedMessage);
+                           NotAnalysedStatus, NotAnalysedMessage, i);
     retry_.clear();
     NextIndex = static_cast<int>(Items.size());
 }

@@ -1,7 +1,9 @@
-// Entries are appended under a mutex as scans end; Snapshot copies the
-// document under the same mutex, so no reader sees a half-added entry.
+// Entries are added under a mutex as scans end, each at its place in the scan
+// list; Snapshot copies the document under the same mutex, so no reader sees a
+// half-added entry.
 #include "core/results/ResultsDocument.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -36,11 +38,23 @@ TResultsDocument::TResultsDocument(const TRunDescription& run) {
     root_["Pominiete"] = Json::array();
 }
 
+void TResultsDocument::Insert(const char* key, std::vector<int64_t>& orders, Json record, int64_t order) {
+    std::lock_guard lock(mutex_);
+    if (!root_.is_object()) return;
+    // Workers finish nearly in the order they started, so the place is almost
+    // always at or near the end and the shift is short.
+    const auto at = std::upper_bound(orders.begin(), orders.end(), order);
+    const auto offset = at - orders.begin();
+    orders.insert(at, order);
+    Json& list = root_[key];
+    list.insert(list.begin() + offset, std::move(record));
+}
+
 void TResultsDocument::AddResultEntry(TAnswerList answers, const std::string& fileName, int status,
-                                      const std::string& message) {
+                                      const std::string& message, int64_t order) {
     const std::string student = answers.Value("Student");
     if (student.empty()) {
-        AddSkipped(fileName, status, message.empty() ? std::string(NoCodeMessage) : message);
+        AddSkipped(fileName, status, message.empty() ? std::string(NoCodeMessage) : message, order);
         return;
     }
     answers.Remove("Student");
@@ -51,14 +65,12 @@ void TResultsDocument::AddResultEntry(TAnswerList answers, const std::string& fi
         entry["Status"] = status;
         entry["Message"] = message;
     }
-    std::lock_guard lock(mutex_);
-    if (root_.is_object()) root_["Lista"].push_back(std::move(entry));
+    Insert("Lista", listOrder_, std::move(entry), order);
 }
 
-void TResultsDocument::AddSkipped(const std::string& fileName, int status, const std::string& message) {
-    Json skipped = {{"FileName", fileName}, {"Status", status}, {"Message", message}};
-    std::lock_guard lock(mutex_);
-    if (root_.is_object()) root_["Pominiete"].push_back(std::move(skipped));
+void TResultsDocument::AddSkipped(const std::string& fileName, int status, const std::string& message,
+                                  int64_t order) {
+    Insert("Pominiete", skippedOrder_, {{"FileName", fileName}, {"Status", status}, {"Message", message}}, order);
 }
 
 Json TResultsDocument::Snapshot() const {

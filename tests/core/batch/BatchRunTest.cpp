@@ -399,6 +399,81 @@ TEST(BatchRun, OneOrTwoThreadsGiveTheSameEntriesOverTwoHundredScans) {
     EXPECT_EQ(byFile[0], byFile[1]);
 }
 
+// The first worker is held back, so the files after it end first: the
+// document must still list every record in the order of the scan list.
+TEST(BatchRun, EntriesAndSkippedScansStandInScanListOrderWhateverOrderWorkersFinish) {
+    TempDir dir;
+    for (int i = 0; i < 4; ++i) WriteSheetScan(dir.File("s" + std::to_string(i) + ".jpg"), 3, 2, std::to_string(20 + i));
+    WriteBrokenScans(dir, 4);
+    Harness h(8, 2);
+    std::vector<int> finishOrder;
+    h.host.SetHandler([&](const TBatchMessage& m) {
+        if (m.Message == WM_SCANFINISHED) finishOrder.push_back(static_cast<int>(m.WParam));
+        h.run.HandleMessage(m);
+    });
+    int created = 0;
+    h.run.CreateThread = [&](std::function<void()> body) {
+        const bool holdBack = ++created == 1;
+        return std::thread([holdBack, body = std::move(body)] {
+            if (holdBack) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            body();
+        });
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    ASSERT_EQ(finishOrder.size(), 7u);
+    ASSERT_EQ(finishOrder.back(), 1) << "the held-back worker ended last";
+
+    std::vector<std::string> listed, inDocument;
+    for (const auto& item : h.run.Items) listed.push_back(std::filesystem::path(item->FileName).filename().string());
+    const Json doc = h.run.Results.Snapshot();
+    ASSERT_EQ(doc["Lista"].size() + doc["Pominiete"].size(), listed.size());
+    // Each list is the scan list with the other list's files taken out.
+    for (const char* key : {"Lista", "Pominiete"}) {
+        std::set<std::string> inList;
+        std::vector<std::string> got, want;
+        for (const Json& e : doc[key]) {
+            got.push_back(e["FileName"]);
+            inList.insert(e["FileName"]);
+        }
+        for (const std::string& name : listed)
+            if (inList.count(name)) want.push_back(name);
+        EXPECT_EQ(got, want) << key;
+    }
+}
+
+TEST(AnalyzeCommand, TwoRunsOverOneFolderGiveTheSameDocument) {
+    TempDir dir;
+    for (int i = 0; i < 12; ++i)
+        WriteSheetScan(dir.File("s" + std::to_string(i) + ".jpg"), 3, 2, std::to_string(300 + i));
+    WriteBrokenScans(dir, 12);
+    const std::string cli = QUORLEN_CLI_PATH;
+    std::string runs[2];
+    for (std::string& text : runs) {
+        const std::string out = dir.File("runs.json");
+        ASSERT_EQ(RunCommand(cli + " analyze " + dir.Path().string() + " --questions 3 --answers 2 --threads 24 --out " +
+                             out + " 2>/dev/null"),
+                  0);
+        auto doc = ParseJsonFile(out);
+        ASSERT_TRUE(doc);
+        std::filesystem::remove(out);
+        // Only the start time may differ.
+        doc->erase("Date");
+        doc->erase("Date2");
+        text = DumpJsonIndented(*doc);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    // And the order is the folder's listing order.
+    std::vector<std::string> listed, got;
+    for (const std::string& f : ListScanFiles(dir.Path().string())) {
+        const std::string name = std::filesystem::path(f).filename().string();
+        if (name[0] == 's') listed.push_back(name);
+    }
+    const Json first = *ParseJson(runs[0]);
+    for (const Json& e : first["Lista"]) got.push_back(e["FileName"]);
+    EXPECT_EQ(got, listed);
+}
+
 TEST(BatchRun, DefaultWorkerLimit) {
     EXPECT_EQ(DefaultMaxWorkers(2), 96);
     EXPECT_EQ(DefaultMaxWorkers(0), 48);

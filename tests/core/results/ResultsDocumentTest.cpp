@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "core/results/ResultsDocument.h"
 
@@ -119,4 +121,66 @@ TEST(ResultsDocument, DateTextOmitsTheTimeAtMidnight) {
     EXPECT_EQ(midnight.find(':'), std::string::npos);
     EXPECT_NE(noon.find("12:00:00"), std::string::npos);
     EXPECT_EQ(noon.rfind(midnight, 0), 0u);
+}
+
+// Records come in the order workers finish; both lists must stand in the
+// order of the scan list, with records that name no place after the rest.
+TEST(ResultsDocument, ListsStandInScanListOrderWhateverOrderRecordsCome) {
+    struct Case {
+        const char* Name;
+        std::vector<int64_t> Arrival;  // scan-list places in the order they come
+    };
+    for (const Case& c : {Case{"in order", {0, 1, 2, 3, 4, 5}}, Case{"reversed", {5, 4, 3, 2, 1, 0}},
+                          Case{"one late", {0, 2, 3, 4, 5, 1}}, Case{"one early", {0, 5, 1, 2, 3, 4}},
+                          Case{"no place last", {3, TResultsDocument::AtTheEnd, 1, 0}}}) {
+        TResultsDocument doc({"P", 1, 2, false, "/s"});
+        for (int64_t place : c.Arrival) {
+            const std::string name = place == TResultsDocument::AtTheEnd ? "z" : std::to_string(place);
+            TAnswerList a;
+            a.Add("1=A");
+            // Even places have a code, odd ones go to "Pominiete".
+            if (place == TResultsDocument::AtTheEnd || place % 2 == 0) a.Add("Student=" + name);
+            doc.AddResultEntry(a, name + ".png", 0, "", place);
+        }
+        std::vector<int64_t> sorted = c.Arrival;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<std::string> wantList, wantSkipped, gotList, gotSkipped;
+        for (int64_t place : sorted) {
+            const std::string name = place == TResultsDocument::AtTheEnd ? "z" : std::to_string(place);
+            (place == TResultsDocument::AtTheEnd || place % 2 == 0 ? wantList : wantSkipped).push_back(name + ".png");
+        }
+        const Json j = doc.Snapshot();
+        for (const Json& e : j["Lista"]) gotList.push_back(e["FileName"]);
+        for (const Json& e : j["Pominiete"]) gotSkipped.push_back(e["FileName"]);
+        EXPECT_EQ(gotList, wantList) << c.Name;
+        EXPECT_EQ(gotSkipped, wantSkipped) << c.Name;
+    }
+}
+
+TEST(ResultsDocument, ConcurrentAppendsInAnyOrderEndInScanListOrderAndCopiesKeepIt) {
+    TResultsDocument doc({"P", 1, 2, false, "/s"});
+    std::vector<std::thread> threads;
+    // Four threads, each walking its own places backwards.
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 249; i >= 0; --i) {
+                const int place = i * 4 + t;
+                TAnswerList a;
+                a.Add("1=A");
+                a.Add("Student=" + std::to_string(place));
+                doc.AddResultEntry(a, "f.png", 0, "", place);
+            }
+        });
+    for (auto& th : threads) th.join();
+    // A copy goes on ordering what it is given later.
+    TResultsDocument copy;
+    copy = doc;
+    copy.AddSkipped("late.png", -1, "x", 2000);
+    copy.AddSkipped("early.png", -1, "x", 3);
+    const Json j = copy.Snapshot();
+    ASSERT_EQ(j["Lista"].size(), 1000u);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(j["Lista"][i]["Student"], std::to_string(i)) << i;
+    EXPECT_EQ(j["Pominiete"][0]["FileName"], "early.png");
+    EXPECT_EQ(j["Pominiete"][1]["FileName"], "late.png");
+    EXPECT_EQ(doc.Snapshot()["Pominiete"].size(), 0u);
 }
