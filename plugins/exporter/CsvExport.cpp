@@ -61,6 +61,7 @@ std::string CsvText(const Json& document) {
     for (int q = 1; q <= columns; ++q) out += ";" + std::to_string(q);
     if (scored)
         for (const char* title : ScoreTitles) out += std::string(";") + title;
+    for (const char* title : StatusTitles) out += std::string(";") + title;
     out += "\r\n";
     for (const TRow& row : rows) {
         out += std::to_string(row.Lp) + ";";
@@ -72,6 +73,8 @@ std::string CsvText(const Json& document) {
             if (q < static_cast<int>(row.Answers.size())) AppendCell(out, row.Answers[q]);
         }
         if (scored) AppendScore(out, row);
+        out += ";" + std::to_string(row.Status) + ";";
+        AppendCell(out, row.Note);
         out += "\r\n";
     }
     return out;

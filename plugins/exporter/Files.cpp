@@ -53,6 +53,15 @@ std::string TextOf(const Json& object, const char* key) {
                                                                                  : std::string();
 }
 
+std::string NoteOf(const Json& entry) {
+    std::string note = TextOf(entry, "Uwagi");
+    if (note.empty()) note = TextOf(entry, "Message");
+    // Messages break their lines with CR; a cell holds one line.
+    for (char& c : note)
+        if (c == '\r') c = ' ';
+    return note;
+}
+
 std::optional<double> NumberOf(const Json& object, const char* key) {
     if (!object.is_object()) return std::nullopt;
     const auto it = object.find(key);
@@ -87,7 +96,10 @@ std::vector<TRow> RowsOf(const Json& document, int& columns) {
                  NumberOf(entry, "Punkty"),
                  NumberOf(entry, "Max"),
                  NumberOf(entry, "Procent"),
-                 NumberOf(entry, "Ocena")};
+                 NumberOf(entry, "Ocena"),
+                 0,
+                 NoteOf(entry)};
+        if (const auto status = NumberOf(entry, "Status")) row.Status = static_cast<int>(*status);
         if (entry.is_object() && entry.contains("Wyniki") && entry["Wyniki"].is_array())
             for (const Json& answer : entry["Wyniki"]) {
                 std::string value = answer.is_string() ? answer.get<std::string>() : std::string();

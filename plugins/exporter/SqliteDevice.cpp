@@ -7,6 +7,7 @@
 #include <ctime>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "Export.h"
 
@@ -17,14 +18,16 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, project TEXT, questions INTEGER, answers INTEGER, "
     "multi_choice INTEGER, folder TEXT, date_ms INTEGER, saved_at TEXT);"
     "CREATE TABLE IF NOT EXISTS sheets(run_id INTEGER REFERENCES runs(id), nr INTEGER, code TEXT, file TEXT, "
-    "points REAL, percent REAL, grade REAL, PRIMARY KEY(run_id, nr));"
+    "points REAL, percent REAL, grade REAL, status INTEGER, note TEXT, PRIMARY KEY(run_id, nr));"
     "CREATE TABLE IF NOT EXISTS marks(run_id INTEGER, nr INTEGER, question INTEGER, answer TEXT, "
     "PRIMARY KEY(run_id, nr, question));"
     "CREATE TABLE IF NOT EXISTS skipped(run_id INTEGER REFERENCES runs(id), nr INTEGER, file TEXT, status INTEGER, "
     "message TEXT, PRIMARY KEY(run_id, nr));";
-// Columns that came with scoring; a database made before them gets them on
-// its next save, and its earlier sheets read NULL there, as unscored ones do.
-const char* const kScoreColumns[] = {"points", "percent", "grade"};
+// Columns that came later (the scores, then whether a sheet was read to its
+// end); a database made before them gets them on its next save, and its
+// earlier sheets read NULL there.
+const std::pair<const char*, const char*> kLaterColumns[] = {
+    {"points", "REAL"}, {"percent", "REAL"}, {"grade", "REAL"}, {"status", "INTEGER"}, {"note", "TEXT"}};
 // How long a save waits for another writer before it reports the lock.
 const int kBusyTimeoutMs = 1000;
 
@@ -103,7 +106,7 @@ struct TStatement {
     ~TStatement() { sqlite3_finalize(S); }
 };
 
-void AddMissingScoreColumns(TDatabase& db) {
+void AddMissingColumns(TDatabase& db) {
     std::set<std::string> present;
     {
         TStatement info{db.Prepare("PRAGMA table_info(sheets)")};
@@ -112,8 +115,9 @@ void AddMissingScoreColumns(TDatabase& db) {
             present.insert(reinterpret_cast<const char*>(sqlite3_column_text(info.S, 1)));
         if (rc != SQLITE_DONE) db.Fail();
     }
-    for (const char* column : kScoreColumns)
-        if (!present.count(column)) db.Exec(("ALTER TABLE sheets ADD COLUMN " + std::string(column) + " REAL").c_str());
+    for (const auto& [column, type] : kLaterColumns)
+        if (!present.count(column))
+            db.Exec(("ALTER TABLE sheets ADD COLUMN " + std::string(column) + " " + type).c_str());
 }
 
 void BindNumber(sqlite3_stmt* s, int i, const std::optional<double>& value) {
@@ -144,7 +148,7 @@ void AppendToDatabase(const std::string& path, const Json& document) {
     TDatabase db(path);
     db.Begin();
     db.Exec(kSchema);
-    AddMissingScoreColumns(db);
+    AddMissingColumns(db);
     {
         TStatement run{
             db.Prepare("INSERT INTO runs(project, questions, answers, multi_choice, folder, date_ms, saved_at) "
@@ -162,7 +166,8 @@ void AppendToDatabase(const std::string& path, const Json& document) {
     }
     const int64_t runId = db.LastId();
     TStatement sheet{
-        db.Prepare("INSERT INTO sheets(run_id, nr, code, file, points, percent, grade) VALUES(?, ?, ?, ?, ?, ?, ?)")};
+        db.Prepare("INSERT INTO sheets(run_id, nr, code, file, points, percent, grade, status, note) "
+                   "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")};
     const bool scored = IsScored(document);
     TStatement mark{db.Prepare("INSERT INTO marks(run_id, nr, question, answer) VALUES(?, ?, ?, ?)")};
     const Json list = document.is_object() && document.contains("Lista") ? document["Lista"] : Json::array();
@@ -178,6 +183,9 @@ void AppendToDatabase(const std::string& path, const Json& document) {
             BindNumber(sheet.S, 6, NumberOf(entry, "Procent"));
             BindNumber(sheet.S, 7, NumberOf(entry, "Ocena"));
         }
+        const std::optional<double> status = NumberOf(entry, "Status");
+        sqlite3_bind_int(sheet.S, 8, status ? static_cast<int>(*status) : 0);
+        if (const std::string note = NoteOf(entry); !note.empty()) BindText(sheet.S, 9, note);
         db.Step(sheet.S);
         if (!entry.is_object() || !entry.contains("Wyniki") || !entry["Wyniki"].is_array()) continue;
         int question = 0;

@@ -29,6 +29,8 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
     const lxw_col_t scoreColumn = static_cast<lxw_col_t>(3 + columns);
     if (scored)
         for (lxw_col_t c = 0; c < 5; ++c) worksheet_write_string(sheet, 0, scoreColumn + c, ScoreTitles[c], bold);
+    const lxw_col_t statusColumn = scoreColumn + (scored ? 5 : 0);
+    for (lxw_col_t c = 0; c < 2; ++c) worksheet_write_string(sheet, 0, statusColumn + c, StatusTitles[c], bold);
     lxw_format* oneDecimal = workbook_add_format(book);
     format_set_num_format(oneDecimal, "0.0");
     worksheet_freeze_panes(sheet, 1, 0);
@@ -48,6 +50,8 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
             WriteNumber(sheet, r, scoreColumn + 3, row.Percent, oneDecimal);
             WriteNumber(sheet, r, scoreColumn + 4, row.Grade, nullptr);
         }
+        worksheet_write_number(sheet, r, statusColumn, row.Status, nullptr);
+        if (!row.Note.empty()) worksheet_write_string(sheet, r, statusColumn + 1, row.Note.c_str(), nullptr);
         ++r;
     }
 }

@@ -49,7 +49,9 @@
  * Scores. "Wyniki" is the results document. When it was scored against an
  * answer key it carries the key at the root ("Klucz"), each entry of "Lista"
  * its "Wersja", "Punkty", "Max", "Procent" (one decimal), "Ocena" (and
- * "Uwagi" when the score needs a look), and the host adds the class figures
+ * "Uwagi" when the score needs a look; an entry whose "Status" is not 0 was
+ * not read to its end and has null "Punkty", "Procent" and "Ocena", with the
+ * reason in "Uwagi"), and the host adds the class figures
  * under "Analiza": "N", "Mean", "Median", "StdDev", "Min", "Max",
  * "MeanPercent", "MaxPoints", "KR20" and "Questions", one object per question
  * with "Number", "Key", "Points", "Annulled", "Answered", "P" (share of full

@@ -188,9 +188,10 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
         const TEntryScore& s = e->Score;
         h << "<tr" << (s.Note.empty() ? "" : " class=\"flag\"") << "><td>" << ++lp << "</td><td class=\"t\">"
           << Escape(e->Student) << "</td><td class=\"t\">" << Escape(e->FileName) << "</td><td class=\"t\">"
-          << Escape(s.Version) << "</td><td>" << PolishNumber(s.Points, 2) << "</td><td>" << PolishNumber(s.Max, 2)
-          << "</td><td>" << PolishNumber(OneDecimal(s.Percent), 1, true) << "</td><td>" << PolishNumber(s.Grade, 2)
-          << "</td><td class=\"t\">" << Escape(s.Note) << "</td></tr>\n";
+          << Escape(s.Version) << "</td><td>" << (s.Graded ? PolishNumber(s.Points, 2) : "") << "</td><td>"
+          << PolishNumber(s.Max, 2) << "</td><td>" << (s.Graded ? PolishNumber(OneDecimal(s.Percent), 1, true) : "")
+          << "</td><td>" << (s.Graded ? PolishNumber(s.Grade, 2) : "") << "</td><td class=\"t\">" << Escape(s.Note)
+          << "</td></tr>\n";
     }
     h << "</table>\n";
     // Scans that gave no entry are named, so that no sheet leaves the class silently.

@@ -66,7 +66,7 @@ TClassStats ComputeClassStatistics(const std::vector<TScoredEntry>& entries, con
     st.MaxPoints = std::accumulate(key.Points.begin(), key.Points.end(), 0.0);
     std::vector<const TScoredEntry*> students;
     for (const TScoredEntry& e : entries)
-        if (!e.KeySheet) students.push_back(&e);
+        if (e.Counted()) students.push_back(&e);
     st.N = static_cast<int>(students.size());
 
     st.GradeValues.push_back(1);

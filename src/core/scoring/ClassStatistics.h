@@ -47,7 +47,8 @@ inline constexpr double TooEasyAbove = 0.9;
 inline constexpr double WeakItemBelow = 0.2;
 inline constexpr double ExtremeGroupShare = 0.27;
 
-// The key's sheet is left out; every other entry counts.
+// The key's sheet and sheets whose reading did not end are left out; every
+// other entry counts.
 TClassStats ComputeClassStatistics(const std::vector<TScoredEntry>& entries, const TAnswerKey& key,
                                    const TSheetShape& shape);
 

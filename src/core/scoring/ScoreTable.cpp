@@ -20,19 +20,29 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-std::vector<std::string> Row(size_t index, const TScoredEntry& e) {
+// A sheet without a grade shows empty figures, never a zero that reads as
+// a student's result. The CSV carries the scan job's status for a filter.
+std::vector<std::string> Row(size_t index, const TScoredEntry& e, bool withStatus) {
     const TEntryScore& s = e.Score;
-    return {std::to_string(index + 1),
-            e.Student,
-            e.FileName,
-            s.Version,
-            PolishNumber(s.Points, 2),
-            PolishNumber(s.Max, 2),
-            PolishNumber(OneDecimal(s.Percent), 1, true),
-            PolishNumber(s.Grade, 2)};
+    std::vector<std::string> row = {std::to_string(index + 1),
+                                    e.Student,
+                                    e.FileName,
+                                    s.Version,
+                                    s.Graded ? PolishNumber(s.Points, 2) : std::string(),
+                                    PolishNumber(s.Max, 2),
+                                    s.Graded ? PolishNumber(OneDecimal(s.Percent), 1, true) : std::string(),
+                                    s.Graded ? PolishNumber(s.Grade, 2) : std::string()};
+    if (withStatus) row.push_back(std::to_string(e.Status));
+    row.push_back(s.Note);
+    return row;
 }
 
-const std::vector<std::string> kHeader = {"Lp", "ID", "Skan", "Wersja", "Punkty", "Max", "Procent", "Ocena"};
+std::vector<std::string> Header(bool withStatus) {
+    std::vector<std::string> header = {"Lp", "ID", "Skan", "Wersja", "Punkty", "Max", "Procent", "Ocena"};
+    if (withStatus) header.push_back("Status");
+    header.push_back("Uwagi");
+    return header;
+}
 
 // Terminal columns are counted in characters, not bytes.
 size_t Width(const std::string& utf8) {
@@ -60,15 +70,15 @@ std::string ScoresCsv(const std::vector<TScoredEntry>& entries) {
         for (size_t i = 0; i < fields.size(); ++i) out += (i ? ";" : "") + CsvField(fields[i]);
         out += "\r\n";
     };
-    line(kHeader);
-    for (size_t i = 0; i < entries.size(); ++i) line(Row(i, entries[i]));
+    line(Header(true));
+    for (size_t i = 0; i < entries.size(); ++i) line(Row(i, entries[i], true));
     return out;
 }
 
 std::string ScoresText(const std::vector<TScoredEntry>& entries) {
-    std::vector<std::vector<std::string>> rows{kHeader};
-    for (size_t i = 0; i < entries.size(); ++i) rows.push_back(Row(i, entries[i]));
-    std::vector<size_t> widths(kHeader.size(), 0);
+    std::vector<std::vector<std::string>> rows{Header(false)};
+    for (size_t i = 0; i < entries.size(); ++i) rows.push_back(Row(i, entries[i], false));
+    std::vector<size_t> widths(rows[0].size(), 0);
     for (const auto& r : rows)
         for (size_t c = 0; c < r.size(); ++c) widths[c] = std::max(widths[c], Width(r[c]));
     std::string out;
@@ -77,7 +87,7 @@ std::string ScoresText(const std::vector<TScoredEntry>& entries) {
         for (size_t c = 0; c < r.size(); ++c) {
             // Names to the left, figures to the right.
             const std::string pad(widths[c] - Width(r[c]), ' ');
-            const bool number = c == 0 || c >= 4;
+            const bool number = c == 0 || (c >= 4 && c + 1 < r.size());
             line += (c ? "  " : "") + (number ? pad + r[c] : r[c] + pad);
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();

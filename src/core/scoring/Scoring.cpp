@@ -134,6 +134,16 @@ TEntryScore ScoreAnswers(const TAnswerKey& key, const std::string& code, const s
     return s;
 }
 
+std::string UnfinishedNote(int status, const std::string& message) {
+    std::string reason = message;
+    // Messages break their lines with CR; a remark is one line.
+    std::replace(reason.begin(), reason.end(), '\r', ' ');
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.')) reason.pop_back();
+    std::string note = "Bez oceny: odczyt arkusza nie został dokończony (status " + std::to_string(status);
+    if (!reason.empty()) note += ": " + reason;
+    return note + ").";
+}
+
 std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& key) {
     CheckKeyFits(key, document.value("QCnt", 0), document.value("ACnt", 0));
     const TSheetShape shape = ShapeOf(document);
@@ -148,9 +158,29 @@ std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& k
         scored.Student = e.value("Student", std::string());
         scored.FileName = e.value("FileName", std::string());
         if (const auto wyniki = e.find("Wyniki"); wyniki != e.end()) scored.Answers = Strings(*wyniki);
+        if (const auto status = e.find("Status"); status != e.end() && status->is_number_integer())
+            scored.Status = status->get<int>();
+        scored.Message = e.value("Message", std::string());
         scored.Score = ScoreAnswers(key, scored.Student, scored.Answers, shape);
         scored.KeySheet = !key.Sheet.empty() && scored.FileName == key.Sheet;
-        if (scored.KeySheet) scored.Score.Note = "Arkusz klucza: poza statystyką klasy.";
+        if (scored.Status != 0) {
+            // The answers after the cut were never read: any figure would
+            // count them as blanks.
+            TEntryScore& s = scored.Score;
+            s.Graded = false;
+            s.Points = s.Percent = 0;
+            // What the whole sheet was worth, not the part that was read.
+            const TKeyVersion* version = VersionForCode(key, scored.Student);
+            const std::vector<double>& points =
+                version && !version->Points.empty() ? version->Points : key.Points;
+            s.Max = 0;
+            for (double p : points) s.Max += p;
+            s.ItemPoints.clear();
+            s.ItemMax.clear();
+            s.Note = UnfinishedNote(scored.Status, scored.Message);
+        } else if (scored.KeySheet) {
+            scored.Score.Note = "Arkusz klucza: poza statystyką klasy.";
+        }
         out.push_back(std::move(scored));
     }
     return out;
@@ -163,10 +193,10 @@ void ScoreDocument(Json& document, const TAnswerKey& key) {
     for (size_t i = 0; i < scored.size(); ++i) {
         const TEntryScore& s = scored[i].Score;
         Json& e = lista[i];
-        e["Punkty"] = s.Points;
+        e["Punkty"] = s.Graded ? Json(s.Points) : Json();
         e["Max"] = s.Max;
-        e["Procent"] = OneDecimal(s.Percent);
-        e["Ocena"] = GradeToJson(s.Grade);
+        e["Procent"] = s.Graded ? Json(OneDecimal(s.Percent)) : Json();
+        e["Ocena"] = s.Graded ? GradeToJson(s.Grade) : Json();
         e["Wersja"] = s.Version;
         // Scoring again with another key leaves no remark of the first.
         if (s.Note.empty()) e.erase("Uwagi");

@@ -21,6 +21,10 @@ double ScoreQuestion(const TKeyQuestion& question, double points, const std::str
                      TMultiMode mode, const TSheetShape& shape);
 
 struct TEntryScore {
+    // False for a sheet whose reading did not end cleanly (its "Status" is
+    // not 0): it gets no points, percent or grade and stays out of the class
+    // figures, so that a cut sheet never passes for one left blank.
+    bool Graded = true;
     double Points = 0;
     double Max = 0;
     double Percent = 0;  // 0 for a negative total
@@ -49,15 +53,23 @@ struct TScoredEntry {
     std::vector<std::string> Answers;
     TEntryScore Score;
     bool KeySheet = false;  // the sheet the key came from
+    int Status = 0;         // the scan job's status; 0 when it ended cleanly
+    std::string Message;    // the scan job's message for any other status
+    // Whether the entry is one of the class's figures.
+    bool Counted() const { return !KeySheet && Score.Graded; }
 };
+
+// The remark of an entry whose reading did not end: why it has no grade.
+std::string UnfinishedNote(int status, const std::string& message);
 
 // Scores every entry of a results document; TKeyError when the key does not
 // fit the run the document describes.
 std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& key);
 
 // Adds "Klucz" at the root and "Punkty", "Max", "Procent", "Ocena", "Wersja"
-// (and "Uwagi" when the entry needs a look) to every entry. Every other key
-// stays as it is.
+// (and "Uwagi" when the entry needs a look) to every entry; an entry whose
+// reading did not end gets null "Punkty", "Procent" and "Ocena" and says why
+// in "Uwagi". Every other key stays as it is.
 void ScoreDocument(Json& document, const TAnswerKey& key);
 
 // The grade as text: "4", "3.5".

@@ -91,12 +91,13 @@ TEST(ScoredExport, CsvAddsTheScoreColumnsOfTheScoreCommand) {
     std::string out;
     ASSERT_EQ(e.Run("--type 1 --out " + e.dir.File("w.csv"), &out), 0) << out;
     EXPECT_EQ(PythonRows(e, e.dir.File("w.csv")),
-              "['Lp', 'ID', 'Skan', '1', '2', '3', '4', 'Wersja', 'Punkty', 'Max', 'Procent', 'Ocena']\n"
-              "['1', '0042', 'a.png', 'A', '', 'C', 'A', '', '3', '5', '60,0', '3']\n"
-              "['2', '7', 'b.png', 'B', 'D', '', 'C', 'B', '4', '5', '80,0', '4']\n"
-              "['3', '0001', 'c;\"d\".png', 'AB', '', 'B', '', '', '0,5', '5', '10,0', '1']\n"
-              "['4', '12', 'd.png', 'A', 'B', 'C', 'D', '', '2,75', '5', '55,0', '3']\n"
-              "['5', '9', 'e.png', 'B', 'D', '', '', '', '1,75', '3', '58,3', '3']\n");
+              "['Lp', 'ID', 'Skan', '1', '2', '3', '4', 'Wersja', 'Punkty', 'Max', 'Procent', 'Ocena', 'Status', "
+              "'Uwagi']\n"
+              "['1', '0042', 'a.png', 'A', '', 'C', 'A', '', '3', '5', '60,0', '3', '0', '']\n"
+              "['2', '7', 'b.png', 'B', 'D', '', 'C', 'B', '4', '5', '80,0', '4', '0', '']\n"
+              "['3', '0001', 'c;\"d\".png', 'AB', '', 'B', '', '', '0,5', '5', '10,0', '1', '0', '']\n"
+              "['4', '12', 'd.png', 'A', 'B', 'C', 'D', '', '2,75', '5', '55,0', '3', '0', '']\n"
+              "['5', '9', 'e.png', 'B', 'D', '', '', '', '1,75', '3', '58,3', '3', '0', 'Arkusz ma 2 odpowiedzi, a klucz 4 pytań: ocenione wspólne pytania.']\n");
 
     testing::WriteFileBytes(e.dir.File("k.klucz.json"), kKey);
     ASSERT_EQ(testing::RunCommand(QUORLEN_CLI_PATH " score '" + e.results + "' --key '" + e.dir.File("k.klucz.json") +
@@ -109,7 +110,7 @@ TEST(ScoredExport, CsvAddsTheScoreColumnsOfTheScoreCommand) {
         "ours, score = rows('" +
         e.dir.File("w.csv") + "'), rows('" + e.dir.File("s.csv") +
         "')\n"
-        "print([r[-5:] for r in ours] == [r[3:] for r in score])\n");
+        "print([r[-7:] for r in ours] == [r[3:] for r in score])\n");
     EXPECT_EQ(compare, "True\n");
 }
 
@@ -138,12 +139,13 @@ TEST(ScoredExport, XlsxHasScoresAsNumbersAndTheAnalysisSheet) {
         "print(wb['Analiza'].freeze_panes, wb['Analiza']['D2'].number_format)\n");
     EXPECT_EQ(read,
               "['Wyniki', 'Analiza', 'Projekt', 'Pominiete']\n"
-              "('Lp', 'ID', 'Skan', '1', '2', '3', '4', 'Wersja', 'Punkty', 'Max', 'Procent', 'Ocena')\n"
-              "(1, '0042', 'a.png', 'A', None, 'C', 'A', None, 3, 5, 60, 3)\n"
-              "(2, '7', 'b.png', 'B', 'D', None, 'C', 'B', 4, 5, 80, 4)\n"
-              "(3, '0001', 'c;\"d\".png', 'AB', None, 'B', None, None, 0.5, 5, 10, 1)\n"
-              "(4, '12', 'd.png', 'A', 'B', 'C', 'D', None, 2.75, 5, 55, 3)\n"
-              "(5, '9', 'e.png', 'B', 'D', None, None, None, 1.75, 3, 58.3, 3)\n"
+              "('Lp', 'ID', 'Skan', '1', '2', '3', '4', 'Wersja', 'Punkty', 'Max', 'Procent', 'Ocena', 'Status', "
+              "'Uwagi')\n"
+              "(1, '0042', 'a.png', 'A', None, 'C', 'A', None, 3, 5, 60, 3, 0)\n"
+              "(2, '7', 'b.png', 'B', 'D', None, 'C', 'B', 4, 5, 80, 4, 0)\n"
+              "(3, '0001', 'c;\"d\".png', 'AB', None, 'B', None, None, 0.5, 5, 10, 1, 0)\n"
+              "(4, '12', 'd.png', 'A', 'B', 'C', 'D', None, 2.75, 5, 55, 3, 0)\n"
+              "(5, '9', 'e.png', 'B', 'D', None, None, None, 1.75, 3, 58.3, 3, 0, 'Arkusz ma 2 odpowiedzi, a klucz 4 pytań: ocenione wspólne pytania.')\n"
               "0.0 True\n"
               "('Nr', 'Klucz', 'Pkt', 'p', 'D', 'r', 'A', 'B', 'C', 'D', 'Puste', 'Podw.', 'Uwagi')\n"
               "(1, 'A', 1, 0.5, 1.25, 0.875158, 3, 3, 0, 0, 0, 1)\n"
@@ -203,10 +205,46 @@ TEST(ScoredExport, AnOlderDatabaseGetsTheScoreColumns) {
     std::string out;
     for (int save = 0; save < 2; ++save) ASSERT_EQ(e.Run("--device 0", &out), 0) << save << ": " << out;
     EXPECT_EQ(e.Sql("SELECT group_concat(name, ',') FROM pragma_table_info('sheets');"),
-              "run_id,nr,code,file,points,percent,grade\n");
+              "run_id,nr,code,file,points,percent,grade,status,note\n");
     EXPECT_EQ(e.Sql("SELECT run_id, count(*), quote(sum(points)) FROM sheets GROUP BY run_id;"),
               "1|1|NULL\n2|5|12.0\n3|5|12.0\n");
     EXPECT_EQ(e.Sql("SELECT project FROM runs WHERE id = 1;"), "Stary\n");
+}
+
+// A sheet cut short (its reading interrupted, status 2) must not pass for a
+// student who left questions blank in any export: no figures, its status and
+// the reason in "Status"/"Uwagi", and the class figures without it. An
+// unscored document's cut sheet carries the scan job's message instead.
+TEST(ScoredExport, ASheetCutShortHasNoFiguresAndCarriesItsStatusInEveryExport) {
+    Json unscored = UnscoredClass();
+    unscored["Lista"][4]["Status"] = 2;
+    unscored["Lista"][4]["Message"] = "Procedura przerwana\rprzez Użytkownika.";
+    Json scored = unscored;
+    ScoreDocument(scored, ParseAnswerKey(Json::parse(kKey)));
+    const std::string note =
+        "Bez oceny: odczyt arkusza nie został dokończony (status 2: Procedura przerwana przez Użytkownika).";
+    testing::TShippedExport e(scored);
+    std::string out;
+    ASSERT_EQ(e.Run("--type 1 --out " + e.dir.File("w.csv"), &out), 0) << out;
+    const std::string rows = PythonRows(e, e.dir.File("w.csv"));
+    EXPECT_NE(rows.find("['5', '9', 'e.png', 'B', 'D', '', '', '', '', '5', '', '', '2', '" + note + "']\n"),
+              std::string::npos)
+        << rows;
+    ASSERT_EQ(e.Run("--type 2 --out " + e.dir.File("w.xlsx"), &out), 0) << out;
+    EXPECT_EQ(e.Python("import openpyxl\n"
+                       "wb = openpyxl.load_workbook('" +
+                       e.dir.File("w.xlsx") +
+                       "')\n"
+                       "print(tuple(c.value for c in wb['Wyniki'][6]))\n"
+                       "print([r[1].value for r in wb['Analiza'].iter_rows() if r[0].value == 'Liczba uczniów'])\n"),
+              "(5, '9', 'e.png', 'B', 'D', None, None, None, None, 5, None, None, 2, '" + note + "')\n[4]\n");
+    ASSERT_EQ(e.Run("--device 0", &out), 0) << out;
+    testing::WriteFileBytes(e.results, unscored.dump());
+    ASSERT_EQ(e.Run("--device 0", &out), 0) << out;
+    EXPECT_EQ(e.Sql("SELECT run_id, nr, quote(points), quote(grade), status, quote(note) FROM sheets WHERE nr >= 4;"),
+              "1|4|2.75|3.0|0|NULL\n1|5|NULL|NULL|2|'" + note +
+                  "'\n"
+                  "2|4|NULL|NULL|0|NULL\n2|5|NULL|NULL|2|'Procedura przerwana przez Użytkownika.'\n");
 }
 
 #endif

@@ -40,7 +40,7 @@ TEST(ShippedExporter, CsvReadsBackThroughAnIndependentParser) {
     EXPECT_EQ(out, "Wyniki zostały zapisane do pliku\n" + e.dir.File("w.csv") + "\n");
     const std::string bytes = testing::ReadFileBytes(e.dir.File("w.csv"));
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(bytes.substr(3, bytes.find('\n') - 2), "Lp;ID;Skan;1;2;3\r\n");
+    EXPECT_EQ(bytes.substr(3, bytes.find('\n') - 2), "Lp;ID;Skan;1;2;3;Status;Uwagi\r\n");
     const std::string rows = e.Python(
         "import csv\n"
         "with open('" +
@@ -49,10 +49,10 @@ TEST(ShippedExporter, CsvReadsBackThroughAnIndependentParser) {
         "    for row in csv.reader(f, delimiter=';'):\n"
         "        print(repr(row))\n");
     EXPECT_EQ(rows,
-              "['Lp', 'ID', 'Skan', '1', '2', '3']\n"
-              "['1', '0042', 'a.png', 'A', '', 'C']\n"
-              "['2', '7', 'b.png', 'B', 'D', '']\n"
-              "['3', '0001', 'a;\"b\"\\nc.png', 'AB', '', 'Ż']\n");
+              "['Lp', 'ID', 'Skan', '1', '2', '3', 'Status', 'Uwagi']\n"
+              "['1', '0042', 'a.png', 'A', '', 'C', '0', '']\n"
+              "['2', '7', 'b.png', 'B', 'D', '', '0', '']\n"
+              "['3', '0001', 'a;\"b\"\\nc.png', 'AB', '', 'Ż', '0', '']\n");
 }
 
 TEST(ShippedExporter, XlsxOpensInAnIndependentReaderWithCodesAsText) {
@@ -72,9 +72,9 @@ TEST(ShippedExporter, XlsxOpensInAnIndependentReaderWithCodesAsText) {
         "for row in wb['Pominiete'].iter_rows(values_only=True): print(row)\n");
     EXPECT_EQ(read,
               "['Wyniki', 'Projekt', 'Pominiete']\n"
-              "('Lp', 'ID', 'Skan', '1', '2', '3')\n"
-              "(1, '0042', 'a.png', 'A', None, 'C')\n"
-              "(2, '7', 'b.png', 'B', 'D', None)\n"
+              "('Lp', 'ID', 'Skan', '1', '2', '3', 'Status', 'Uwagi')\n"
+              "(1, '0042', 'a.png', 'A', None, 'C', 0, None)\n"
+              "(2, '7', 'b.png', 'B', 'D', None, 0, None)\n"
               "A2 True True\n"
               "('Project', 'Próba')\n"
               "('QCnt', 3)\n"

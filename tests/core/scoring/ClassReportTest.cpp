@@ -45,3 +45,18 @@ TEST(ClassReport, KeyFiguresAndSkippedScans) {
     EXPECT_NE(html.find("za łatwe"), std::string::npos);   // question 1: everyone right
     EXPECT_NE(html.find("za trudne"), std::string::npos);  // question 2: nobody
 }
+
+TEST(ClassReport, ASheetCutShortIsListedWithoutFiguresAndLeftOutOfTheClass) {
+    Json doc = Class({"1", "2", "3"});
+    doc["Lista"][2]["Wyniki"] = {"B"};
+    doc["Lista"][2]["Status"] = 2;
+    doc["Lista"][2]["Message"] = "Procedura przerwana przez Użytkownika.";
+    const std::string html = Report(doc, R"({"Version":1,"Answers":["A","C"]})");
+    EXPECT_NE(html.find("<td>Liczba uczniów</td><td>2</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td>Najniższy wynik</td><td>1 pkt</td>"), std::string::npos);
+    EXPECT_NE(html.find("s3.png</td><td class=\"t\"></td><td></td><td>2</td><td></td><td></td><td class=\"t\">Bez "
+                        "oceny: odczyt arkusza nie został dokończony (status 2: Procedura przerwana przez "
+                        "Użytkownika).</td>"),
+              std::string::npos)
+        << html;
+}

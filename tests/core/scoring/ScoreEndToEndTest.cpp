@@ -128,11 +128,11 @@ TEST(ScoreEndToEnd, ScoreWritesTheTableTheCsvAndAWellFormedReport) {
                              " 2>/dev/null",
                          &table),
               0);
-    EXPECT_EQ(table.substr(0, table.find('\n')), "Lp  ID   Skan          Wersja  Punkty  Max  Procent  Ocena");
+    EXPECT_EQ(table.substr(0, table.find('\n')), "Lp  ID   Skan          Wersja  Punkty  Max  Procent  Ocena  Uwagi");
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 9);
     const std::string bytes = ReadFileBytes(csv);
     ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(bytes.substr(3, bytes.find("\r\n") - 3), "Lp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena");
+    EXPECT_EQ(bytes.substr(3, bytes.find("\r\n") - 3), "Lp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena;Status;Uwagi");
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 9);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 9);
 

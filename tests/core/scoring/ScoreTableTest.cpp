@@ -39,13 +39,13 @@ TEST(ScoreTable, CsvRowsAndQuoting) {
     b.Score.Percent = 0;
     b.Score.Grade = 1;
     EXPECT_EQ(ScoresCsv({a, b}),
-              "\xEF\xBB\xBFLp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena\r\n"
-              "1;0042;\"skan;1.png\";;7,5;10;75,0;4\r\n"
-              "2;0043;\"a\"\"b.png\";B;-1;10;0,0;1\r\n");
-    EXPECT_EQ(ScoresCsv({}), "\xEF\xBB\xBFLp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena\r\n");
+              "\xEF\xBB\xBFLp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena;Status;Uwagi\r\n"
+              "1;0042;\"skan;1.png\";;7,5;10;75,0;4;0;\r\n"
+              "2;0043;\"a\"\"b.png\";B;-1;10;0,0;1;0;\r\n");
+    EXPECT_EQ(ScoresCsv({}), "\xEF\xBB\xBFLp;ID;Skan;Wersja;Punkty;Max;Procent;Ocena;Status;Uwagi\r\n");
     a.FileName = "żółw.png";
     const std::string text = ScoresText({a});
     EXPECT_EQ(text,
-              "Lp  ID    Skan      Wersja  Punkty  Max  Procent  Ocena\n"
+              "Lp  ID    Skan      Wersja  Punkty  Max  Procent  Ocena  Uwagi\n"
               " 1  0042  żółw.png             7,5   10     75,0      4\n");
 }

@@ -2,6 +2,9 @@
 
 #include "core/common/Json.h"
 #include "core/scoring/AnswerKey.h"
+#include "core/scoring/ClassAnalysisJson.h"
+#include "core/scoring/ClassStatistics.h"
+#include "core/scoring/ScoreTable.h"
 #include "core/scoring/Scoring.h"
 #include "support/TestSupport.h"
 
@@ -323,4 +326,61 @@ TEST(ScoreDocument, AddsScoresAndKeepsEveryOtherKey) {
     Json wrong = before;
     EXPECT_THROW(ScoreDocument(wrong, Key(R"({"Version":1,"Answers":["A","B"]})")), TKeyError);
     EXPECT_EQ(wrong, before);
+}
+
+// A sheet whose reading was cut (Esc, "Przerwij", "Zakończ", a wrong answer
+// count) holds only the answers read so far: it gets no grade, says why, and
+// the class figures leave it out, whatever status it carries.
+TEST(ScoreDocument, SheetsWhoseReadingDidNotEndGetNoGradeAndStayOutOfTheClass) {
+    struct Case {
+        const char* Name;
+        int Status;
+        const char* Message;
+        const char* Note;
+    };
+    for (const Case& c : {Case{"interrupted", 2, "Procedura przerwana przez Użytkownika.",
+                               "Bez oceny: odczyt arkusza nie został dokończony (status 2: Procedura przerwana przez "
+                               "Użytkownika)."},
+                          Case{"count off", 3, "Niezgodna ilość odpowiedzi\r(2 zamiast 3)",
+                               "Bez oceny: odczyt arkusza nie został dokończony (status 3: Niezgodna ilość "
+                               "odpowiedzi (2 zamiast 3))."},
+                          Case{"no message", 1, "", "Bez oceny: odczyt arkusza nie został dokończony (status 1)."}}) {
+        Json doc = *ParseJson(R"({"Version":1,"Project":"P","QCnt":3,"ACnt":4,"MultiChoice":false,"Lista":[
+              {"Student":"1","FileName":"a.png","Wyniki":["A","B","D"]},
+              {"Student":"2","FileName":"b.png","Wyniki":["A","C","D"]},
+              {"Student":"3","FileName":"c.png","Wyniki":["A"]}]})");
+        doc["Lista"][2]["Status"] = c.Status;
+        doc["Lista"][2]["Message"] = c.Message;
+        const TAnswerKey key = Key(R"({"Version":1,"Answers":["A","B","D"]})");
+        const std::vector<TScoredEntry> scored = ScoreEntries(doc, key);
+        ASSERT_EQ(scored.size(), 3u) << c.Name;
+        EXPECT_FALSE(scored[2].Score.Graded) << c.Name;
+        EXPECT_FALSE(scored[2].Counted()) << c.Name;
+        EXPECT_TRUE(scored[0].Counted() && scored[1].Counted()) << c.Name;
+        EXPECT_EQ(scored[2].Status, c.Status) << c.Name;
+        // The class is the two whole sheets: 3 and 2 points.
+        const TClassStats stats = ComputeClassStatistics(scored, key, ShapeOf(doc));
+        EXPECT_EQ(stats.N, 2) << c.Name;
+        EXPECT_DOUBLE_EQ(stats.Mean, 2.5) << c.Name;
+        EXPECT_DOUBLE_EQ(stats.Min, 2) << c.Name;
+        EXPECT_EQ(stats.Questions[0].Answered, 2) << c.Name;
+        EXPECT_EQ(stats.GradeCounts[0], 0) << c.Name << ": no grade 1 for the cut sheet";
+
+        ScoreDocument(doc, key);
+        const Json& e = doc["Lista"][2];
+        EXPECT_TRUE(e["Punkty"].is_null()) << c.Name;
+        EXPECT_TRUE(e["Procent"].is_null()) << c.Name;
+        EXPECT_TRUE(e["Ocena"].is_null()) << c.Name;
+        EXPECT_EQ(e["Max"], 3.0) << c.Name;
+        EXPECT_EQ(e["Uwagi"], c.Note) << c.Name;
+        EXPECT_EQ(e["Status"], c.Status) << c.Name;
+        EXPECT_EQ(doc["Lista"][0]["Punkty"], 3.0) << c.Name;
+        // The class figures the program hands on leave it out too.
+        ASSERT_TRUE(AddClassAnalysis(doc)) << c.Name;
+        EXPECT_EQ(doc["Analiza"]["N"], 2) << c.Name;
+        // Tables show empty figures, not zeros, and carry status and remark.
+        const std::string csv = ScoresCsv(scored);
+        EXPECT_NE(csv.find("3;3;c.png;;;3;;;" + std::to_string(c.Status) + ";" + c.Note + "\r\n"), std::string::npos)
+            << csv;
+    }
 }
