@@ -45,6 +45,8 @@ private:
     std::vector<std::string> flags_;
     std::vector<std::string> positional_;
     std::vector<std::string> tail_;
+    // The last argument, an option name with no value after it.
+    std::string missingValue_;
 };
 
 struct Command {

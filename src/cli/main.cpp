@@ -34,7 +34,13 @@ Args::Args(std::vector<std::string> raw, std::vector<std::string> flagNames, con
             } else if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
                 flags_.push_back(name);
             } else {
-                if (i + 1 >= raw.size()) throw UsageError("option --" + name + " needs a value");
+                // Whether the last word is an option without its value or
+                // one the command does not know, only the command can tell
+                // (RejectUnknown); a name no command takes must be called so.
+                if (i + 1 >= raw.size()) {
+                    missingValue_ = name;
+                    break;
+                }
                 options_[name] = raw[++i];
                 allValues_[name].push_back(raw[i]);
             }
@@ -45,10 +51,12 @@ Args::Args(std::vector<std::string> raw, std::vector<std::string> flagNames, con
 }
 
 bool Args::Has(const std::string& name) const {
-    return options_.count(name) || std::find(flags_.begin(), flags_.end(), name) != flags_.end();
+    return options_.count(name) || std::find(flags_.begin(), flags_.end(), name) != flags_.end() ||
+           name == missingValue_;
 }
 
 std::optional<std::string> Args::Get(const std::string& name) const {
+    if (!missingValue_.empty() && name == missingValue_) throw UsageError("option --" + name + " needs a value");
     auto it = options_.find(name);
     if (it == options_.end()) return std::nullopt;
     return it->second;
@@ -101,6 +109,9 @@ void Args::RejectUnknown(const std::vector<std::string>& known) const {
         if (!isKnown(name)) throw UsageError("unknown option --" + name);
     for (const auto& name : flags_)
         if (!isKnown(name)) throw UsageError("unknown option --" + name);
+    if (!missingValue_.empty())
+        throw UsageError(isKnown(missingValue_) ? "option --" + missingValue_ + " needs a value"
+                                                : "unknown option --" + missingValue_);
 }
 
 void ShowProgress(const std::string& what, int position, int maximum) {

@@ -314,3 +314,27 @@ TEST_F(ScanJob, ReadCommandPrintsTheJobAsAsciiJson) {
          {" read", " read a b", " read --level 4 x", " read --questions -1 x", " read --frobnicate x"})
         EXPECT_EQ(quorlen::testing::RunCommand(cli + bad + " 2>/dev/null", &out), 2) << bad;
 }
+
+// An option the command does not know is called unknown by name wherever it
+// stands; only a known option at the end lacks its value.
+TEST_F(ScanJob, CliNamesAnUnknownOptionWhereverItStands) {
+    const std::string cli = QUORLEN_CLI_PATH;
+    const std::string scan = " '" + dir_.File("none.bmp") + "'";
+    struct Case {
+        std::string Arguments;
+        const char* Says;
+    };
+    for (const Case& c : {Case{" read" + scan + " --frobnicate", "unknown option --frobnicate"},
+                          Case{" read --frobnicate" + scan, "unknown option --frobnicate"},
+                          Case{" read" + scan + " --frobnicate=3", "unknown option --frobnicate"},
+                          Case{" read" + scan + " --level", "option --level needs a value"},
+                          Case{" read" + scan + " --no-check-empty --dpi", "unknown option --dpi"},
+                          Case{" analyze /tmp --out", "option --out needs a value"},
+                          Case{" analyze /tmp --outt", "unknown option --outt"}}) {
+        std::string out;
+        EXPECT_EQ(quorlen::testing::RunCommand(cli + c.Arguments + " 2>&1", &out), 2) << c.Arguments;
+        EXPECT_NE(out.find(c.Says), std::string::npos) << c.Arguments << ": " << out;
+        EXPECT_EQ(out.find("needs a value") != std::string::npos, std::string(c.Says).find("needs") != std::string::npos)
+            << c.Arguments << ": " << out;
+    }
+}

@@ -157,3 +157,34 @@ TEST(ScoreEndToEnd, ScoreWritesTheTableTheCsvAndAWellFormedReport) {
     EXPECT_EQ(RunCommand(kCli + " score " + c.KeyPath + " --key " + c.KeyPath + " 2>&1", &err), 1);
     EXPECT_NE(err.find("nie jest plikiem wyników"), std::string::npos) << err;
 }
+
+// score --out writes the document analyze --key would have written, so that
+// an export of scores needs no second reading of the folder.
+TEST(ScoreEndToEnd, ScoreOutWritesTheScoredResultsDocumentAsAnalyzeWithAKeyDoes) {
+    SimulatedClass c;
+    const std::string plain = c.Dir.File("wyniki.json"), keyed = c.Dir.File("klucz.json");
+    const std::string analyze = kCli + " analyze " + c.Dir.File("skany") +
+                                " --questions 20 --answers 4 --threads 1 --pause-us 0 --out ";
+    ASSERT_EQ(RunCommand(analyze + plain + " 2>/dev/null"), 0);
+    ASSERT_EQ(RunCommand(analyze + keyed + " --key " + c.KeyPath + " 2>/dev/null"), 0);
+    const std::string scored = c.Dir.File("ocenione.json");
+    std::string err;
+    ASSERT_EQ(RunCommand(kCli + " score " + plain + " --key " + c.KeyPath + " --out " + scored + " 2>&1 >/dev/null",
+                         &err),
+              0)
+        << err;
+    EXPECT_NE(err.find("Scored results written to " + scored), std::string::npos) << err;
+    auto fromScore = ParseJsonFile(scored), fromAnalyze = ParseJsonFile(keyed);
+    ASSERT_TRUE(fromScore && fromAnalyze);
+    for (Json* d : {&*fromScore, &*fromAnalyze}) {
+        d->erase("Date");
+        d->erase("Date2");
+    }
+    EXPECT_EQ(*fromScore, *fromAnalyze);
+    EXPECT_EQ((*fromScore)["Lista"].size(), 8u);
+    EXPECT_FALSE(fromScore->contains("Analiza")) << "the results file never holds the class figures";
+    // The input stays as it was.
+    EXPECT_FALSE(ParseJsonFile(plain)->contains("Klucz"));
+    EXPECT_EQ(RunCommand(kCli + " score " + plain + " --key " + c.KeyPath + " --out 2>&1 >/dev/null", &err), 2);
+    EXPECT_NE(err.find("option --out needs a value"), std::string::npos) << err;
+}
