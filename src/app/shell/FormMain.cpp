@@ -90,6 +90,7 @@ void TFormMain::ConnectRun() {
         panels_.btnSave->setEnabled(!running);
         panels_.btnSaveWyniki->setEnabled(!running);
         panels_.btnSkanuj->setEnabled(!running);
+        panels_.actWyniki->setEnabled(!running && lastResults_.is_object());
         panels_.EnableSettings(!running);
     };
     owner.ProgressBar = [this](int maximum, int position) {
@@ -107,6 +108,7 @@ void TFormMain::ConnectRun() {
             command_.FinishRun(command_.ResultsReply());
             return;
         }
+        panels_.actWyniki->setEnabled(true);
         key_.Score();
         ResultsView()->ShowResultsView(lastResults_);
     };
@@ -152,6 +154,7 @@ void TFormMain::ConnectControls() {
     connect(panels_.btnSkanuj, &QPushButton::clicked, this, [this] { btnSkanujClick(); });
     connect(panels_.btnProjectFile, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(panels_.btnScanFolder, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
+    connect(panels_.actWyniki, &QAction::triggered, this, [this] { ShowLastResults(); });
     connect(panels_.actAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
 }
 
@@ -188,6 +191,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     panels_.ProgressBar->setValue(0);
     run_->Items.clear();
     lastResults_ = Json();
+    panels_.actWyniki->setEnabled(false);
     ResultsSaved = true;
 }
 
@@ -273,6 +277,11 @@ void TFormMain::btnExecuteClick() {
     TRunSettings settings = FromProject(s);
     settings.CheckEmpty = checkEmpty_;
     run_->StartRun(settings);
+}
+
+void TFormMain::ShowLastResults() {
+    if (run_->Running || !lastResults_.is_object()) return;
+    ResultsView()->ShowResultsView(lastResults_);
 }
 
 bool TFormMain::btnSaveWynikiClick() {

@@ -90,6 +90,8 @@ public:
     const Json& LastResults() const { return lastResults_; }
     // The results view, created on first use and kept.
     TfrmShowWyniki* ResultsView();
+    // "Wyniki" in the menu: the last run's results again, after the view was closed.
+    void ShowLastResults();
 
     // The answer key, kept as <project>.klucz.json beside the project file
     // and loaded with it; with a key, a run's results are scored.
