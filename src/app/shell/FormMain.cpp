@@ -87,6 +87,7 @@ void TFormMain::ConnectRun() {
     };
     owner.RunningChanged = [this](bool running) {
         panels_.btnExecute->setText(running ? QStringLiteral("Zakończ") : QStringLiteral("Analizuj"));
+        if (running) panels_.ProgressBar->setFormat(QStringLiteral("%p%"));
         panels_.btnSave->setEnabled(!running);
         panels_.btnSaveWyniki->setEnabled(!running);
         panels_.btnSkanuj->setEnabled(!running);
@@ -100,6 +101,7 @@ void TFormMain::ConnectRun() {
     owner.Finished = [this] {
         lastResults_ = run_->Results.Snapshot();
         ResultsSaved = lastResults_["Lista"].empty();
+        if (run_->Cancelled) ShowCancelledProgress();
         panels_.lblStatus->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                        .arg(lastResults_["Lista"].size())
                                        .arg(lastResults_["Pominiete"].size()));
@@ -277,6 +279,18 @@ void TFormMain::btnExecuteClick() {
     TRunSettings settings = FromProject(s);
     settings.CheckEmpty = checkEmpty_;
     run_->StartRun(settings);
+}
+
+// A run cut short by "Zakończ" shows how many scans it went through, so
+// that a full bar does not say every sheet was read.
+void TFormMain::ShowCancelledProgress() {
+    const int total = static_cast<int>(run_->Items.size());
+    int unread = 0;
+    for (const Json& p : lastResults_["Pominiete"]) unread += p.value("Status", 0) == NotAnalysedStatus;
+    const int read = std::max(total - unread, 0);
+    panels_.ProgressBar->setRange(0, std::max(total, 1));
+    panels_.ProgressBar->setValue(read);
+    panels_.ProgressBar->setFormat(QStringLiteral("%1 z %2 skanów").arg(read).arg(total));
 }
 
 void TFormMain::ShowLastResults() {
