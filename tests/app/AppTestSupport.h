@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <QMenu>
+#include <QPoint>
+
 #include "app/shell/FormMain.h"
 #include "testing/ScanSimulator.h"
 
@@ -26,5 +29,18 @@ T* FindChild(QWidget& parent, const char* name) {
     EXPECT_NE(widget, nullptr) << name;
     return widget;
 }
+
+// A mouse click as the window system delivers it: to the top-level window at
+// the point over widget, so that whatever lies under the mouse there takes it
+// (an overlay included), and a right button raises a context menu. The
+// window must be shown.
+void ClickAt(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+
+// The popup menu once it is open, at most five seconds; null when none came.
+QMenu* WaitForMenu();
+
+// Chooses the menu's action of that object name by a click on it; a test
+// failure when the menu has no such action or it is disabled.
+void ChooseFromMenu(QMenu* menu, const char* actionName);
 
 }  // namespace quorlen::testing

@@ -87,9 +87,11 @@ void TFormMain::ConnectRun() {
     };
     owner.RunningChanged = [this](bool running) {
         panels_.btnExecute->setText(running ? QStringLiteral("Zakończ") : QStringLiteral("Analizuj"));
+        if (running) panels_.ProgressBar->setFormat(QStringLiteral("%p%"));
         panels_.btnSave->setEnabled(!running);
         panels_.btnSaveWyniki->setEnabled(!running);
         panels_.btnSkanuj->setEnabled(!running);
+        panels_.actWyniki->setEnabled(!running && lastResults_.is_object());
         panels_.EnableSettings(!running);
     };
     owner.ProgressBar = [this](int maximum, int position) {
@@ -99,6 +101,7 @@ void TFormMain::ConnectRun() {
     owner.Finished = [this] {
         lastResults_ = run_->Results.Snapshot();
         ResultsSaved = lastResults_["Lista"].empty();
+        if (run_->Cancelled) ShowCancelledProgress();
         panels_.lblStatus->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
                                        .arg(lastResults_["Lista"].size())
                                        .arg(lastResults_["Pominiete"].size()));
@@ -107,6 +110,7 @@ void TFormMain::ConnectRun() {
             command_.FinishRun(command_.ResultsReply());
             return;
         }
+        panels_.actWyniki->setEnabled(true);
         key_.Score();
         ResultsView()->ShowResultsView(lastResults_);
     };
@@ -152,6 +156,7 @@ void TFormMain::ConnectControls() {
     connect(panels_.btnSkanuj, &QPushButton::clicked, this, [this] { btnSkanujClick(); });
     connect(panels_.btnProjectFile, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(panels_.btnScanFolder, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
+    connect(panels_.actWyniki, &QAction::triggered, this, [this] { ShowLastResults(); });
     connect(panels_.actAbout, &QAction::triggered, this, [this] { ShowAboutBox(); });
 }
 
@@ -188,6 +193,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     panels_.ProgressBar->setValue(0);
     run_->Items.clear();
     lastResults_ = Json();
+    panels_.actWyniki->setEnabled(false);
     ResultsSaved = true;
 }
 
@@ -273,6 +279,23 @@ void TFormMain::btnExecuteClick() {
     TRunSettings settings = FromProject(s);
     settings.CheckEmpty = checkEmpty_;
     run_->StartRun(settings);
+}
+
+// A run cut short by "Zakończ" shows how many scans it went through, so
+// that a full bar does not say every sheet was read.
+void TFormMain::ShowCancelledProgress() {
+    const int total = static_cast<int>(run_->Items.size());
+    int unread = 0;
+    for (const Json& p : lastResults_["Pominiete"]) unread += p.value("Status", 0) == NotAnalysedStatus;
+    const int read = std::max(total - unread, 0);
+    panels_.ProgressBar->setRange(0, std::max(total, 1));
+    panels_.ProgressBar->setValue(read);
+    panels_.ProgressBar->setFormat(QStringLiteral("%1 z %2 skanów").arg(read).arg(total));
+}
+
+void TFormMain::ShowLastResults() {
+    if (run_->Running || !lastResults_.is_object()) return;
+    ResultsView()->ShowResultsView(lastResults_);
 }
 
 bool TFormMain::btnSaveWynikiClick() {

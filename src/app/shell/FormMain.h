@@ -90,6 +90,11 @@ public:
     const Json& LastResults() const { return lastResults_; }
     // The results view, created on first use and kept.
     TfrmShowWyniki* ResultsView();
+    // "Wyniki" in the menu: the last run's results again, after the view was closed.
+    void ShowLastResults();
+    // "Wpisz kod…" on a scan without a result: the operator reads the code off
+    // the scan, the sheet is read again under it and becomes an entry.
+    void EnterSkippedCode(int skipped);
 
     // The answer key, kept as <project>.klucz.json beside the project file
     // and loaded with it; with a key, a run's results are scored.
@@ -146,6 +151,7 @@ private:
     // anything they use is freed.
     void StopRunForClose();
     void SetSaveState(bool save);
+    void ShowCancelledProgress();
     void ShowSettings(const TProjectSettings& s);
 
     TMainPanels panels_{*this, this};

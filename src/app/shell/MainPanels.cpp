@@ -156,6 +156,11 @@ void TMainPanels::BuildResultsPanel(QMainWindow& window) {
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     window.statusBar()->addWidget(lblStatus, 1);
 
+    // The results view of the last run, again after it was closed.
+    actWyniki = window.menuBar()->addAction(QStringLiteral("&Wyniki"));
+    actWyniki->setObjectName(QStringLiteral("actWyniki"));
+    actWyniki->setToolTip(QStringLiteral("Pokazuje wyniki ostatniej analizy"));
+    actWyniki->setEnabled(false);
     actAbout = window.menuBar()->addAction(QStringLiteral("&O programie"));
     actAbout->setObjectName(QStringLiteral("actAbout"));
 }

@@ -45,7 +45,7 @@ struct TMainPanels {
         *lblStatus;
     QLineEdit *edtProjectFile, *edtProjectName, *edtIlePyt, *edtIleOdp, *edtScanFolder;
     QWidget *Panel1, *Panel2, *Panel3;
-    QAction *btnProjectFile, *btnScanFolder, *actAbout;
+    QAction *btnProjectFile, *btnScanFolder, *actWyniki, *actAbout;
     QRadioButton *rbOnlyOne, *rbMultiOne;
     QCheckBox *chkKontrPuste, *chkSkanJakPoprzedni;
     QSlider* tbrPoziom;

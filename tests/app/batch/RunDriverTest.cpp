@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -192,4 +193,36 @@ TEST(RunDriver, TwoRunsInARowReuseOneResultsViewWithTheSecondRunsRows) {
     ASSERT_EQ(grid->rowCount(), 1);
     EXPECT_EQ(grid->item(0, 0)->text(), "77");
     EXPECT_EQ(win.w.LastResults()["Lista"].size(), 1u);
+}
+
+TEST(RunDriver, ZakonczListsEveryUnreadScanOnALineOfItsOwnAndTheBarSaysHowManyWereRead) {
+    TempDir scans;
+    WriteSheet(scans.File("a.png"), "1", {{0}, {1}, {}, {0}, {1}});  // question 3 empty: the operator is asked
+    for (char c = 'b'; c <= 'f'; ++c)
+        WriteSheet(scans.File(std::string(1, c) + ".png"), std::to_string(c - 'a' + 1), {{0}, {1}, {2}, {0}, {1}});
+    Window win;
+    win.w.show();
+    win.w.ExecScaner = [](TFormScaner2& d) {
+        return Drive(d, [](TFormScaner2& dlg) {
+            QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("BitBtn3")), Qt::LeftButton);
+        });
+    };
+    win.Start(scans.Path().string());
+    win.WaitForEnd();
+    ASSERT_TRUE(win.w.Run().Cancelled);
+
+    auto* skipped = win.w.ResultsView()->findChild<QTableWidget*>(QStringLiteral("sgrdPominiete"));
+    ASSERT_NE(skipped, nullptr);
+    ASSERT_EQ(skipped->rowCount(), 5);
+    QStringList files;
+    for (int r = 0; r < 5; ++r) {
+        files << skipped->item(r, 0)->text();
+        EXPECT_EQ(skipped->item(r, 1)->text(), "Nie przeanalizowano: analiza została przerwana.") << r;
+    }
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"b.png", "c.png", "d.png", "e.png", "f.png"}));
+    auto* bar = win.w.findChild<QProgressBar*>(QStringLiteral("ProgressBar"));
+    EXPECT_EQ(bar->value(), 1);
+    EXPECT_EQ(bar->maximum(), 6);
+    EXPECT_EQ(bar->text(), "1 z 6 skanów");
 }
