@@ -11,7 +11,7 @@ PACKAGES=(
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
   dbus libglib2.0-bin xvfb xauth
-  poppler-utils cups cups-client printer-driver-cups-pdf
+  poppler-utils imagemagick cups cups-client printer-driver-cups-pdf
   libxml2-utils
   libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
   libsane-dev libsane1 sane-utils

@@ -9,6 +9,7 @@
 #include "cli/ResultsOutput.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/LoopHost.h"
+#include "core/common/AtomicFile.h"
 #include "core/common/Json.h"
 #include "core/project/ProjectFile.h"
 #include "core/results/MergeResults.h"
@@ -58,6 +59,16 @@ int RunAnalyze(const Args& args) {
             key = ReadAnswerKeyFile(*keyFile);
             CheckKeyFits(*key, project.QuestionCount, project.AnswerCount);
         } catch (const TKeyError& e) {
+            std::cerr << "quorlen-cli analyze: " << e.what() << "\n";
+            return ExitFailure;
+        }
+    }
+
+    // Nor should a results file that cannot be written wait for every scan.
+    if (auto out = args.Get("out")) {
+        try {
+            CheckFileWritable(*out);
+        } catch (const std::exception& e) {
             std::cerr << "quorlen-cli analyze: " << e.what() << "\n";
             return ExitFailure;
         }

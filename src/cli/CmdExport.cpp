@@ -50,9 +50,16 @@ int RunExport(const Args& args) {
     }
 
     const std::string input = args.Positional()[0];
-    const std::optional<Json> document = ParseJsonFile(input);
-    if (!document || !document->is_object()) {
-        std::cerr << "quorlen-cli export: " << input << " is not a results document (JSON object)\n";
+    std::string why;
+    const std::optional<Json> document = ParseJsonFile(input, &why);
+    if (!document) {
+        std::cerr << "quorlen-cli export: " << input << " is not a results document (" << why << ")\n";
+        return ExitFailure;
+    }
+    // Any other JSON went to the plug-in and came out as empty rows, rc 0.
+    if (!document->is_object() || !document->contains("Version") || !document->contains("Lista") ||
+        !document->at("Lista").is_array()) {
+        std::cerr << "quorlen-cli export: " << input << " is not a results document (no \"Version\" and \"Lista\")\n";
         return ExitFailure;
     }
     const int types = static_cast<int>(host.FileTypes().size());

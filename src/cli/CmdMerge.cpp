@@ -1,10 +1,8 @@
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "cli/Command.h"
 #include "cli/ResultsOutput.h"
+#include "core/common/RegularFile.h"
 #include "core/results/MergeResults.h"
 
 namespace quorlen::cli {
@@ -16,17 +14,17 @@ int RunMerge(const Args& args) {
 
     std::vector<TShardDocument> shards;
     for (const std::string& path : args.Positional()) {
-        std::ifstream in(path, std::ios::binary);
-        std::error_code ec;
-        if (!in || !std::filesystem::is_regular_file(path, ec)) {
-            std::cerr << "quorlen-cli merge: cannot read " << path << "\n";
+        std::string text;
+        try {
+            text = ReadRegularFile(path);
+        } catch (const TFileReadError& e) {
+            std::cerr << "quorlen-cli merge: " << e.what() << "\n";
             return ExitFailure;
         }
-        std::ostringstream text;
-        text << in.rdbuf();
-        auto document = ParseJson(text.str());
+        std::string why;
+        auto document = ParseJson(text, &why);
         if (!document) {
-            std::cerr << "quorlen-cli merge: " << path << " is not JSON\n";
+            std::cerr << "quorlen-cli merge: " << path << ": " << why << "\n";
             return ExitUsage;
         }
         shards.push_back({path, std::move(*document)});

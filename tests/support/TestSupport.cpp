@@ -1,9 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -46,6 +48,31 @@ int RunCommand(const std::string& command, std::string* output) {
     while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), n);
     int status = pclose(pipe);
     if (output) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunInChild(const std::function<int()>& body, bool asUnprivileged) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (asUnprivileged && geteuid() == 0) {
+            // 65534 is nobody on Debian; the group first, while we still may.
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+        }
+        int code = 126;
+        try {
+            code = body();
+        } catch (...) {
+            code = 124;
+        }
+        std::fflush(nullptr);
+        _exit(code);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace quorlen::testing {
@@ -25,5 +26,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Runs a shell command, returns its exit status; stdout goes to *output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Runs body in a forked child and returns its exit code, or 128 + the signal
+// that ended it, so that a crash shows as a failed expectation instead of
+// taking the test binary down. With asUnprivileged, the child first drops to
+// the user "nobody" when the tests run as root (as they do on CI), so that
+// file permissions apply to it.
+int RunInChild(const std::function<int()>& body, bool asUnprivileged = false);
 
 }  // namespace quorlen::testing

@@ -77,11 +77,25 @@ std::filesystem::path FinalTarget(const std::filesystem::path& path) {
 // Rewrites the existing file through its own descriptor: not atomic (a crash
 // midway leaves a mixed file), but the only way to save a file that may be
 // written in a folder that may not, where no sibling temporary can exist.
+// The room for a longer file is reserved before the first byte is written,
+// so that a full disk (the usual failure) leaves the old file as it was.
 void WriteInPlace(const std::string& target, std::string_view bytes, const std::string& shownPath) {
-    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) Fail(shownPath, errno);
+    struct stat opened {};
+    if (::fstat(fd.Get(), &opened) != 0) Fail(shownPath, errno);
+    if (!S_ISREG(opened.st_mode)) Fail(shownPath, EINVAL);
+    const off_t oldSize = opened.st_size;
+    const off_t newSize = static_cast<off_t>(bytes.size());
+    if (newSize > oldSize) {
+        // posix_fallocate returns the error instead of setting errno.
+        if (const int error = ::posix_fallocate(fd.Get(), oldSize, newSize - oldSize)) {
+            (void)::ftruncate(fd.Get(), oldSize);
+            Fail(shownPath, error);
+        }
+    }
     int error = WriteAll(fd.Get(), bytes);
-    if (!error && ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0) error = errno;
+    if (!error && ::ftruncate(fd.Get(), newSize) != 0) error = errno;
     if (!error && ::fsync(fd.Get()) != 0) error = errno;
     const int closeError = fd.Close();
     if (error || closeError) Fail(shownPath, error ? error : closeError);
@@ -89,13 +103,20 @@ void WriteInPlace(const std::string& target, std::string_view bytes, const std::
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::filesystem::path target = FinalTarget(path);
+void WriteFileAtomically(const std::string& path, std::string_view bytes, bool followLinks) {
+    const std::filesystem::path target = followLinks ? FinalTarget(path) : std::filesystem::path(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + target.filename().string() + ".tmpXXXXXX")).string();
 
     struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // Not following, a link is no file of ours: the rename replaces the link.
+    const bool found = followLinks ? ::stat(target.c_str(), &existing) == 0
+                                   : ::lstat(target.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode);
+    // A FIFO or a device under the document's name (config.json linked to
+    // /dev/zero) is never replaced by a file, nor written into.
+    if (found && !S_ISREG(existing.st_mode))
+        throw std::runtime_error("Nie można zapisać pliku " + path + ": to nie jest zwykły plik");
+    const bool exists = found;
 
     const int created = ::mkstemp(pattern.data());
     if (created < 0) {
@@ -139,6 +160,25 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ::unlink(pattern.c_str());
         Fail(path, error);
     }
+}
+
+void CheckFileWritable(const std::string& path) {
+    const std::filesystem::path target = FinalTarget(path);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    struct stat existing {};
+    const bool found = ::stat(target.c_str(), &existing) == 0;
+    if (found && !S_ISREG(existing.st_mode))
+        throw std::runtime_error("Nie można zapisać pliku " + path + ": to nie jest zwykły plik");
+    std::string pattern = (folder / ("." + target.filename().string() + ".tmpXXXXXX")).string();
+    const int probe = ::mkstemp(pattern.data());
+    if (probe >= 0) {
+        ::close(probe);
+        ::unlink(pattern.c_str());
+        return;
+    }
+    const int error = errno;
+    if (found && (error == EACCES || error == EPERM || error == EROFS) && ::access(target.c_str(), W_OK) == 0) return;
+    Fail(path, error);
 }
 
 }  // namespace quorlen

@@ -2,25 +2,63 @@
 // yields no document, writing replaces bad UTF-8 instead of failing a save.
 #include "core/common/Json.h"
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+
+#include "core/common/RegularFile.h"
 
 namespace quorlen {
 
-std::optional<Json> ParseJson(std::string_view text) {
+int JsonNestingDepth(std::string_view text, int limit) {
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > limit) return deepest;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+std::optional<Json> ParseJson(std::string_view text, std::string* error) {
+    // Checked before parsing: the parser itself would cope, but the document
+    // it built could not be copied or written without overflowing the stack.
+    if (JsonNestingDepth(text) > MaxJsonDepth) {
+        if (error) *error = "dokument JSON jest zagnieżdżony głębiej niż " + std::to_string(MaxJsonDepth) + " poziomów";
+        return std::nullopt;
+    }
     Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false,
                              /*ignore_comments=*/false);
-    if (value.is_discarded()) return std::nullopt;
+    if (value.is_discarded()) {
+        if (error) *error = "to nie jest poprawny dokument JSON";
+        return std::nullopt;
+    }
     return value;
 }
 
-std::optional<Json> ParseJsonFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return ParseJson(s.str());
+std::optional<Json> ParseJsonFile(const std::string& path, std::string* error, uint64_t maxBytes) {
+    std::string bytes;
+    try {
+        bytes = ReadRegularFile(path, maxBytes);
+    } catch (const TFileReadError& e) {
+        if (error) *error = e.what();
+        return std::nullopt;
+    }
+    std::string why;
+    std::optional<Json> value = ParseJson(bytes, &why);
+    if (!value && error) *error = path + ": " + why;
+    return value;
 }
 
 // Invalid UTF-8 inside a string must not abort a save: it is replaced with

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,12 +11,24 @@ namespace quorlen {
 
 using Json = nlohmann::json;
 
-// Strict parsing: RFC 8259 only (no comments, no trailing commas). Text that
-// does not parse yields no document.
-std::optional<Json> ParseJson(std::string_view text);
-// The file's bytes are parsed as they are (UTF-8). A missing or unreadable file
-// yields no document as well.
-std::optional<Json> ParseJsonFile(const std::string& path);
+// The deepest nesting of arrays and objects any reader accepts. Our documents
+// nest a handful of levels; copying, comparing and writing a document recurse
+// once per level, so a crafted file nested 100,000 deep would overflow the
+// stack in whatever touched it next.
+inline constexpr int MaxJsonDepth = 256;
+
+// Strict parsing: RFC 8259 only (no comments, no trailing commas), nesting at
+// most MaxJsonDepth. Text that does not parse yields no document; *error (when
+// given) then says why in Polish.
+std::optional<Json> ParseJson(std::string_view text, std::string* error = nullptr);
+// The file's bytes are parsed as they are (UTF-8); only a regular file is read
+// (see ReadRegularFile), of at most maxBytes. A missing or unreadable file
+// yields no document as well, *error naming the file and the reason.
+std::optional<Json> ParseJsonFile(const std::string& path, std::string* error = nullptr,
+                                  uint64_t maxBytes = std::numeric_limits<uint64_t>::max());
+// How deeply text nests arrays and objects (strings are skipped), counting
+// only up to limit + 1.
+int JsonNestingDepth(std::string_view text, int limit = MaxJsonDepth);
 
 // Serialisation with every character outside ASCII written as \uXXXX (a
 // surrogate pair beyond the basic plane), so any consumer's code page reads it.

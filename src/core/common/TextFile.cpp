@@ -8,9 +8,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "core/common/RegularFile.h"
 
 namespace quorlen {
 
@@ -187,12 +187,7 @@ std::string DecodeTextBytes(std::string_view bytes) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("Nie można odczytać pliku " + path + ": " + std::strerror(errno));
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) throw std::runtime_error("Nie można odczytać pliku " + path + ": " + std::strerror(errno));
-    return DecodeTextBytes(s.str());
+    return DecodeTextBytes(ReadRegularFile(path));
 }
 
 bool EncodeWindows1250(std::string_view utf8, std::string& out) {

@@ -4,6 +4,7 @@
 #include "core/exporter/ExporterHost.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,9 +19,24 @@ namespace {
 const char* const kInformation = "Informacja";
 const char* const kError = "Błąd";
 
+// A relative value is ignored, as the XDG rules say: it would name a folder
+// below wherever the program was started, where anyone may have put a library.
 std::string EnvOr(const char* name, const std::string& fallback) {
     const char* value = std::getenv(name);
-    return value && *value ? std::string(value) : fallback;
+    return value && *value == '/' ? std::string(value) : fallback;
+}
+
+// A library that others may write (or replace, through its folder) would run
+// their code as ours: refused, with the place named. A sticky folder (/tmp)
+// keeps others from replacing our files.
+std::string WritableByOthers(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWOTH))
+        return "plik " + path + " może zmieniać każdy użytkownik (uprawnienia zapisu dla wszystkich)";
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && (st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX))
+        return "folder " + folder + " może zmieniać każdy użytkownik (uprawnienia zapisu dla wszystkich)";
+    return {};
 }
 
 // An Error that is present and not 0 (nor null/false) is a failure; a
@@ -84,6 +100,7 @@ TLoadStatus TExporterHost::LoadFrom(const std::string& path) {
         loadError_ = "Nie można załadować wtyczki eksportu " + path + ":\n" + reason;
         return TLoadStatus::Failed;
     };
+    if (const std::string open = WritableByOthers(path); !open.empty()) return fail(open);
     // The memory manager exists before the library, as the plug-in may ask
     // for the buffer while it is created.
     memoryManager_ = TMemoryManager::Create([this](TMemoryManager&) { memoryManager_ = nullptr; });

@@ -25,7 +25,8 @@ std::vector<std::string> ExporterCandidates(const TExporterSearch& search);
 // The first candidate that exists, or empty.
 std::string FindExporter(const TExporterSearch& search);
 // Without Qt: QUORLEN_DATA_DIR, else $XDG_DATA_HOME (default ~/.local/share)
-// followed by Brenvik/<appName>; the program folder from /proc/self/exe.
+// followed by Brenvik/<appName>; the program folder from /proc/self/exe. A
+// relative value of any of these variables (HOME too) is ignored.
 TExporterSearch DefaultExporterSearch(const std::string& appName = "quorlen");
 
 struct TExporterFileType {

@@ -3,7 +3,10 @@
 // written in Windows-1250 when every character fits, else as UTF-8 with a mark.
 #include "core/project/ProjectFile.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <stdexcept>
 #include <map>
 #include <vector>
 
@@ -70,6 +73,15 @@ TProjectSettings ParseProjectText(const std::string& text, const std::string& pr
 
 TProjectSettings ReadProjectFile(const std::string& path, const TProjectSettings& current) {
     const std::string text = ReadTextFile(path);
+    // A picture or random bytes given as the project were taken as "all
+    // defaults, multiple choice": a project file is text with a known key.
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f')
+            throw std::runtime_error("Plik " + path + " nie jest plikiem projektu (zawiera dane binarne).");
+    const auto values = ReadValues(text);
+    const bool known = std::any_of(std::begin(kKeys), std::end(kKeys),
+                                   [&](const char* key) { return values.count(ToUpperAscii(key)) > 0; });
+    if (!known) throw std::runtime_error("Plik " + path + " nie jest plikiem projektu (brak znanych ustawień).");
     std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(path)).parent_path();
     return ParseProjectText(text, folder.string(), current);
 }

@@ -11,8 +11,10 @@ inline constexpr const char* ProjectFileComment = ";Brenvik Quorlen project file
 
 // Reads a project file over the current settings: keys that are missing or
 // hold no usable value leave the current value where the file format says so.
-// Throws std::runtime_error when the file cannot be read; nothing has changed
-// then, since the caller's settings are only replaced by the returned value.
+// Throws std::runtime_error when the file cannot be read (a folder, a FIFO)
+// or is no project file (binary bytes, or none of the project's keys);
+// nothing has changed then, since the caller's settings are only replaced by
+// the returned value.
 TProjectSettings ReadProjectFile(const std::string& path, const TProjectSettings& current);
 // The same rules over text already decoded to UTF-8; projectFolder stands in
 // for a missing scan folder.

@@ -54,17 +54,22 @@ constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFiel
 // order a streamed reduction takes them in). Pixels the stream skips
 // (delta escapes, rows ended early, rows never reached) stay paper, as on a
 // sheet drawn onto white. Every write is checked against the row and the
-// picture: a run that leaves either fails the file.
+// picture. Encoders (ImageMagick among them) write runs over the whole padded
+// row of the uncompressed layout; pixels there are dropped, as other readers
+// drop them. A run past the padding, or past the picture, fails the file.
 bool DecodeRle(std::string_view data, int bpp, const std::vector<uint8_t>& paletteGrey, TGreyScan& grey,
                std::string* error) {
     const int w = grey.Width, h = grey.Height;
+    // The row's pixels with its padding to four bytes.
+    const int64_t padded = (static_cast<int64_t>(w) * bpp + 31) / 32 * 32 / bpp;
     for (int row = 0; row < h; ++row) std::fill(grey.Row(row), grey.Row(row) + w, uint8_t{255});
     int x = 0, y = 0;  // y counts file rows from the bottom
     size_t at = 0;
     auto byte = [&](size_t i) { return static_cast<uint8_t>(data[i]); };
     auto put = [&](int index) {
-        if (x >= w || y >= h) return false;
-        grey.Row(h - 1 - y)[x++] = paletteGrey[static_cast<size_t>(index)];
+        if (x >= padded || y >= h) return false;
+        if (x < w) grey.Row(h - 1 - y)[x] = paletteGrey[static_cast<size_t>(index)];
+        ++x;
         return true;
     };
     auto nibble = [&](uint8_t pair, int i) { return (i & 1) ? pair & 0x0F : pair >> 4; };

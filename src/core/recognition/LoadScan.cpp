@@ -7,12 +7,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "core/common/RegularFile.h"
 #include "core/common/Text.h"
 #include "core/recognition/Binarize.h"
 #include "core/recognition/BmpReader.h"
@@ -25,26 +24,6 @@ namespace {
 bool Fail(std::string* detail, const std::string& why) {
     if (detail) *detail = why;
     return false;
-}
-
-// Read at its size in one piece: growing a buffer and copying it out would hold
-// the file up to three times over while a job's memory is at its highest.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0) {  // not a plain file (a pipe): take what it gives
-        in.clear();
-        std::ostringstream s;
-        s << in.rdbuf();
-        bytes = s.str();
-        return !in.bad();
-    }
-    bytes.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    in.read(bytes.data(), size);
-    bytes.resize(static_cast<size_t>(in.gcount()));  // a file cut short meanwhile decodes as truncated
-    return !in.bad();
 }
 
 // libjpeg reports fatal errors through error_exit, which must not return; it
@@ -253,7 +232,8 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
 
 }  // namespace
 
-bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
+bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook,
+              std::string* unreadable) {
     const std::string upper = ToUpperAscii(path);
     auto endsWith = [&](const char* ext) {
         const std::string e(ext);
@@ -270,7 +250,12 @@ bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail,
         return Fail(detail, "unknown file extension");
 
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return Fail(detail, "cannot open the file");
+    try {
+        bytes = ReadRegularFile(path);
+    } catch (const TFileReadError& e) {
+        if (unreadable) *unreadable = e.Reason;
+        return Fail(detail, e.Reason);
+    }
     bool ok = false;
     switch (kind) {
         case Kind::Jpeg:

@@ -13,8 +13,11 @@ namespace quorlen {
 // decode or the picture is over the limits of ScanLimits.h (checked from the
 // header, before pixel memory exists); *detail then says why (for logs and the
 // CLI; the operator sees the scan job's message). sizeHook is told the size of
-// an accepted picture before its memory is allocated.
+// an accepted picture before its memory is allocated. Only a regular file is
+// opened (a FIFO named like a scan would block the reader for ever);
+// *unreadable is set to the reason in Polish when the file itself could not be
+// read (no permission, not a regular file), as against not decoding.
 bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail = nullptr,
-              const TScanSizeHook& sizeHook = {});
+              const TScanSizeHook& sizeHook = {}, std::string* unreadable = nullptr);
 
 }  // namespace quorlen

@@ -22,6 +22,12 @@ std::string LoadFailedMessage(const std::string& path) {
     return "Nieznany format pliku graficznego:\r" + path + "\rlub ten plik jest uszkodzony.";
 }
 
+std::string UnreadableFileMessage(const std::string& path, const std::string& reason) {
+    std::string text = reason;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ":\r" + path;
+}
+
 std::string CountMismatchMessage(int read, int expected) {
     return "Ilość odczytanych odpowiedzi (" + std::to_string(read) +
            ")\rjest niezgodna z oczekiwaną ilością odpowiedzi (" + std::to_string(expected) + ")";
@@ -58,15 +64,16 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
     };
     TMonoBitmap raster;
     bool loaded = false;
+    std::string unreadable;
     try {
         std::lock_guard lock(raster.DrawingLock());
-        loaded = LoadScan(path, raster, nullptr, takeShare);
+        loaded = LoadScan(path, raster, nullptr, takeShare, &unreadable);
     } catch (...) {
         loaded = false;
     }
     if (!loaded) {
         result.Status = TScanStatus::LoadFailed;
-        result.Message = LoadFailedMessage(path);
+        result.Message = unreadable.empty() ? LoadFailedMessage(path) : UnreadableFileMessage(path, unreadable);
         FreeRaster(raster);
         return result;
     }

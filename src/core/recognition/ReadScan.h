@@ -60,6 +60,9 @@ TAnswerList AnswersWithCode(const TScanResult& result);
 
 // The job's messages, character 13 where the operator sees a line break.
 std::string LoadFailedMessage(const std::string& path);
+// A scan that could not be read at all (no permission, a FIFO or a device):
+// the reason first, then the file.
+std::string UnreadableFileMessage(const std::string& path, const std::string& reason);
 extern const char* const UnknownErrorMessage;
 extern const char* const AbortedByOperatorMessage;
 std::string CountMismatchMessage(int read, int expected);

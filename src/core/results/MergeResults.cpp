@@ -89,13 +89,17 @@ void CheckShardSet(const std::vector<TShardDocument>& docs, const std::vector<TS
     if (missingCount > 0) Refuse("shard " + missing + " missing: its sheets would be lost");
 }
 
-// The folder's scan count every shard saw, or -1 when none recorded it.
+// The folder's scan count every shard saw. Without it the count of the
+// sheets cannot be checked, and a shard that lost one would pass: a shard
+// whose count is missing or no whole number is refused.
 int64_t CheckSameFolder(const std::vector<TShardDocument>& docs) {
     int64_t seen = -1;
     size_t seenBy = 0;
     for (size_t i = 0; i < docs.size(); ++i) {
         const Json* n = Find(docs[i].Document, FolderScansKey);
-        if (!n || !n->is_number_integer()) continue;
+        if (!n || !n->is_number_integer() || n->get<int64_t>() < 0)
+            Refuse(docs[i].Name + ": no scan count of the folder (\"" + std::string(FolderScansKey) + "\" " +
+                   (n ? Shown(n) : std::string("missing")) + "; write shards with analyze --shard K/N)");
         if (seen >= 0 && n->get<int64_t>() != seen)
             Refuse("the folder changed between shards: " + docs[seenBy].Name + " saw " + std::to_string(seen) +
                    " scan files, " + docs[i].Name + " " + std::to_string(n->get<int64_t>()));

@@ -32,8 +32,9 @@ struct TShardDocument {
 // "Lista" and "Pominiete" joined in byte order of the file names, every key
 // it does not know kept. Throws MergeRefused for documents of different
 // projects or that disagree on another root key (apart from the dates and the
-// folder), a missing or repeated shard, a file in two shards, or shards that
-// saw a different folder.
+// folder), a missing or repeated shard, a file in two shards, a shard without
+// the folder's scan count (FolderScans, a whole number), or shards that saw a
+// different folder.
 Json MergeResults(std::vector<TShardDocument> shards);
 
 }  // namespace quorlen

@@ -12,6 +12,10 @@ namespace quorlen {
 
 namespace {
 
+// Far beyond any settings file; a link to /dev/zero or a runaway file is no
+// settings file and is ignored like a broken one.
+constexpr uint64_t MaxConfigBytes = 1024 * 1024;
+
 bool FlagOf(const Json& config, const char* key) {
     auto it = config.find(key);
     return it != config.end() && it->is_boolean() && it->get<bool>();
@@ -31,7 +35,7 @@ int LevelOf(const Json& config) {
 std::optional<Json> ReadConfigSection(const std::string& path) {
     std::optional<Json> doc;
     try {
-        doc = ParseJsonFile(path);
+        doc = ParseJsonFile(path, nullptr, MaxConfigBytes);
     } catch (...) {
         return std::nullopt;
     }
@@ -69,7 +73,8 @@ bool WriteShellConfig(const std::string& path, const TShellConfig& config) {
 bool UpdateConfigSection(const std::string& path, const std::function<void(Json& section)>& change) {
     Json doc = Json::object();
     try {
-        if (std::optional<Json> read = ParseJsonFile(path); read && read->is_object()) doc = std::move(*read);
+        std::optional<Json> read = ParseJsonFile(path, nullptr, MaxConfigBytes);
+        if (read && read->is_object()) doc = std::move(*read);
     } catch (...) {
         // An unreadable file is replaced by a fresh one.
     }

@@ -18,8 +18,10 @@ struct TShellConfig {
     bool UseDemoFiles = false;
 };
 
-// Reads the settings file. A missing, unreadable or invalid file, or one
-// without a "config" object, gives the defaults; nothing is reported. Inside a
+// Reads the settings file. A missing, unreadable or invalid file, one that is
+// not a regular file of at most 1 MB (a FIFO would block the start), one
+// nested deeper than MaxJsonDepth, or one without a "config" object, gives
+// the defaults; nothing is reported. Inside a
 // "config" object a missing or non-boolean flag reads as false.
 TShellConfig ReadShellConfig(const std::string& path);
 

@@ -165,3 +165,53 @@ TEST(AtomicFile, InAClosedFolderOnlyAWritableFileIsRewrittenInPlace) {
         ::chmod(folder.c_str(), 0755);
     }
 }
+
+// A full disk under the in-place rewrite destroyed the old file (part
+// overwritten, no longer JSON). On a small tmpfs, filled to the last block,
+// a longer document must fail and leave the old one byte for byte.
+TEST(AtomicFile, AFullDiskLeavesTheFileRewrittenInPlaceAsItWas) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting the small tmpfs needs root";
+    TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);
+    const std::string mount = dir.File("small");
+    std::filesystem::create_directory(mount);
+    if (quorlen::testing::RunCommand("mount -t tmpfs -o size=256k,mode=0755 tmpfs '" + mount + "' 2>/dev/null") != 0)
+        GTEST_SKIP() << "no tmpfs may be mounted here";
+    const std::string folder = mount + "/closed";
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/wyniki.json";
+    const std::string old = "{\"Version\":1,\"Lista\":[" + std::string(20000, ' ') + "]}";
+    WriteFileBytes(path, old);
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    // The rest of the disk taken by root's filler, to the last byte.
+    quorlen::testing::RunCommand("dd if=/dev/zero of='" + mount + "/filler' bs=4k 2>/dev/null");
+    const std::string longer = "{\"Version\":1,\"Lista\":[" + std::string(200000, ' ') + "]}";
+    EXPECT_FALSE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(path, longer); }));
+    EXPECT_EQ(ReadFileBytes(path), old);
+    // With room again the same rewrite goes through.
+    std::filesystem::remove(mount + "/filler");
+    EXPECT_TRUE(WritesAsUnprivilegedUser([&] { WriteFileAtomically(path, longer); }));
+    EXPECT_EQ(ReadFileBytes(path), longer);
+    quorlen::testing::RunCommand("umount '" + mount + "'");
+}
+
+TEST(AtomicFile, AFifoOrADeviceUnderTheNameIsNeverReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("fifo.json").c_str(), 0666), 0);
+    std::filesystem::create_symlink("/dev/null", dir.File("null.json"));
+    for (const char* name : {"fifo.json", "null.json"}) {
+        try {
+            WriteFileAtomically(dir.File(name), "{}");
+            ADD_FAILURE() << name << " was written";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("to nie jest zwykły plik"), std::string::npos) << e.what();
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("fifo.json").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(FilesIn(dir.Path()), 2);
+}

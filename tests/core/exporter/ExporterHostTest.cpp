@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <optional>
 
 #include "core/exporter/ExporterHost.h"
 #include "core/exporter/ExporterTestSupport.h"
@@ -258,6 +261,75 @@ TEST(ExporterSearch, DefaultsFollowTheEnvironmentAndTheExecutable) {
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);
     EXPECT_EQ(search.ProgramFolder, std::filesystem::path(std::string(self, n)).parent_path().string());
+}
+
+// With XDG_DATA_HOME, HOME or QUORLEN_DATA_DIR set to "." the plug-in was
+// loaded from the current folder; relative values are now passed over.
+TEST(ExporterSearch, RelativeEnvironmentValuesAreIgnored) {
+    struct Saved {
+        const char* Name;
+        std::optional<std::string> Value;
+    };
+    std::vector<Saved> saved;
+    for (const char* name : {"QUORLEN_DATA_DIR", "XDG_DATA_HOME", "HOME"}) {
+        const char* v = std::getenv(name);
+        saved.push_back({name, v ? std::optional<std::string>(v) : std::nullopt});
+    }
+    struct Case {
+        const char* Data;
+        const char* Xdg;
+        const char* Home;
+        std::string Expected;
+    };
+    for (const Case& c : {Case{".", "/x", "/h", "/x/Brenvik/quorlen"}, Case{"", ".", "/h", "/h/.local/share/Brenvik/quorlen"},
+                          Case{"", "rel/data", ".", ""}, Case{"./q", "", "", ""}, Case{"/q", ".", ".", "/q"}}) {
+        auto put = [](const char* name, const char* value) {
+            if (*value)
+                setenv(name, value, 1);
+            else
+                unsetenv(name);
+        };
+        put("QUORLEN_DATA_DIR", c.Data);
+        put("XDG_DATA_HOME", c.Xdg);
+        put("HOME", c.Home);
+        EXPECT_EQ(DefaultExporterSearch().DataFolder, c.Expected) << c.Data << " " << c.Xdg << " " << c.Home;
+    }
+    for (const Saved& s : saved) {
+        if (s.Value)
+            setenv(s.Name, s.Value->c_str(), 1);
+        else
+            unsetenv(s.Name);
+    }
+}
+
+// A plug-in file or folder anyone may write was loaded without a word; it is
+// refused, naming it. A sticky folder such as /tmp is no such folder.
+TEST(ExporterHost, APluginOthersMayWriteIsRefusedNamingIt) {
+    struct Case {
+        mode_t File;
+        mode_t Folder;
+        const char* Says;  // empty: loaded
+    };
+    for (const Case& c : {Case{0644, 0755, ""}, Case{0666, 0755, "plik "}, Case{0644, 0777, "folder "},
+                          Case{0644, 01777, ""}}) {
+        TempDir dir;
+        const std::filesystem::path folder = dir.Path() / "data";
+        InstallTestExporter(folder, {{"types", kADB}}, dir.File("calls.log"));
+        const std::string plugin = (folder / "QuorlenExporter.so").string();
+        ASSERT_EQ(chmod(plugin.c_str(), c.File), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.Folder), 0);
+        TExporterHost host;
+        const TLoadStatus status = host.LoadFrom(plugin);
+        if (!*c.Says) {
+            EXPECT_EQ(status, TLoadStatus::Loaded) << host.LoadError();
+            continue;
+        }
+        EXPECT_EQ(status, TLoadStatus::Failed) << std::oct << c.File << " " << c.Folder;
+        const std::string named = std::string(c.Says) + (*c.Says == 'p' ? plugin : folder.string());
+        EXPECT_NE(host.LoadError().find(named + " może zmieniać każdy użytkownik"), std::string::npos)
+            << host.LoadError();
+        EXPECT_FALSE(std::filesystem::exists(dir.File("calls.log"))) << "the refused library ran";
+    }
 }
 
 }  // namespace

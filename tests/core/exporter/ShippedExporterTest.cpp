@@ -173,6 +173,33 @@ TEST(ExportCommand, RejectsWhatItCannotDo) {
     EXPECT_NE(out.find("is not a results document"), std::string::npos) << out;
 }
 
+// JSON that is no results document went out as empty rows with exit code 0;
+// one nested 100,000 deep crashed export (SIGSEGV) for every type. Run as
+// the real program, so that a crash shows as an exit code.
+TEST(ExportCommand, RefusesJsonThatIsNoResultsDocument) {
+    Export e;
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    struct Case {
+        std::string Document;
+        const char* Says;
+    };
+    const Case cases[] = {
+        {R"({"Lista":[]})", "no \"Version\" and \"Lista\""},
+        {R"({"Version":1})", "no \"Version\" and \"Lista\""},
+        {R"({"Version":1,"Lista":{}})", "no \"Version\" and \"Lista\""},
+        {R"([1,2,3])", "no \"Version\" and \"Lista\""},
+        {R"({"Version":1,"Lista":[],"x":)" + deep + "}", "zagnieżdżony głębiej niż 256 poziomów"},
+    };
+    for (const Case& c : cases) {
+        testing::WriteFileBytes(e.results, c.Document);
+        for (const char* options : {"--device 0", "--type 1 --out x.csv"}) {
+            std::string out;
+            EXPECT_EQ(e.Run(options, &out), 1) << c.Document.substr(0, 30) << " " << options << "\n" << out;
+            EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quorlen
 #endif

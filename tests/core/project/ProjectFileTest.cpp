@@ -167,3 +167,39 @@ TEST(ProjectFile, PolishTextSurvivesSaveAndLoadInTheCodePage) {
     // A file written by hand in UTF-8 without a mark.
     EXPECT_EQ(Read(dir, "Nazwa=„Sprawdzian” – STÓŁ\r\n").ProjectName, "„Sprawdzian” – STÓŁ");
 }
+
+// --project given a folder, a JPEG or random bytes ran with the defaults and
+// multiple choice on (exit code 0); a FIFO would have blocked it.
+TEST(ProjectFile, WhatIsNoProjectFileIsRefusedWithItsReason) {
+    TempDir dir;
+    std::string random;
+    for (int i = 0; i < 4096; ++i) random += static_cast<char>((i * 7919 + 13) & 0xFF);
+    WriteFileBytes(dir.File("skan.jpg"), std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01", 12) + random);
+    WriteFileBytes(dir.File("random.spf"), random);
+    WriteFileBytes(dir.File("notes.spf"), "zakupy\r\nmleko=2\r\n");
+    std::filesystem::create_directory(dir.File("folder.spf"));
+    ASSERT_EQ(quorlen::testing::RunCommand("mkfifo '" + dir.File("fifo.spf") + "'"), 0);
+    struct Case {
+        const char* Name;
+        const char* Says;
+    };
+    for (const Case& c : {Case{"skan.jpg", "nie jest plikiem projektu (zawiera dane binarne)"},
+                          Case{"random.spf", "nie jest plikiem projektu (zawiera dane binarne)"},
+                          Case{"notes.spf", "nie jest plikiem projektu (brak znanych ustawień)"},
+                          Case{"folder.spf", "to jest folder"}, Case{"fifo.spf", "to nie jest zwykły plik"}}) {
+        try {
+            ReadProjectFile(dir.File(c.Name), {});
+            ADD_FAILURE() << c.Name << " was read as a project";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.Says), std::string::npos) << e.what();
+        }
+        std::string out;
+        EXPECT_EQ(quorlen::testing::RunCommand(std::string("timeout 60 ") + QUORLEN_CLI_PATH + " print --project '" +
+                                                   dir.File(c.Name) + "' --pdf '" + dir.File("out.pdf") + "' 2>&1",
+                                               &out),
+                  1)
+            << c.Name << ": " << out;
+        EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.pdf")));
+}

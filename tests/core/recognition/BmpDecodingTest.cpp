@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/recognition/BmpReader.h"
+#include "support/TestSupport.h"
 
 using namespace quorlen;
 
@@ -204,10 +205,18 @@ TEST(BmpDecoding, RunLengthDataStaysInsideTheRowAndThePicture) {
     };
     const Case cases[] = {
         {"a run that fills the row exactly", 8, TRle().Run(6, 0).EndOfLine().EndOfBitmap(), true},
-        {"a run one pixel past the row", 8, TRle().Run(7, 0).EndOfBitmap(), false},
-        {"a second run past the row", 8, TRle().Run(6, 0).Run(1, 0).EndOfBitmap(), false},
-        {"an RLE4 run past the row", 4, TRle().Run(4, 0x01).Run(3, 0x01).EndOfBitmap(), false},
-        {"an absolute run past the row", 8, TRle().Absolute({0, 0, 0, 0, 0, 0, 0}, 8).EndOfBitmap(), false},
+        // The row of 6 pixels is padded to 8 (8 bits) or 8 (4 bits): runs into
+        // the padding are clipped (ImageMagick writes them), past it refused.
+        {"a run one pixel past the row", 8, TRle().Run(7, 0).EndOfBitmap(), true},
+        {"a run to the end of the padding", 8, TRle().Run(8, 0).EndOfLine().EndOfBitmap(), true},
+        {"a run past the padding", 8, TRle().Run(9, 0).EndOfBitmap(), false},
+        {"a second run past the row", 8, TRle().Run(6, 0).Run(1, 0).EndOfBitmap(), true},
+        {"a second run past the padding", 8, TRle().Run(6, 0).Run(3, 0).EndOfBitmap(), false},
+        {"an RLE4 run past the row", 4, TRle().Run(4, 0x01).Run(3, 0x01).EndOfBitmap(), true},
+        {"an RLE4 run past the padding", 4, TRle().Run(4, 0x01).Run(5, 0x01).EndOfBitmap(), false},
+        {"an absolute run past the row", 8, TRle().Absolute({0, 0, 0, 0, 0, 0, 0}, 8).EndOfBitmap(), true},
+        {"an absolute run past the padding", 8, TRle().Absolute({0, 0, 0, 0, 0, 0, 0, 0, 0}, 8).EndOfBitmap(),
+         false},
         {"a delta to the row's end", 8, TRle().Delta(6, 0).EndOfBitmap(), true},
         {"a delta past the row", 8, TRle().Delta(7, 0).EndOfBitmap(), false},
         {"a delta past the picture", 8, TRle().Delta(0, 5).EndOfBitmap(), false},
@@ -227,6 +236,27 @@ TEST(BmpDecoding, RunLengthDataStaysInsideTheRowAndThePicture) {
         std::string error;
         EXPECT_EQ(DecodeBmp(Rle(c.Bpp, c.Stream), r, &error), c.Ok) << c.Name << ": " << error;
     }
+}
+
+// ImageMagick's RLE8 writer runs each row over its padding; such a file was
+// refused as an unknown format. It now decodes pixel for pixel as the PNG
+// it was made from.
+TEST(BmpDecoding, ImageMagicksRunLengthFilesDecodeWithTheirRowsClipped) {
+    quorlen::testing::TempDir dir;
+    const std::string png = dir.File("in.png"), bmp = dir.File("rle.bmp");
+    // 6 × 3: a row width whose padding the runs reach into.
+    ASSERT_EQ(quorlen::testing::RunCommand("convert -size 6x3 xc:white -fill black -draw 'point 0,0' -draw 'point 5,1' "
+                                           "-draw 'point 2,2' -type Palette -colors 2 '" +
+                                           png + "' && convert '" + png + "' -type Palette -compress RLE BMP3:'" + bmp +
+                                           "'"),
+              0);
+    const std::string bytes = quorlen::testing::ReadFileBytes(bmp);
+    ASSERT_GT(bytes.size(), 34u);
+    ASSERT_EQ(static_cast<unsigned char>(bytes[30]), 1) << "not RLE8";
+    TMonoBitmap r;
+    std::string error;
+    ASSERT_TRUE(DecodeBmp(bytes, r, &error)) << error;
+    ExpectPicture(r, {"#.....", ".....#", "..#..."}, "ImageMagick RLE8");
 }
 
 TEST(BmpDecoding, RunLengthHeadersThatCannotHoldRunLengthDataFail) {

@@ -4,6 +4,7 @@
 
 #include "core/common/Json.h"
 #include "core/results/MergeResults.h"
+#include "support/TestSupport.h"
 
 using namespace quorlen;
 
@@ -89,11 +90,17 @@ TEST(MergeResults, RefusesWhatWouldLoseDoubleOrMixSheets) {
              for (auto& doc : d) doc.Document["FolderScans"] = 4;
          },
          "the shards hold 3 scans of the folder's 4"},
-        {"many shards missing", [](Docs& d) { d = {ShardDoc("1/40", {"a.png"})}; },
+        // Without the folder's count a shard that lost a sheet passed.
+        {"no folder count", [](Docs& d) { d[1].Document.erase("FolderScans"); },
+         "part2.json: no scan count of the folder (\"FolderScans\" missing"},
+        {"folder count a text", set(2, "FolderScans", "3"), "part3.json: no scan count of the folder (\"FolderScans\" \"3\""},
+        {"folder count a fraction", set(0, "FolderScans", 2.5), "part1.json: no scan count of the folder"},
+        {"folder count negative", set(0, "FolderScans", -1), "part1.json: no scan count of the folder"},
+        {"many shards missing", [](Docs& d) { d = {ShardDoc("1/40", {"a.png"}, {}, 40)}; },
          "shard 2/40, 3/40, 4/40, 5/40, 6/40, 7/40, 8/40, 9/40, 10/40, 11/40 and 29 more missing"},
     };
     for (const Case& c : cases) {
-        Docs docs{ShardDoc("1/3", {"a.png"}), ShardDoc("2/3", {"b.png"}), ShardDoc("3/3", {"c.png"})};
+        Docs docs{ShardDoc("1/3", {"a.png"}, {}, 3), ShardDoc("2/3", {"b.png"}, {}, 3), ShardDoc("3/3", {"c.png"}, {}, 3)};
         EXPECT_EQ(Refusal(docs), "");
         c.change(docs);
         const std::string message = Refusal(docs);
@@ -128,10 +135,55 @@ TEST(MergeResults, JoinsInByteOrderOfFileNamesAndKeepsUnknownKeys) {
     EXPECT_EQ(merged["Klasa"], "3b");
     EXPECT_FALSE(merged.contains("Shard"));
     EXPECT_FALSE(merged.contains("FolderScans"));
-    // An older document without a skipped list still merges, into an empty one.
+    // A document without a skipped list still merges, into an empty one.
     for (TShardDocument* d : {&first, &second}) {
         d->Document.erase("Pominiete");
-        d->Document.erase("FolderScans");
+        d->Document["FolderScans"] = 5;
     }
     EXPECT_EQ(MergeResults({first, second})["Pominiete"], Json::array());
+}
+
+// The real program, so that a crash shows as an exit code: an unknown key
+// nested 100,000 deep crashed merge (SIGSEGV), a FolderScans of "60" let a
+// lost sheet pass with rc 0.
+TEST(MergeCommand, RefusesDeepDocumentsAndShardsWithoutAFolderCount) {
+    quorlen::testing::TempDir dir;
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    auto write = [&](const TShardDocument& d) {
+        quorlen::testing::WriteFileBytes(dir.File(d.Name), DumpJsonCompact(d.Document));
+        return dir.File(d.Name);
+    };
+    struct Case {
+        std::function<void(std::vector<TShardDocument>&)> Change;
+        const char* Says;
+    };
+    const Case cases[] = {
+        {[](std::vector<TShardDocument>&) {}, ""},
+        {[](std::vector<TShardDocument>& d) { d[1].Document["FolderScans"] = "2"; },
+         "part2.json: no scan count of the folder"},
+        {[](std::vector<TShardDocument>& d) { d[0].Document.erase("FolderScans"); },
+         "part1.json: no scan count of the folder"},
+    };
+    for (const Case& c : cases) {
+        std::vector<TShardDocument> docs{ShardDoc("1/2", {"a.png"}, {}, 2), ShardDoc("2/2", {"b.png"}, {}, 2)};
+        c.Change(docs);
+        std::string out;
+        const int rc = quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " merge '" + write(docs[0]) +
+                                                        "' '" + write(docs[1]) + "' 2>&1",
+                                                    &out);
+        EXPECT_EQ(rc, *c.Says ? 2 : 0) << out;
+        EXPECT_NE(out.find(c.Says), std::string::npos) << out;
+    }
+    std::vector<TShardDocument> docs{ShardDoc("1/2", {"a.png"}, {}, 2), ShardDoc("2/2", {"b.png"}, {}, 2)};
+    write(docs[0]);
+    quorlen::testing::WriteFileBytes(
+        dir.File(docs[1].Name),
+        DumpJsonCompact(docs[1].Document).insert(1, "\"Extra\":" + deep + ","));
+    std::string out;
+    EXPECT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) + " merge '" + dir.File("part1.json") +
+                                               "' '" + dir.File("part2.json") + "' 2>&1",
+                                           &out),
+              2)
+        << out.substr(0, 300);
+    EXPECT_NE(out.find("zagnieżdżony głębiej niż 256 poziomów"), std::string::npos) << out.substr(0, 300);
 }

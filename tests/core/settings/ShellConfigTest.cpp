@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/common/Json.h"
 #include "core/settings/ShellConfig.h"
@@ -114,4 +117,36 @@ TEST(ShellConfigDemoUrl, ReadWhenATextKeptAcrossAWrite) {
     WriteFileBytes(path, R"({"config":{"demoUrl":"http://127.0.0.1:8080/"}})");
     ASSERT_TRUE(WriteShellConfig(path, {50, false, true}));
     EXPECT_EQ(ReadDemoUrl(path), "http://127.0.0.1:8080/");
+}
+
+// config.json as a FIFO blocked the start for ever, a link to /dev/zero read
+// gigabytes, one nested 100,000 deep crashed the program at every start. Each
+// is ignored like a broken file; the reads run in a child so that a crash or
+// a hang of the old code fails this test instead of ending the binary.
+TEST(ShellConfigRead, HostileSettingsFilesAreIgnoredLikeBrokenOnes) {
+    struct Case {
+        const char* Name;
+        std::function<void(const std::string&)> Plant;
+    };
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const Case cases[] = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0666), 0); }},
+        {"/dev/zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"over 1 MB",
+         [](const std::string& p) {
+             WriteFileBytes(p, "{\"config\":{\"tbrPoziom\":50},\"x\":\"" + std::string(1024 * 1024, 'x') + "\"}");
+         }},
+        {"deep", [&](const std::string& p) { WriteFileBytes(p, "{\"config\":{\"tbrPoziom\":50,\"x\":" + deep + "}}"); }},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir.File("config.json");
+        c.Plant(path);
+        const int code = quorlen::testing::RunInChild([&] {
+            alarm(20);
+            const TShellConfig read = ReadShellConfig(path);
+            return read.BlackLevel == 0 && read.DownloadDemoFiles && ReadDemoUrl(path).empty() ? 0 : 1;
+        });
+        EXPECT_EQ(code, 0) << c.Name;
+    }
 }
