@@ -50,7 +50,10 @@ void ChooseFromMenu(QMenu* menu, const char* actionName) {
         for (QAction* a : menu->actions())
             if (a->objectName() == QLatin1String(actionName)) action = a;
     const bool usable = action != nullptr && action->isEnabled();
-    EXPECT_TRUE(usable) << actionName << (action ? " is disabled" : " is not in the menu");
+    QStringList present;
+    for (QAction* a : menu->actions()) present << a->objectName() + QStringLiteral("/") + a->text();
+    EXPECT_TRUE(usable) << actionName << (action ? " is disabled" : " is not in the menu: ")
+                        << present.join(QStringLiteral(", ")).toStdString();
     // A menu left open would keep the test waiting in its exec for ever.
     if (!usable) {
         menu->close();

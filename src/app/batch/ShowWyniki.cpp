@@ -129,6 +129,9 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
     sgrdPominiete_->horizontalHeader()->setFixedHeight(kRowHeight);
     sgrdPominiete_->horizontalHeader()->setStretchLastSection(true);
     sgrdPominiete_->setWordWrap(false);
+    // Its height is counted in lines: a scroll bar would cover the last one.
+    // A long reason is cut short on its line and shown whole as a tool tip.
+    sgrdPominiete_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     for (QTableView* view : {static_cast<QTableView*>(sgrdWyniki_), frozen_, static_cast<QTableView*>(sgrdPominiete_)}) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -369,8 +372,15 @@ void TfrmShowWyniki::ShowContextMenu(QTableView* view, const QPoint& pos) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("mnuWiersz"));
     if (skipped) {
+        // Queued: the menu is gone before the code's dialog and the reading's
+        // questions come up.
         QAction* enter = menu.addAction(QStringLiteral("Wpisz kod…"), this, [this, entry] {
-            if (EnterCode) EnterCode(entry);
+            QMetaObject::invokeMethod(
+                this,
+                [this, entry] {
+                    if (EnterCode) EnterCode(entry);
+                },
+                Qt::QueuedConnection);
         });
         enter->setObjectName(QStringLiteral("actWpiszKod"));
         // A file that is no picture has nothing to read a sheet from.

@@ -63,6 +63,7 @@ TfrmShowWyniki* TFormMain::ResultsView() {
         resultsView_ = std::make_unique<TfrmShowWyniki>();
         resultsView_->UseAsKey = [this](int row) { UseRowAsKey(row); };
         resultsView_->OpenReport = [this] { OpenClassReport(); };
+        resultsView_->EnterCode = [this](int skipped) { EnterSkippedCode(skipped); };
     }
     return resultsView_.get();
 }
@@ -102,9 +103,7 @@ void TFormMain::ConnectRun() {
         lastResults_ = run_->Results.Snapshot();
         ResultsSaved = lastResults_["Lista"].empty();
         if (run_->Cancelled) ShowCancelledProgress();
-        panels_.lblStatus->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
-                                       .arg(lastResults_["Lista"].size())
-                                       .arg(lastResults_["Pominiete"].size()));
+        ShowRunCounts();
         // A command's run answers its caller instead of opening the view.
         if (command_.AwaitsRun()) {
             command_.FinishRun(command_.ResultsReply());
@@ -291,6 +290,59 @@ void TFormMain::ShowCancelledProgress() {
     panels_.ProgressBar->setRange(0, std::max(total, 1));
     panels_.ProgressBar->setValue(read);
     panels_.ProgressBar->setFormat(QStringLiteral("%1 z %2 skanów").arg(read).arg(total));
+}
+
+void TFormMain::ShowRunCounts() {
+    panels_.lblStatus->setText(QStringLiteral("Odczytane arkusze: %1, pominięte skany: %2")
+                                   .arg(lastResults_["Lista"].size())
+                                   .arg(lastResults_["Pominiete"].size()));
+}
+
+void TFormMain::EnterSkippedCode(int k) {
+    if (run_->Running || !lastResults_.is_object()) return;
+    const Json& skipped = lastResults_["Pominiete"];
+    if (k < 0 || k >= static_cast<int>(skipped.size())) return;
+    const std::string fileName = skipped[static_cast<size_t>(k)].value("FileName", std::string());
+    const std::string folder = lastResults_.value("Folder", std::string());
+    const std::string path = folder.empty() ? fileName : folder + "/" + fileName;
+    TfrmWpiszKod dialog(QString::fromStdString(path), QString::fromStdString(fileName),
+                        QString::fromStdString(skipped[static_cast<size_t>(k)].value("Message", std::string())),
+                        ResultsView());
+    if (ExecWpiszKod(dialog) != QDialog::Accepted || dialog.Code().isEmpty()) return;
+
+    // Read again from the start under the operator's code, so that the sheet
+    // gets its own answers and questions like any other.
+    TReadOptions options;
+    options.CheckEmpty = checkEmpty_;
+    options.Level = CurrentSettings().BlackLevel;
+    options.ExpectedCount = lastResults_.value("QCnt", 0);
+    options.AnswerPause = {};
+    options.GivenCode = dialog.Code().toStdString();
+    TScanHandlers handlers;
+    handlers.OnGetStartPoint = [this](const TScanView& scan, TRect area, TPoint& pt, bool& ok) {
+        GetStartPoint(scan, area, pt, ok);
+    };
+    handlers.OnGetOdp = [this](const TScanView& scan, TRect area, int count, std::string& answer, bool& ok) {
+        GetOdp(scan, area, count, answer, ok);
+    };
+    const TScanResult read = ReadScan(path, options, handlers);
+    if (read.Status == TScanStatus::LoadFailed) {
+        Ask(QString::fromStdString(read.Message).replace('\r', '\n'), QStringLiteral("Błąd"), QMessageBox::Critical,
+            QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    // The entry is made as the run makes its entries.
+    TResultsDocument one(TRunDescription{});
+    one.AddResultEntry(AnswersWithCode(read), fileName, static_cast<int>(read.Status), read.Message);
+    const Json made = one.Snapshot();
+    if (made["Lista"].empty()) return;
+    lastResults_["Pominiete"].erase(lastResults_["Pominiete"].begin() + k);
+    lastResults_["Lista"].push_back(made["Lista"][0]);
+    ResultsSaved = false;
+    panels_.btnSaveWyniki->setEnabled(true);
+    ShowRunCounts();
+    key_.Score();
+    ResultsView()->FillResults(lastResults_);
 }
 
 void TFormMain::ShowLastResults() {

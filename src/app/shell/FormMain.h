@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/automation/WindowCommand.h"
+#include "app/batch/CodeEntry.h"
 #include "app/batch/FormScaner2.h"
 #include "app/batch/QtBatchHost.h"
 #include "app/batch/ShowWyniki.h"
@@ -60,6 +61,8 @@ public:
     std::function<int(TFormScaner2& dialog)> ExecScaner;
     // Shows the answer-key editor modally and returns its result.
     std::function<int(TfrmKeyEditor& dialog)> ExecKeyEditor = [](TfrmKeyEditor& dialog) { return dialog.exec(); };
+    // Shows "Wpisz kod…" modally and returns its result.
+    std::function<int(TfrmWpiszKod& dialog)> ExecWpiszKod = [](TfrmWpiszKod& dialog) { return dialog.exec(); };
     // Shows the scan dialog modally and returns its result.
     std::function<int(TfrmSkanuj& dialog)> ExecSkanuj = [](TfrmSkanuj& dialog) { return dialog.exec(); };
     // Opens a file in the desktop's default program (the class report).
@@ -152,6 +155,7 @@ private:
     void StopRunForClose();
     void SetSaveState(bool save);
     void ShowCancelledProgress();
+    void ShowRunCounts();
     void ShowSettings(const TProjectSettings& s);
 
     TMainPanels panels_{*this, this};

@@ -16,7 +16,8 @@ namespace quorlen {
 // box), where a little blur or a speck decides, and no empty position before
 // a marked one: a printed code fills its positions from the first, so a gap
 // is a lost digit. Returns the operator's message for a doubtful code, or
-// nothing when the code stands. Call it after Run, with Ok still true.
+// nothing when the code stands. Call it once the code is read (after
+// TQuorlen::ReadCode or Run), with Ok still true.
 std::string CodeDoubt(TQuorlen& reader);
 
 // Measured: empty boxes hold up to 0.76 of the count on rough simulated

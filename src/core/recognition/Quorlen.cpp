@@ -449,6 +449,7 @@ void TQuorlen::Run() {
         ReadCode();
         std::this_thread::yield();
     }
+    if (Ok && CodeRead) CodeRead(*this);
     if (Ok) ReadAnswers();
 }
 

@@ -94,6 +94,10 @@ public:
     TAnswerList Answers;
     TQuorlenAnswerRequest OnGetOdp;
     TQuorlenAnswerRead OnAnswerRead;
+    // Called once the code is read, before the first answer. It may withdraw
+    // OnGetOdp, as the scan job does for a code it refuses: the answers of
+    // such a sheet are read but put to nobody.
+    std::function<void(TQuorlen& sender)> CodeRead;
     // Unmarked questions go to OnGetOdp (on) or read as " " (off).
     TSharedSwitch CheckEmpty{true};
 

@@ -108,15 +108,27 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
             if (handlers.OnAnswerRead) handlers.OnAnswerRead(answersRead);
         };
 
+        // A doubtful code block gives no code rather than someone else's. It
+        // is judged before the answers: a refused sheet's answers belong to
+        // nobody, so they are read without a question to the operator.
+        std::string doubt;
+        recognizer->CodeRead = [&](TQuorlen& r) {
+            if (!options.GivenCode.empty()) {
+                r.Code = options.GivenCode;
+                return;
+            }
+            doubt = CodeDoubt(r);
+            if (!doubt.empty()) r.OnGetOdp = nullptr;
+        };
         recognizer->Run();
 
-        // A doubtful code block gives no code rather than someone else's.
-        const std::string doubt = recognizer->Ok ? CodeDoubt(*recognizer) : std::string();
         result.Code = doubt.empty() ? recognizer->Code : std::string();
-        if (!doubt.empty() && result.Status == TScanStatus::Read) result.Message = doubt;
+        if (!doubt.empty()) result.Message = doubt;
         result.Answers = recognizer->Answers;
         result.Geometry = recognizer->Geometry;
-        if (options.ExpectedCount > 0 && result.Answers.Count() != options.ExpectedCount) {
+        // The refusal is what decided such a sheet; a count it leaves short
+        // (a sheet located wrongly reads few answers) is only its consequence.
+        if (doubt.empty() && options.ExpectedCount > 0 && result.Answers.Count() != options.ExpectedCount) {
             result.Status = TScanStatus::CountMismatch;
             result.Message = CountMismatchMessage(result.Answers.Count(), options.ExpectedCount);
         }

@@ -48,6 +48,9 @@ struct TReadOptions {
     // False on a thread that must not wait for room, because the jobs holding
     // it may be waiting for that thread (the host answers their questions).
     bool MayWaitForBudget = true;
+    // A code the operator read off the sheet: taken instead of the printed
+    // one, unchecked. Empty: the code is read and checked.
+    std::string GivenCode;
 };
 
 // Reads one scan file from start to end: load, locate, read the code and the

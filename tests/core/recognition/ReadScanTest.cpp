@@ -140,6 +140,54 @@ TEST_F(ScanJob, OperatorAbortAtQuestionFive) {
     }
 }
 
+// A code the check refuses ends the operator's part of the sheet: its answers
+// would go to nobody. The check's message is what stays, even when the answer
+// count is off as well; a code the operator gives is taken unchecked.
+TEST_F(ScanJob, ARefusedCodeAsksNothingKeepsItsMessageAndAGivenCodeReadsTheSheet) {
+    const TSheetLayout l = TSheetLayout::Make(5, 30);
+    TMonoBitmap page = DrawPage(l, "47");
+    FillBox(page, l.CodeBox(1, 9));  // position 1 holds 4 and 9
+    for (int q = 1; q <= 30; ++q)
+        if (q != 8) MarkAnswer(page, l, q, q % 5);
+    const std::string path = dir_.File("twodigits.png");
+    WriteMonoPng(Scan(page), path);
+    struct TCase {
+        int Expected;
+        std::string Given;
+        int Asked;
+        std::string Code, Message;
+        TScanStatus Status;
+    };
+    const std::string refused = "Kod arkusza nie został przyjęty: na pozycji 1 zaczernione są dwie cyfry lub więcej.";
+    for (const TCase& c : {TCase{30, "", 0, "", refused, TScanStatus::Read},
+                           TCase{31, "", 0, "", refused, TScanStatus::Read},
+                           TCase{0, "", 0, "", refused, TScanStatus::Read},
+                           TCase{30, "1234", 1, "1234", "", TScanStatus::Read},
+                           TCase{31, "1234", 1, "1234",
+                                 "Ilość odczytanych odpowiedzi (30)" + CR +
+                                     "jest niezgodna z oczekiwaną ilością odpowiedzi (31)",
+                                 TScanStatus::CountMismatch}}) {
+        TReadOptions options;
+        options.ExpectedCount = c.Expected;
+        options.GivenCode = c.Given;
+        options.AnswerPause = {};
+        int asked = 0;
+        TScanHandlers handlers{{}, [&](const TScanView&, TRect, int, std::string& answer, bool&) {
+                                   ++asked;
+                                   answer = "B";
+                               }};
+        const TScanResult r = ReadScan(path, options, handlers);
+        const std::string name = std::to_string(c.Expected) + "/" + c.Given;
+        EXPECT_EQ(asked, c.Asked) << name;
+        EXPECT_EQ(r.Code, c.Code) << name;
+        EXPECT_EQ(r.Message, c.Message) << name;
+        EXPECT_EQ(r.Status, c.Status) << name;
+        EXPECT_EQ(AnswersWithCode(r).IndexOfName("Student") >= 0, !c.Code.empty()) << name;
+        ASSERT_EQ(r.Answers.Count(), 30) << name;  // read, though never asked
+        EXPECT_EQ(r.Answers.Line(7), c.Given.empty() ? "8=" : "8=B") << name;
+    }
+}
+
 TEST_F(ScanJob, CornerAbortOnABlankPage) {
     const std::string path = dir_.File("blank.png");
     WriteMonoPng(TMonoBitmap(1344, 1785), path);
@@ -297,7 +345,7 @@ TEST_F(ScanJob, ReadCommandPrintsTheJobAsAsciiJson) {
     EXPECT_EQ(j["Geometry"]["Level"], 44);
 
     ASSERT_EQ(
-        quorlen::testing::RunCommand(cli + " read --level 60 --questions 31 --no-check-empty '" + path + "'", &out), 0);
+        quorlen::testing::RunCommand(cli + " read --level 45 --questions 31 --no-check-empty '" + path + "'", &out), 0);
     for (unsigned char c : out) ASSERT_LT(c, 0x80) << out;
     EXPECT_NE(out.find("Ilo\\u015b\\u0107"), std::string::npos) << out;
     j = nlohmann::json::parse(out);
@@ -305,7 +353,7 @@ TEST_F(ScanJob, ReadCommandPrintsTheJobAsAsciiJson) {
     EXPECT_EQ(j["Message"],
               "Ilość odczytanych odpowiedzi (30)" + CR + "jest niezgodna z oczekiwaną ilością odpowiedzi (31)");
     EXPECT_EQ(j["Answers"][7], " ");
-    EXPECT_EQ(j["Geometry"]["Level"], 60);
+    EXPECT_EQ(j["Geometry"]["Level"], 45);
 
     ASSERT_EQ(quorlen::testing::RunCommand(cli + " read '" + dir_.File("none.bmp") + "'", &out), 0);
     EXPECT_EQ(nlohmann::json::parse(out)["Status"], -1);
