@@ -1,11 +1,17 @@
 #include "app/automation/AutomationCommand.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "core/common/Json.h"
+#include "core/common/Text.h"
 
 namespace quorlen {
 
@@ -69,7 +75,12 @@ bool ElementText(const Json& element, std::string& text) {
         const char* last = s.data() + s.size();
         const auto [end, error] = std::from_chars(first, last, value);
         if (error == std::errc::result_out_of_range) return false;
-        if (error != std::errc() || end != last || first == last) value = 0;
+        // "12a" is no code: its sheet prints without one, as a line of a
+        // codes file does, instead of as code 0.
+        if (error != std::errc() || end != last || first == last) {
+            text.clear();
+            return true;
+        }
     }
     text = std::to_string(value);
     return true;
@@ -79,6 +90,9 @@ bool ElementText(const Json& element, std::string& text) {
 
 TAutomationCommand ParseAutomationCommand(std::string_view text) {
     Json json;
+    if (JsonNestingDepth(text) > MaxJsonDepth)
+        throw TInvalidCommand("Polecenie nie jest poprawnym tekstem JSON: jest zagnieżdżone głębiej niż " +
+                              std::to_string(MaxJsonDepth) + " poziomów.");
     try {
         json = Json::parse(text.begin(), text.end());
     } catch (const Json::parse_error& e) {
@@ -118,6 +132,29 @@ TAutomationCommand ParseAutomationCommand(std::string_view text) {
         }
     }
     return c;
+}
+
+std::string PdfFileForCommand(const std::string& name, const std::string& documentsFolder) {
+    const std::string base = std::filesystem::path(name).filename().string();
+    if (base.size() <= 4 || ToUpperAscii(base.substr(base.size() - 4)) != ".PDF")
+        throw std::runtime_error("Nazwa pliku w kluczu PdfFile musi kończyć się na .pdf: \"" + name + "\".");
+    const std::filesystem::path given(name);
+    const std::filesystem::path path = given.is_absolute() ? given : std::filesystem::path(documentsFolder) / given;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return path.string();
+    // Only a PDF is ever replaced: its first bytes say so.
+    bool isPdf = false;
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        char head[5] = {};
+        if (fd >= 0) {
+            isPdf = ::read(fd, head, sizeof head) == 5 && std::string_view(head, 5) == "%PDF-";
+            ::close(fd);
+        }
+    }
+    if (!isPdf)
+        throw std::runtime_error("Plik " + path.string() + " istnieje i nie jest plikiem PDF; nie zostanie zastąpiony.");
+    return path.string();
 }
 
 bool IsPrintMode(const TAutomationCommand& command) {

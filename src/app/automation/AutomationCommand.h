@@ -60,6 +60,13 @@ struct TPrintPlan {
 };
 TPrintPlan PlanPrint(const TAutomationCommand& command);
 
+// The file a command's "Plik PDF" print may write, or throws
+// std::runtime_error with the reason in Polish: the name must end in ".pdf"
+// (any letter case), a relative name is taken in documentsFolder (never the
+// server's own folder), and an existing file is replaced only when it is a
+// regular file holding a PDF, so that a command cannot overwrite ~/.bashrc.
+std::string PdfFileForCommand(const std::string& name, const std::string& documentsFolder);
+
 // The replies, compact and ASCII-escaped.
 std::string PrintedReply(int sheets);
 std::string ErrorReply(int error, const std::string& text = {});

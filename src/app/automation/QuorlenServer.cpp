@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScopeGuard>
+#include <iostream>
 
 #include "app/automation/AutomationCommand.h"
 #include "app/shell/FormMain.h"
@@ -127,6 +128,20 @@ void TQuorlenServer::ClientLeft(const QString& client) {
     present_.erase(it);
     watcher_.removeWatchedService(client);
     QuitWhenIdle();
+}
+
+void TQuorlenServer::EndWithBus(int checkMilliseconds) {
+    // libdbus marks the connection closed when the socket ends; a check every
+    // half second costs nothing and needs no signal Qt may not pass on.
+    busCheck_.setInterval(checkMilliseconds);
+    connect(&busCheck_, &QTimer::timeout, this, [this] {
+        if (connection_.isConnected()) return;
+        busCheck_.stop();
+        std::cerr << "quorlen: the session bus is gone; ending\n";
+        if (window_.Run().Running) window_.Run().CancelRun();
+        if (Quit) Quit();
+    });
+    busCheck_.start();
 }
 
 void TQuorlenServer::QuitWhenIdle() {

@@ -5,6 +5,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 #include <QHash>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -41,6 +42,11 @@ public:
     // by the first command, after which the window stays hidden.
     bool EndWithLastClient = false;
     std::function<void()> Quit;
+    // For a program the bus started: ends it through Quit, whatever runs or
+    // waits (an operator question, an analysis), once its bus connection is
+    // lost. Nobody is left to get a reply, and the clients' leaving would
+    // never be seen.
+    void EndWithBus(int checkMilliseconds = 500);
     // Clients that called and are still on the bus.
     int ClientCount() const { return static_cast<int>(present_.size()); }
 
@@ -57,6 +63,7 @@ private:
     QDBusConnection connection_;
     QDBusServiceWatcher watcher_;
     bool registered_ = false;
+    QTimer busCheck_;
     // Per client still on the bus: a flag its pending reply and events read,
     // cleared when it leaves, so that nothing is sent after it.
     QHash<QString, std::shared_ptr<bool>> present_;

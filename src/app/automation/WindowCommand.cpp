@@ -11,6 +11,7 @@
 #include "app/automation/AutomationCommand.h"
 #include "app/printing/PrintJob.h"
 #include "app/shell/FormMain.h"
+#include "app/shell/SpecialFolders.h"
 #include "core/batch/ScanList.h"
 #include "core/printing/CodesList.h"
 #include "core/scoring/Scoring.h"
@@ -155,7 +156,13 @@ QString TWindowCommand::Print(const TAutomationCommand& command) {
         if (command.PdfFile.empty())
             throw std::runtime_error("Drukarka \"" + PdfDestinationName().toStdString() +
                                      "\" potrzebuje nazwy pliku w kluczu PdfFile.");
-        printer_->setOutputFileName(QString::fromStdString(command.PdfFile));
+        std::string file;
+        try {
+            file = PdfFileForCommand(command.PdfFile, TSpecialFolders::DocumentsFolder().toStdString());
+        } catch (const std::runtime_error& e) {
+            return QString::fromStdString(ErrorReply(-1, e.what()));
+        }
+        printer_->setOutputFileName(QString::fromStdString(file));
     }
     const int printed = PrintSheets(*printer_, window_.CurrentSettings(), window_.windowTitle(), plan.Count, codes,
                                     [this](int done, int count) {

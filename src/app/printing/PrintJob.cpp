@@ -5,6 +5,15 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinterInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -81,9 +90,82 @@ std::string Destination(const QPrinter& printer) {
         .toStdString();
 }
 
+// The printer (or the PDF file) failed, as against the job being stopped.
+struct TPrinterFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 void NewPage(QPrinter& printer) {
-    if (!printer.newPage()) throw std::runtime_error("Drukarka nie przyjęła kolejnej strony wydruku.");
+    if (!printer.newPage()) throw TPrinterFailure("Drukarka nie przyjęła kolejnej strony wydruku.");
 }
+
+// A PDF destination is written under a hidden temporary name beside the
+// target and takes the target's name only when the document is whole and on
+// disk: a job killed half way or stopped by a full disk leaves the old PDF as
+// it was (and a new target absent, not 0 bytes).
+class PdfTemporary {
+public:
+    explicit PdfTemporary(QPrinter& printer) : printer_(printer) {
+        if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty()) return;
+        target_ = printer.outputFileName();
+        const std::filesystem::path target(target_.toStdString());
+        const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+        // Hidden, and ending in .pdf as the printer expects of a PDF name.
+        std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX.pdf")).string();
+        const int fd = ::mkstemps(pattern.data(), 4);
+        if (fd < 0) throw std::runtime_error(WriteFailure(std::strerror(errno)));
+        // mkstemp makes 0600; the PDF is a document like any the user saves.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        (void)::fchmod(fd, 0666 & ~mask);
+        ::close(fd);
+        temporary_ = pattern;
+        printer.setOutputFileName(QString::fromStdString(temporary_));
+    }
+    ~PdfTemporary() {
+        if (temporary_.empty()) return;
+        printer_.setOutputFileName(target_);
+        if (!committed_) ::unlink(temporary_.c_str());
+    }
+    PdfTemporary(const PdfTemporary&) = delete;
+    PdfTemporary& operator=(const PdfTemporary&) = delete;
+
+    bool Active() const { return !temporary_.empty(); }
+
+    // Flushes the finished document and renames it over the target.
+    void Commit() {
+        if (!Active()) return;
+        const int fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        if (!synced) throw std::runtime_error(Failure(std::strerror(error)));
+        if (std::rename(temporary_.c_str(), target_.toStdString().c_str()) != 0)
+            throw std::runtime_error(Failure(std::strerror(errno)));
+        committed_ = true;
+    }
+
+    // What went wrong, in the user's words: a full disk is named as such,
+    // not as a printer that refused a page.
+    std::string Failure(const std::string& otherwise) const {
+        struct statvfs room {};
+        const std::string folder = std::filesystem::path(temporary_).parent_path().string();
+        if (::statvfs(folder.c_str(), &room) == 0 &&
+            static_cast<unsigned long long>(room.f_bavail) * room.f_frsize < 256 * 1024)
+            return "Brak miejsca na dysku: nie można zapisać pliku PDF " + target_.toStdString() + ".";
+        return otherwise;
+    }
+
+private:
+    std::string WriteFailure(const char* reason) const {
+        return "Nie można rozpocząć wydruku: " + target_.toStdString() + " (" + reason + ")";
+    }
+
+    QPrinter& printer_;
+    QString target_;
+    std::string temporary_;
+    bool committed_ = false;
+};
 
 // Ends the document on every way out of the sheet loop, so that what was
 // sent before an abort or an error is printed.
@@ -94,15 +176,9 @@ struct DocumentGuard {
     }
 };
 
-}  // namespace
-
-int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QString& documentTitle, int count,
-                const std::vector<std::string>* codes, const TPrintProgressEvent& progress) {
-    const int sheets = SheetCountFor(count, codes);
-    if (sheets == 0) return 0;
-
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDocName(documentTitle);
+// began tells the caller whether a document exists, even when this throws.
+void PrintPages(QPrinter& printer, const std::string& destination, const TProjectSettings& project,
+                const std::vector<std::string>* codes, int sheets, const TPrintProgressEvent& progress, bool& began) {
     QPainter painter;
     DocumentGuard guard{painter};
     QRect target;
@@ -119,8 +195,8 @@ int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QStrin
         // one, so that a job stopped by its progress callback ends on the last
         // sheet printed instead of an empty page.
         if (i == 0) {
-            if (!painter.begin(&printer))
-                throw std::runtime_error("Nie można rozpocząć wydruku: " + Destination(printer));
+            if (!painter.begin(&printer)) throw TPrinterFailure("Nie można rozpocząć wydruku: " + destination);
+            began = true;
             target = SheetPageRect(printer);
         } else {
             NewPage(printer);
@@ -134,7 +210,33 @@ int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QStrin
     }
     // A spooler that refuses the finished document says so only here.
     if (!painter.end() || printer.printerState() == QPrinter::Error)
-        throw std::runtime_error("Wydruk nie został przyjęty: " + Destination(printer));
+        throw TPrinterFailure("Wydruk nie został przyjęty: " + destination);
+}
+
+}  // namespace
+
+int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QString& documentTitle, int count,
+                const std::vector<std::string>* codes, const TPrintProgressEvent& progress) {
+    const int sheets = SheetCountFor(count, codes);
+    if (sheets == 0) return 0;
+
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName(documentTitle);
+    const std::string destination = Destination(printer);
+    PdfTemporary pdf(printer);
+    bool began = false;
+    try {
+        PrintPages(printer, destination, project, codes, sheets, progress, began);
+    } catch (const TPrinterFailure& e) {
+        // A PDF that could not be written whole replaces nothing.
+        if (pdf.Active()) throw std::runtime_error(pdf.Failure(e.what()));
+        throw;
+    } catch (...) {
+        // Stopped, or a sheet refused: the sheets done stay, as on paper.
+        if (began) pdf.Commit();
+        throw;
+    }
+    pdf.Commit();
     return sheets;
 }
 

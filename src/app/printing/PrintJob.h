@@ -38,7 +38,10 @@ QRect SheetPageRect(const QPrinter& printer);
 // Returns the number of sheets of the job, 0 with nothing printed when there
 // are none. The document is ended on every path, so that the sheets done
 // before an error come out. Throws std::runtime_error when the printer
-// cannot start a document or a page, and whatever progress throws.
+// cannot start a document or a page, and whatever progress throws. A PDF
+// file is written beside the target under a hidden name and renamed over it
+// at the end, so that a job killed or failing half way (a full disk, said as
+// such) leaves the old file whole.
 int PrintSheets(QPrinter& printer, const TProjectSettings& project, const QString& documentTitle, int count,
                 const std::vector<std::string>* codes, const TPrintProgressEvent& progress = {});
 

@@ -17,10 +17,19 @@ QString TSpecialFolders::AppName() {
 }
 
 QString TSpecialFolders::DataFolder(bool create) {
+    // Relative values are ignored (as the XDG rules say): they would put the
+    // data folder, and the plug-in looked up there, below the current folder.
     QString folder = qEnvironmentVariable("QUORLEN_DATA_DIR");
+    if (QDir::isRelativePath(folder)) folder.clear();
     if (folder.isEmpty()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-        if (folder.isEmpty()) folder = QDir::homePath() + QStringLiteral("/.local/share");
+        const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+        const QString home = qEnvironmentVariable("HOME");
+        if (QDir::isAbsolutePath(xdg))
+            folder = xdg;
+        else if (QDir::isAbsolutePath(home))
+            folder = home + QStringLiteral("/.local/share");
+        else
+            return QString();
         folder += QStringLiteral("/Brenvik/") + AppName();
     }
     if (create && !QDir().mkpath(folder)) return QString();

@@ -12,7 +12,9 @@ public:
     // The program file's name without folder and extension.
     static QString AppName();
     // The data folder, <data>/Brenvik/<AppName> (config.json lives here);
-    // created when asked and missing. Empty when it cannot be created.
+    // created when asked and missing. Empty when it cannot be created, or
+    // when QUORLEN_DATA_DIR, XDG_DATA_HOME and HOME give no absolute folder
+    // (relative values are ignored).
     static QString DataFolder(bool create = true);
     static QString DocumentsFolder();
     // A fresh, unique, already created file in the temporary folder; the

@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
         if (!serving) return 1;
         QApplication::setQuitOnLastWindowClosed(false);
         server.EndWithLastClient = true;
+        server.EndWithBus();
     } else {
         // The demo is offered to a person at the window, never to a client.
         quorlen::AttachDemoDownload(window);

@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <stdexcept>
 
 #include "core/common/AtomicFile.h"
+#include "core/common/RegularFile.h"
 #include "core/common/Text.h"
 #include "core/common/TextFile.h"
 #include "core/project/ProjectFile.h"
@@ -25,12 +25,31 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) Fail("Nie można odczytać pliku " + path + ": " + std::strerror(errno));
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) Fail("Nie można odczytać pliku " + path + ": " + std::strerror(errno));
-    return bytes;
+std::string ReadBytes(const std::string& path) { return ReadRegularFile(path); }
+
+// The files one unpacking has written, removed again unless it ends well, so
+// that a refused or failing archive leaves no part of itself behind.
+class TWrittenFiles {
+public:
+    ~TWrittenFiles() {
+        if (kept_) return;
+        std::error_code ec;
+        for (const std::string& path : paths_) fs::remove(path, ec);
+    }
+    void Write(const std::string& path, std::string_view bytes) {
+        WriteFileAtomically(path, bytes, /*followLinks=*/false);
+        paths_.push_back(path);
+    }
+    void Keep() { kept_ = true; }
+
+private:
+    std::vector<std::string> paths_;
+    bool kept_ = false;
+};
+
+[[noreturn]] void FailOverOutput() {
+    Fail("Archiwum demonstracyjne zapisałoby więcej niż " + std::to_string(MaxDemoFiles) + " plików lub " +
+         std::to_string(MaxDemoOutputBytes >> 30) + " GB.");
 }
 
 int32_t ReadLength(const std::string& data, size_t at) {
@@ -85,28 +104,50 @@ TDemoUnpacked UnpackDemoArchive(const std::string& archivePath, const std::strin
     fs::create_directories(folder, ec);
     if (ec) Fail("Nie można utworzyć folderu " + folder + ": " + ec.message());
 
-    TDemoUnpacked result;
-    size_t at = 0;
-    for (int record = 0; at < data.size(); ++record) {
+    // The records are measured, and what the project's copies will add,
+    // before anything is written.
+    struct TRecord {
+        size_t At;
+        size_t Length;
+    };
+    std::vector<TRecord> records;
+    for (size_t at = 0; at < data.size();) {
         if (data.size() - at < 4) Fail("Archiwum demonstracyjne kończy się w połowie długości rekordu.");
         const int32_t length = ReadLength(data, at);
         at += 4;
         if (length < 0 || static_cast<size_t>(length) > data.size() - at)
-            Fail("Rekord " + std::to_string(record) + " archiwum demonstracyjnego ma złą długość " +
+            Fail("Rekord " + std::to_string(records.size()) + " archiwum demonstracyjnego ma złą długość " +
                  std::to_string(length) + ".");
-        const std::string_view content(data.data() + at, static_cast<size_t>(length));
+        records.push_back({at, static_cast<size_t>(length)});
         at += static_cast<size_t>(length);
-        const std::string name = record == 0 ? DemoProjectFileName : DemoScanName(std::to_string(record));
-        WriteFileAtomically((fs::path(folder) / name).string(), content);
-        if (record == 0) {
-            const std::string text = DecodeTextBytes(content);
-            result.BaseFile = ProjectFileValue(text, "BaseFile").value_or(std::string());
-            if (!TryParseInt(ProjectFileValue(text, "RepeatCount").value_or(std::string()), result.RepeatCount))
-                result.RepeatCount = 0;
-        } else {
-            ++result.Scans;
-        }
+        if (records.size() > static_cast<size_t>(MaxDemoFiles)) FailOverOutput();
     }
+    TDemoUnpacked result;
+    if (!records.empty()) {
+        const std::string text = DecodeTextBytes(std::string_view(data.data() + records[0].At, records[0].Length));
+        result.BaseFile = ProjectFileValue(text, "BaseFile").value_or(std::string());
+        if (!TryParseInt(ProjectFileValue(text, "RepeatCount").value_or(std::string()), result.RepeatCount))
+            result.RepeatCount = 0;
+    }
+    uint64_t total = data.size();
+    uint64_t files = records.size();
+    int base = 0;
+    if (result.RepeatCount > 0 && TryParseInt(result.BaseFile, base) && base > 0 &&
+        static_cast<size_t>(base) < records.size() && std::to_string(base) == result.BaseFile) {
+        files += static_cast<uint64_t>(std::min(result.RepeatCount, MaxDemoCopies + 1));
+        total += static_cast<uint64_t>(std::min(result.RepeatCount, MaxDemoCopies + 1)) * records[base].Length;
+    }
+    if (files > static_cast<uint64_t>(MaxDemoFiles) || total > static_cast<uint64_t>(MaxDemoOutputBytes))
+        FailOverOutput();
+
+    TWrittenFiles written;
+    for (size_t record = 0; record < records.size(); ++record) {
+        const std::string_view content(data.data() + records[record].At, records[record].Length);
+        const std::string name = record == 0 ? DemoProjectFileName : DemoScanName(std::to_string(record));
+        written.Write((fs::path(folder) / name).string(), content);
+        if (record > 0) ++result.Scans;
+    }
+    written.Keep();
     return result;
 }
 
@@ -117,15 +158,20 @@ int CopyDemoBaseScan(const std::string& folder, const std::string& baseFile, int
     if (baseFile.find('/') != std::string::npos || baseFile.find('\0') != std::string::npos) return 0;
     const fs::path base = fs::path(folder) / DemoScanName(baseFile);
     std::error_code ec;
-    if (!fs::is_regular_file(base, ec)) return 0;
+    // The base itself must be a file of the folder, not a link planted there.
+    if (!fs::is_regular_file(fs::symlink_status(base, ec))) return 0;
     if (repeatCount > MaxDemoCopies)
         Fail("Archiwum demonstracyjne żąda " + std::to_string(repeatCount) + " kopii skanu; najwięcej " +
              std::to_string(MaxDemoCopies) + ".");
     const std::string bytes = ReadBytes(base.string());
+    if (static_cast<uint64_t>(repeatCount) * bytes.size() > static_cast<uint64_t>(MaxDemoOutputBytes))
+        FailOverOutput();
+    TWrittenFiles written;
     for (int i = 1; i <= repeatCount; ++i) {
         const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
-        WriteFileAtomically((fs::path(folder) / DemoScanName(baseFile + number)).string(), bytes);
+        written.Write((fs::path(folder) / DemoScanName(baseFile + number)).string(), bytes);
     }
+    written.Keep();
     return repeatCount;
 }
 

@@ -15,6 +15,12 @@ inline constexpr const char* DemoProjectFileName = "Demo.spf";
 inline constexpr int64_t MaxDemoArchiveBytes = 256LL * 1024 * 1024;
 // The most copies of the base scan an archive may ask for, for the same reason.
 inline constexpr int MaxDemoCopies = 1000;
+// What an unpacking may write in all, the copies of the base scan included:
+// checked before the first file is written, since a small archive of empty
+// records or a large base scan copied a thousand times would otherwise fill
+// the disk or its inodes.
+inline constexpr int64_t MaxDemoOutputBytes = 2LL * 1024 * 1024 * 1024;
+inline constexpr int MaxDemoFiles = 10000;
 
 // "Skan" + number + ".png".
 std::string DemoScanName(const std::string& number);
@@ -27,16 +33,20 @@ struct TDemoUnpacked {
 };
 
 // Writes the archive's records into folder (created with every missing level):
-// Demo.spf, Skan1.png, Skan2.png, … replacing files of the same names. Each
-// file goes to a temporary name first, so a failure never leaves half of one.
+// Demo.spf, Skan1.png, Skan2.png, … replacing files of the same names; a
+// symbolic link of such a name is replaced, never written through. Each
+// file goes to a temporary name first, so a failure never leaves half of one,
+// and a failure removes every file this unpacking wrote.
 // Throws std::runtime_error when the archive is larger than the limit, a
-// length is negative or runs past the end, or a file cannot be written.
+// length is negative or runs past the end, the records and copies would pass
+// MaxDemoFiles or MaxDemoOutputBytes, or a file cannot be written.
 TDemoUnpacked UnpackDemoArchive(const std::string& archivePath, const std::string& folder);
 
 // Copies Skan<baseFile>.png to Skan<baseFile>01.png … for i = 1..repeatCount.
 // A count of 0 or less, a base name holding a path separator, or a missing base
 // scan copy nothing. Returns the number of copies; throws std::runtime_error
-// when a copy cannot be written or the count exceeds MaxDemoCopies.
+// (after removing the copies made) when a copy cannot be written or the count
+// exceeds MaxDemoCopies or the copies MaxDemoOutputBytes. Links are replaced.
 int CopyDemoBaseScan(const std::string& folder, const std::string& baseFile, int repeatCount);
 
 // Points the demo project's SkanFolder at folder, replacing the first such line

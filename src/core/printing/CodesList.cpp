@@ -2,6 +2,8 @@
 // that is not a code prints a sheet without one rather than stopping the print.
 #include "core/printing/CodesList.h"
 
+#include <stdexcept>
+
 #include "core/common/TextFile.h"
 
 namespace quorlen {
@@ -30,7 +32,13 @@ std::vector<std::string> CodesStartingFrom(long long start, int count) {
     return codes;
 }
 
-std::vector<std::string> ReadCodesFile(const std::string& path) { return SplitLines(ReadTextFile(path)); }
+std::vector<std::string> ReadCodesFile(const std::string& path) {
+    std::vector<std::string> lines = SplitLines(ReadTextFile(path));
+    if (lines.size() > static_cast<size_t>(MaxPrintSheets))
+        throw std::runtime_error("Plik kodów " + path + " ma " + std::to_string(lines.size()) +
+                                 " wierszy; jeden wydruk to najwyżej " + std::to_string(MaxPrintSheets) + " arkuszy.");
+    return lines;
+}
 
 int SheetCountFor(int count, const std::vector<std::string>* codes) {
     if (codes && !codes->empty()) return static_cast<int>(codes->size());

@@ -4,6 +4,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -253,7 +254,8 @@ bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail,
     try {
         bytes = ReadRegularFile(path);
     } catch (const TFileReadError& e) {
-        if (unreadable) *unreadable = e.Reason;
+        // A missing file keeps the ordinary "cannot load" message.
+        if (unreadable && e.Reason != FileReadReason(ENOENT)) *unreadable = e.Reason;
         return Fail(detail, e.Reason);
     }
     bool ok = false;

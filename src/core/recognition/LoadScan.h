@@ -16,7 +16,8 @@ namespace quorlen {
 // an accepted picture before its memory is allocated. Only a regular file is
 // opened (a FIFO named like a scan would block the reader for ever);
 // *unreadable is set to the reason in Polish when the file itself could not be
-// read (no permission, not a regular file), as against not decoding.
+// read (no permission, not a regular file), as against not decoding; a
+// missing file keeps the ordinary message.
 bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail = nullptr,
               const TScanSizeHook& sizeHook = {}, std::string* unreadable = nullptr);
 

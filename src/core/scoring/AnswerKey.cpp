@@ -12,6 +12,18 @@ namespace {
 
 std::string Where(const std::string& field, size_t index) { return field + "[" + std::to_string(index + 1) + "]"; }
 
+// Bounds far past any test's points, so that sums stay exact and finite (a
+// point value of 1e308 summed to infinity) and a wrong answer never earns
+// points; a version name is shown in every row and report.
+constexpr double MaxPointsValue = 1000;
+constexpr size_t MaxVersionNameCharacters = 200;
+
+size_t Utf8Characters(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+    return n;
+}
+
 // "B", "AC", "B|C" or "*".
 TKeyQuestion ParseQuestion(const std::string& text, const std::string& where) {
     TKeyQuestion q;
@@ -59,6 +71,8 @@ std::vector<double> ReadPoints(const Json& json, const std::string& field, size_
     for (size_t i = 0; i < json.size(); ++i) {
         if (!json[i].is_number() || !std::isfinite(json[i].get<double>()) || json[i].get<double>() < 0)
             throw TKeyError(Where(field, i) + ": punkty muszą być liczbą nieujemną");
+        if (json[i].get<double>() > MaxPointsValue)
+            throw TKeyError(Where(field, i) + ": punkty muszą być liczbą od 0 do 1000");
         out.push_back(json[i].get<double>());
     }
     return out;
@@ -129,6 +143,8 @@ TAnswerKey ParseAnswerKey(const Json& json) {
         const Json& w = json["WrongPoints"];
         if (!w.is_number() || !std::isfinite(w.get<double>()))
             throw TKeyError("WrongPoints: potrzebna liczba (np. -0.25)");
+        if (w.get<double>() > 0 || w.get<double>() < -MaxPointsValue)
+            throw TKeyError("WrongPoints: punkty za złą odpowiedź muszą być liczbą od -1000 do 0");
         key.WrongPoints = w.get<double>();
     }
     if (json.contains("Multi")) {
@@ -168,6 +184,8 @@ TAnswerKey ParseAnswerKey(const Json& json) {
                 throw TKeyError(where + ": wersja potrzebuje niepustej nazwy (Name)");
             TKeyVersion version;
             version.Name = v["Name"].get<std::string>();
+            if (Utf8Characters(version.Name) > MaxVersionNameCharacters)
+                throw TKeyError(where + ".Name: nazwa wersji może mieć najwyżej 200 znaków");
             const Json codes = v.value("Codes", Json());
             if (!codes.is_array() || codes.empty()) throw TKeyError(where + ".Codes: potrzebna lista kodów");
             for (size_t c = 0; c < codes.size(); ++c) {
@@ -191,8 +209,9 @@ TAnswerKey ParseAnswerKey(const Json& json) {
 }
 
 TAnswerKey ReadAnswerKeyFile(const std::string& path) {
-    const std::optional<Json> json = ParseJsonFile(path);
-    if (!json) throw TKeyError(path + ": nie można odczytać pliku lub to nie jest poprawny JSON");
+    std::string why;
+    const std::optional<Json> json = ParseJsonFile(path, &why);
+    if (!json) throw TKeyError(why);
     try {
         return ParseAnswerKey(*json);
     } catch (const TKeyError& e) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/automation/AutomationCommand.h"
 #include "app/automation/ServerSwitches.h"
+#include "support/TestSupport.h"
 
 using namespace quorlen;
 
@@ -40,7 +43,10 @@ TEST(AutomationCommand, PrintPlans) {
              {R"({"PrintList":[null,2.5,3.5,-2.5,true,false,"abc","+12","007",[1],9999999999,"99999999999999999999"]})",
               true,
               10,
-              {"2", "4", "-2", "1", "0", "0", "12", "7", "0", "9999999999"}},
+              {"2", "4", "-2", "1", "0", "", "12", "7", "0", "9999999999"}},
+             // A text that is not a whole number prints a sheet without a code
+             // (it printed code 0).
+             {R"({"PrintList":["12a","1 2",""," 5","0x10","12"]})", true, 6, {"", "", "", "", "", "12"}},
              {R"({"PrintFrom":9999999999,"PrintCount":2})", true, 2, {"9999999999", "10000000000"}},
              {R"({"PrintFrom":9223372036854775807,"PrintCount":2})", true, 2, {"-", "-"}},
              {R"({"PrintCount":2.5})", true, 2, {}},
@@ -103,4 +109,43 @@ TEST(ServerSwitches, ServiceFileQuotesAnUnusualPath) {
               "[D-BUS Service]\nName=com.brenvik.Quorlen\nExec=/usr/bin/quorlen /AUTOMATION\n");
     EXPECT_EQ(ServiceFileText("/opt/my apps/it's/quorlen"),
               "[D-BUS Service]\nName=com.brenvik.Quorlen\nExec='/opt/my apps/it'\\''s/quorlen' /AUTOMATION\n");
+}
+
+// A command's PdfFile overwrote ~/.bashrc with a PDF: any path the user could
+// write, relative to the server's folder. Now only a .pdf name, relative ones
+// in the documents folder, and never a file that is not a PDF.
+TEST(AutomationCommand, PdfFileIsAPdfInTheDocumentsFolderOrRefused) {
+    quorlen::testing::TempDir dir;
+    const std::string docs = dir.File("Dokumenty");
+    std::filesystem::create_directory(docs);
+    quorlen::testing::WriteFileBytes(dir.File(".bashrc"), "export PATH\n");
+    quorlen::testing::WriteFileBytes(dir.File("old.pdf"), "%PDF-1.4\n%%EOF\n");
+    quorlen::testing::WriteFileBytes(dir.File("fake.pdf"), "export PATH\n");
+    std::filesystem::create_symlink(dir.File(".bashrc"), dir.File("link.pdf"));
+    struct Case {
+        std::string Name;
+        std::string Path;  // empty: refused
+        const char* Says;
+    };
+    const Case cases[] = {
+        {"arkusze.pdf", docs + "/arkusze.pdf", ""},
+        {"klasa/3b.PDF", docs + "/klasa/3b.PDF", ""},
+        {dir.File("old.pdf"), dir.File("old.pdf"), ""},
+        {dir.File("new.pdf"), dir.File("new.pdf"), ""},
+        {dir.File(".bashrc"), "", "musi kończyć się na .pdf"},
+        {"arkusze", "", "musi kończyć się na .pdf"},
+        {".pdf", "", "musi kończyć się na .pdf"},
+        {dir.File("fake.pdf"), "", "istnieje i nie jest plikiem PDF"},
+        {dir.File("link.pdf"), "", "istnieje i nie jest plikiem PDF"},
+        {dir.Path().string() + "/", "", "musi kończyć się na .pdf"},
+    };
+    for (const Case& c : cases) {
+        try {
+            EXPECT_EQ(PdfFileForCommand(c.Name, docs), c.Path) << c.Name;
+        } catch (const std::runtime_error& e) {
+            EXPECT_TRUE(c.Path.empty()) << c.Name << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.Says), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(quorlen::testing::ReadFileBytes(dir.File(".bashrc")), "export PATH\n");
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <filesystem>
+#include <memory>
 
 #include "AppTestSupport.h"
 #include "AutomationTestSupport.h"
@@ -192,4 +193,29 @@ TEST(AutomationLifecycle, CliAutomate) {
                          nullptr, &err, noBus),
               1);
     EXPECT_TRUE(err.contains(QStringLiteral("no D-Bus session bus"))) << err.toStdString();
+}
+
+// A program the bus started lived on for hours after its bus had ended, with
+// a client still attached (whose leaving it could no longer see). It ends
+// once the connection is lost.
+TEST(AutomationLifecycle, AutomationEndsWhenItsBusIsGone) {
+    THome home;
+    auto bus = std::make_unique<TPrivateBus>(home.Environment());
+    QProcess program;
+    program.setProcessEnvironment(home.Environment(bus->Address()));
+    program.start(kProgram, {QStringLiteral("/AUTOMATION")});
+    ASSERT_TRUE(WaitForOwner(bus->Address(), true));
+    {
+        TClient client(bus->Address(), QStringLiteral("lifecycle-stays"));
+        EXPECT_EQ(client.Call(QStringLiteral("{\"PrintFrom\":5}")).Reply, QStringLiteral("{\"Error\":-1}"));
+        bus.reset();  // the daemon ends; the client never leaves
+        EXPECT_TRUE(ServeUntil([&] { return program.state() == QProcess::NotRunning; }, 20000))
+            << "still running after its bus ended";
+    }
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(program.readAllStandardError().contains("the session bus is gone"));
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -121,4 +122,47 @@ TEST(CliPrint, ATerminalSeesTheProgress) {
     EXPECT_NE(out.find("1/3"), std::string::npos) << out;
     EXPECT_NE(out.find("3/3"), std::string::npos) << out;
     EXPECT_EQ(PdfPageCount(dir.File("t.pdf")), 3);
+}
+
+// A print into an existing PDF, killed half way, left a file without a
+// trailer in its place, and a new target as 0 bytes; on a full disk the
+// message blamed the printer. The document now takes the target's name only
+// when whole.
+TEST(CliPrint, AKilledPrintLeavesTheOldPdfAndANewTargetAbsent) {
+    TempDir dir("cli");
+    const std::string old = "%PDF-1.4 the old document\n%%EOF\n";
+    WriteFileBytes(dir.File("old.pdf"), old);
+    for (const char* name : {"old.pdf", "new.pdf"}) {
+        // Killed as soon as its hidden temporary shows in the folder.
+        const std::string script =
+            "cd '" + dir.Path().string() + "' && (env -u DISPLAY -u WAYLAND_DISPLAY " QUORLEN_CLI_PATH
+            " print --questions 50 --answers 5 --count 100000 --pdf " +
+            name + " >/dev/null 2>&1 & echo $! >pid) && for i in $(seq 600); do ls -a | grep -q '^\\." + name +
+            "\\.' && break; sleep 0.05; done; sleep 0.3; kill -9 $(cat pid); sleep 0.2";
+        RunCommand(script);
+    }
+    EXPECT_EQ(quorlen::testing::ReadFileBytes(dir.File("old.pdf")), old);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("new.pdf")));
+}
+
+TEST(CliPrint, AFullDiskIsNamedAndReplacesNothing) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting the small tmpfs needs root";
+    TempDir dir("cli");
+    const std::string mount = dir.File("small");
+    std::filesystem::create_directory(mount);
+    if (RunCommand("mount -t tmpfs -o size=256k tmpfs '" + mount + "' 2>/dev/null") != 0)
+        GTEST_SKIP() << "no tmpfs may be mounted here";
+    const std::string old = "%PDF-1.4 the old document\n%%EOF\n";
+    WriteFileBytes(mount + "/old.pdf", old);
+    for (const char* name : {"old.pdf", "new.pdf"}) {
+        std::string err;
+        EXPECT_EQ(Cli("--questions 50 --answers 5 --count 2000 --pdf " + mount + "/" + name, nullptr, &err), 1) << name;
+        EXPECT_NE(err.find("Brak miejsca na dysku: nie można zapisać pliku PDF " + mount + "/" + name), std::string::npos)
+            << err;
+    }
+    EXPECT_EQ(quorlen::testing::ReadFileBytes(mount + "/old.pdf"), old);
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(mount)) (void)e, ++files;
+    EXPECT_EQ(files, 1);  // no new.pdf, no temporary left behind
+    RunCommand("umount '" + mount + "'");
 }

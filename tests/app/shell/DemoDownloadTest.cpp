@@ -200,9 +200,9 @@ TEST(DemoDownload, BrokenResponsesFailOnceAndUnpackNothingHalf) {
     for (const Case& c : {
              Case{"an HTML 404 page", Http(404, "Not Found", "<html><body>Nie ma</body></html>", "text/html"), {}},
              Case{"an archive sent with 500", Http(500, "Internal Server Error", good), {}},
-             Case{"a truncated archive", Http(200, "OK", good + DemoRecord("second scan", 11).substr(0, 9)),
-                  Scans({"Skan1.png"})},
-             Case{"a negative length", Http(200, "OK", good + DemoRecord("x", -5)), Scans({"Skan1.png"})},
+             // Every record is measured before the first file is written.
+             Case{"a truncated archive", Http(200, "OK", good + DemoRecord("second scan", 11).substr(0, 9)), {}},
+             Case{"a negative length", Http(200, "OK", good + DemoRecord("x", -5)), {}},
              Case{"the connection cut short", Http(200, "OK", good, "application/octet-stream", 5000), {}},
          }) {
         Home home;

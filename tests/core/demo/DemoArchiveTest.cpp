@@ -69,11 +69,13 @@ TEST(DemoUnpacking, BadLengthsFailWithoutAHalfFileAndKeepTheOldProject) {
     };
     const std::string good = DemoRecord(Project()) + DemoRecord("png1");
     for (const Case& c : {
-             Case{"truncated scan", good + DemoRecord("png2 is longer", 14).substr(0, 10), {"Skan1.png"}},
-             Case{"negative length", good + DemoRecord("x", -1), {"Skan1.png"}},
+             // Every record is measured before the first file is written, so
+             // a bad length late in the archive leaves nothing either.
+             Case{"truncated scan", good + DemoRecord("png2 is longer", 14).substr(0, 10), {}},
+             Case{"negative length", good + DemoRecord("x", -1), {}},
              Case{"most negative length", DemoRecord("x", INT32_MIN), {}},
              Case{"length past the end by one", DemoRecord("abc", 4), {}},
-             Case{"half a length", good + std::string("\x02\x00", 2), {"Skan1.png"}},
+             Case{"half a length", good + std::string("\x02\x00", 2), {}},
              Case{"an error page", "<html><body>404 Not Found</body></html>", {}},
          }) {
         TempDir dir;
@@ -225,4 +227,65 @@ TEST(DemoPacking, CliMakesPacksAndRefusesBadFolders) {
         EXPECT_EQ(RunCommand(cli + " pack-demo " + c.arguments + " 2>/dev/null"), c.status) << c.name;
     }
     EXPECT_FALSE(fs::exists(dir.File("x.demo")));
+}
+
+// A crafted archive wrote gigabytes from a small file, exhausted the inodes
+// with empty records, left its files behind when it failed, and wrote through
+// a link planted under a scan's name. Each is refused before the first file,
+// or undone, and links are replaced instead of followed.
+TEST(DemoUnpacking, HostileArchivesAreBoundedBeforeWritingAndUndoneOnFailure) {
+    const std::string megabyte(1024 * 1024, 'p');
+    std::string emptyRecords = DemoRecord(Project());
+    for (int i = 0; i < 50000; ++i) emptyRecords += DemoRecord("");
+    struct Case {
+        const char* Name;
+        std::string Archive;
+        const char* Says;
+    };
+    const Case cases[] = {
+        {"50,000 empty records", emptyRecords, "więcej niż 10000 plików"},
+        {"1000 copies of 3 MB",
+         DemoRecord(Project("BaseFile=1\r\nRepeatCount=1000\r\n")) + DemoRecord(megabyte + megabyte + megabyte),
+         "lub 2 GB"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const fs::path folder = dir.Path() / "demo";
+        try {
+            InstallDemoArchive(Archive(dir, c.Archive), folder.string());
+            ADD_FAILURE() << c.Name << " was unpacked";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.Says), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(FolderNames(folder), std::set<std::string>{}) << c.Name;
+    }
+
+    // A write that fails half way (a folder stands where Skan3.png goes)
+    // takes the files written before it away again.
+    TempDir dir;
+    const fs::path folder = dir.Path() / "demo";
+    fs::create_directories(folder / "Skan3.png");
+    const std::string archive = DemoRecord(Project()) + DemoRecord("a") + DemoRecord("b") + DemoRecord("c");
+    EXPECT_THROW(InstallDemoArchive(Archive(dir, archive), folder.string()), std::runtime_error);
+    EXPECT_EQ(FolderNames(folder), std::set<std::string>{"Skan3.png"});
+}
+
+TEST(DemoUnpacking, LinksPlantedInTheFolderAreReplacedNotWrittenThrough) {
+    TempDir dir;
+    const fs::path folder = dir.Path() / "demo";
+    fs::create_directories(folder);
+    WriteFileBytes(dir.File("victim"), "precious");
+    WriteFileBytes(dir.File("victim2"), "precious too");
+    fs::create_symlink(dir.File("victim"), folder / "Skan1.png");
+    fs::create_symlink(dir.File("victim2"), folder / "Skan101.png");
+    fs::create_symlink(dir.File("victim"), folder / "Demo.spf");
+    const std::string archive = DemoRecord(Project("BaseFile=1\r\nRepeatCount=2\r\n")) + DemoRecord("scan");
+    InstallDemoArchive(Archive(dir, archive), folder.string());
+    EXPECT_EQ(ReadFileBytes(dir.File("victim")), "precious");
+    EXPECT_EQ(ReadFileBytes(dir.File("victim2")), "precious too");
+    for (const char* name : {"Demo.spf", "Skan1.png", "Skan101.png", "Skan102.png"}) {
+        EXPECT_FALSE(fs::is_symlink(folder / name)) << name;
+        EXPECT_TRUE(fs::is_regular_file(folder / name)) << name;
+    }
+    EXPECT_EQ(ReadFileBytes((folder / "Skan101.png").string()), "scan");
 }

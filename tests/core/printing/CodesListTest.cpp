@@ -129,3 +129,30 @@ TEST(ReadCodesFile, AMissingFileIsAnError) {
     TempDir dir("codes");
     EXPECT_THROW(ReadCodesFile(dir.File("missing.txt")), std::runtime_error);
 }
+
+// A codes file of a million lines ran two minutes into a 384 MB PDF; the cap
+// is the automation's, 100,000 sheets, for the dialog and the CLI alike.
+TEST(ReadCodesFile, MoreLinesThanOneJobPrintsAreRefused) {
+    TempDir dir("codes");
+    std::string lines;
+    for (int i = 0; i < MaxPrintSheets; ++i) lines += "1\n";
+    WriteFileBytes(dir.File("full.txt"), lines);
+    EXPECT_EQ(ReadCodesFile(dir.File("full.txt")).size(), static_cast<size_t>(MaxPrintSheets));
+    WriteFileBytes(dir.File("over.txt"), lines + "\n");  // one empty line more
+    try {
+        ReadCodesFile(dir.File("over.txt"));
+        ADD_FAILURE() << "100,001 lines were taken";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("ma 100001 wierszy; jeden wydruk to najwyżej 100000 arkuszy"),
+                  std::string::npos)
+            << e.what();
+    }
+    std::string out;
+    EXPECT_EQ(quorlen::testing::RunCommand(std::string(QUORLEN_CLI_PATH) +
+                                               " print --questions 5 --answers 4 --codes-file '" + dir.File("over.txt") +
+                                               "' --pdf '" + dir.File("out.pdf") + "' 2>&1",
+                                           &out),
+              1)
+        << out;
+    EXPECT_NE(out.find("najwyżej 100000 arkuszy"), std::string::npos) << out;
+}

@@ -162,8 +162,11 @@ TEST(Scoring, GradeBoundariesRoundHalfUp) {
     EXPECT_EQ(s.Grade, 2);
     EXPECT_DOUBLE_EQ(OneDecimal(200.0 / 3), 66.7);
     // 1473 of 5000 is 29.46 %, shown as 29.5 %: graded as shown.
-    const TAnswerKey heavy = Key(R"({"Version":1,"Answers":["A","B"],"Points":[1473,3527]})");
-    const TEntryScore shown = ScoreAnswers(heavy, "1", {"A", "A"}, TSheetShape{2, false});
+    // (Spread over questions: a question's points are at most 1000.)
+    const TAnswerKey heavy = Key(
+        R"({"Version":1,"Answers":["A","A","A","B","B","B","B"],"Points":[491,491,491,1000,1000,1000,527]})");
+    const TEntryScore shown =
+        ScoreAnswers(heavy, "1", {"A", "A", "A", "A", "A", "A", "A"}, TSheetShape{2, false});
     EXPECT_DOUBLE_EQ(OneDecimal(shown.Percent), 29.5);
     EXPECT_EQ(shown.Grade, 2);
 }
@@ -247,7 +250,26 @@ TEST(AnswerKey, ValidationErrorsNameTheProblem) {
         {R"({"Version":1,"Answers":["A"],"Versions":[{"Name":"B","Codes":[],"Answers":["A"]}]})", "Codes"},
         {R"({"Version":1,"Answers":["A"],"Versions":[{"Name":"B","Codes":["1"],"Answers":["A","B"]}]})",
          "Versions[1].Answers: 2 odpowiedzi, a klucz główny ma 1"},
+        // Bounds: a sum of 1e308 went to infinity (written as null), positive
+        // wrong points gave 396 %, a 10 MB name ran out of memory.
+        {R"({"Version":1,"Answers":["A","B"],"Points":[1,1e308]})", "Points[2]: punkty muszą być liczbą od 0 do 1000"},
+        {R"({"Version":1,"Answers":["A"],"Points":[1000.5]})", "Points[1]"},
+        {R"({"Version":1,"Answers":["A"],"WrongPoints":5})", "WrongPoints: punkty za złą odpowiedź"},
+        {R"({"Version":1,"Answers":["A"],"WrongPoints":0.01})", "od -1000 do 0"},
+        {R"({"Version":1,"Answers":["A"],"WrongPoints":-1000.5})", "od -1000 do 0"},
+        {R"({"Version":1,"Answers":["A"],"Versions":[{"Name":"B","Codes":["1"],"Answers":["A"],"Points":[2000]}]})",
+         "Versions[1].Points[1]"},
     };
+    const std::string longName = "{\"Version\":1,\"Answers\":[\"A\"],\"Versions\":[{\"Name\":\"" +
+                                 std::string(201, 'x') + "\",\"Codes\":[\"1\"],\"Answers\":[\"A\"]}]}";
+    try {
+        Key(longName);
+        ADD_FAILURE() << "a name of 201 characters was accepted";
+    } catch (const TKeyError& e) {
+        EXPECT_NE(std::string(e.what()).find("Versions[1].Name: nazwa wersji może mieć najwyżej 200 znaków"),
+                  std::string::npos)
+            << e.what();
+    }
     for (const Case& c : cases) {
         try {
             Key(c.Json);
@@ -256,6 +278,17 @@ TEST(AnswerKey, ValidationErrorsNameTheProblem) {
             EXPECT_NE(std::string(e.what()).find(c.Expected), std::string::npos) << c.Json << " → " << e.what();
         }
     }
+}
+
+TEST(AnswerKey, ValuesAtTheBoundsAreAccepted) {
+    std::string name;
+    for (int i = 0; i < 200; ++i) name += "ż";  // characters, not bytes
+    const TAnswerKey key = Key(R"({"Version":1,"Answers":["A","B"],"Points":[0,1000],"WrongPoints":-1000,)"
+                               R"("Versions":[{"Name":")" +
+                               name + R"(","Codes":["1"],"Answers":["B","A"]}]})");
+    EXPECT_EQ(key.Points[1], 1000);
+    EXPECT_EQ(key.WrongPoints, -1000);
+    EXPECT_EQ(key.Versions[0].Name, name);
 }
 
 TEST(AnswerKey, FitsTheRunOrSaysWhy) {
