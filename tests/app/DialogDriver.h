@@ -17,7 +17,12 @@ void WhenActive(std::function<void(T&)> act) {
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
         auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isActiveWindow()) return;
+        if (!dialog) return;
+        // A dialog opened from a click may come up behind; a person clicks it first.
+        if (!dialog->isActiveWindow()) {
+            dialog->activateWindow();
+            return;
+        }
         timer->stop();
         timer->deleteLater();
         act(*dialog);

@@ -68,7 +68,15 @@ void ReplaceText(QLineEdit* field, const QString& text) {
     Click(field);
     ASSERT_EQ(QApplication::focusWidget(), field);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(QApplication::focusWidget(), text);
+    bool ascii = true;
+    for (QChar c : text) ascii = ascii && c.unicode() < 128;
+    if (ascii) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        return;
+    }
+    // Polish letters come as a paste: the test keyboard has only ASCII keys.
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
 }
 
 }  // namespace

@@ -44,9 +44,10 @@ void PlayFileDialog(Seen& seen, const QString& name, QMessageBox::StandardButton
             if (replace != QMessageBox::Yes) WhenActive<QFileDialog>([](QFileDialog& again) { again.reject(); });
         });
         auto* field = FindChild<QLineEdit>(d, "fileNameEdit");
+        // Set whole, as a paste would: the completer's list, shown while a
+        // name of the folder is typed, would take the Return.
         field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(QApplication::focusWidget(), name);
+        field->setText(name);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     });
 }
