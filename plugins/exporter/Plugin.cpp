@@ -58,8 +58,9 @@ struct TExporter {
         }
         if (method == "SaveVirtual") {
             if (choice != 0) return {{"Error", 2}, {"ErrorStr", "Nieznane urządzenie: " + std::to_string(choice)}};
-            AppendToDatabase(DatabasePath(), document);
-            return {{"Error", 0}};
+            const std::string path = DatabasePath();
+            AppendToDatabase(path, document);
+            return {{"Error", 0}, {"Location", path}};
         }
         return {{"Error", 3}, {"ErrorStr", "Nieznana metoda: " + method}};
     }

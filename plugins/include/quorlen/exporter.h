@@ -43,7 +43,9 @@
  *       the file types from 1. Answer {"Error": 0} or {"Error": e, "ErrorStr":
  *       "..."} (shown to the operator when e is not 0).
  *   "SaveVirtual", {"Method": n, "Wyniki": {...}}: n counts the devices from 0.
- *       Answer as for "SaveToFile".
+ *       Answer as for "SaveToFile"; a success may name where the results
+ *       went, {"Error": 0, "Location": "/path/to/database"}, which the host
+ *       shows in its confirmation.
  *   Shutdown(self) is called once before the library is unloaded.
  *
  * Scores. "Wyniki" is the results document. When it was scored against an

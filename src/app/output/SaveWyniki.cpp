@@ -37,7 +37,6 @@ TSaveWyniki::TSaveWyniki(QWidget* window) : window_(window) {
     dlgSaveWyniki_ = new QFileDialog(window, QStringLiteral("Zapisz wyniki w pliku"));
     dlgSaveWyniki_->setObjectName(QStringLiteral("dlgSaveWyniki"));
     dlgSaveWyniki_->setAcceptMode(QFileDialog::AcceptSave);
-    dlgSaveWyniki_->setOption(QFileDialog::DontConfirmOverwrite);
     dlgSaveWyniki_->setOption(QFileDialog::DontUseNativeDialog);
     dlgSaveWyniki_->setNameFilters(NameFilters(host_.Filters()));
     dlgSaveWyniki_->setDefaultSuffix(QStringLiteral("json"));
@@ -46,7 +45,12 @@ TSaveWyniki::TSaveWyniki(QWidget* window) : window_(window) {
                      [this](const QString& filter) { dlgSaveWyniki_->setDefaultSuffix(SuffixOf(filter)); });
 }
 
-QString TSaveWyniki::RunSaveDialog() {
+QString TSaveWyniki::RunSaveDialog(const QString& folder, const QString& base) {
+    if (!folder.isEmpty()) dlgSaveWyniki_->setDirectory(folder);
+    if (!base.isEmpty()) {
+        const QString suffix = dlgSaveWyniki_->defaultSuffix();
+        dlgSaveWyniki_->selectFile(suffix.isEmpty() ? base : base + '.' + suffix);
+    }
     return dlgSaveWyniki_->exec() == QDialog::Accepted ? dlgSaveWyniki_->selectedFiles().value(0) : QString();
 }
 
@@ -75,7 +79,7 @@ int TSaveWyniki::FilterIndex() const {
 void TSaveWyniki::ShowOutcome(const TExporterOutcome& outcome, const TAsk& ask) {
     QString text = QString::fromStdString(outcome.Text);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    ask(text, QString::fromStdString(outcome.Caption), outcome.Ok ? QMessageBox::Warning : QMessageBox::Critical,
+    ask(text, QString::fromStdString(outcome.Caption), outcome.Ok ? QMessageBox::Information : QMessageBox::Critical,
         QMessageBox::Ok, QMessageBox::Ok);
 }
 

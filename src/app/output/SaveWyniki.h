@@ -39,8 +39,11 @@ public:
     // The save dialog, kept for the process so that it remembers the last
     // name and type.
     QFileDialog* SaveDialog() const { return dlgSaveWyniki_; }
-    // Runs the save dialog; the chosen file, empty when cancelled.
-    QString RunSaveDialog();
+    // Runs the save dialog in folder with <base>.<the chosen type's suffix>
+    // suggested (the dialog's own memory when both are empty); the chosen
+    // file, empty when cancelled. A file that is there is replaced only after
+    // the dialog's question.
+    QString RunSaveDialog(const QString& folder = QString(), const QString& base = QString());
     // -1 the file on disk, 0 or more a device, -2 cancelled.
     int ChooseDestination();
     TExporterHost& Host() { return host_; }

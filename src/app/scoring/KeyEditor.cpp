@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -82,6 +83,7 @@ TfrmKeyEditor::TfrmKeyEditor(const std::optional<TAnswerKey>& key, int questionC
     grdKlucz_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                QAbstractItemView::AnyKeyPressed);
     connect(grdKlucz_, &QTableWidget::cellClicked, this, [this](int r, int c) { ToggleCell(r, c); });
+    grdKlucz_->installEventFilter(this);
 
     edtWrongPoints_ = new QLineEdit(Number(key ? key->WrongPoints : 0), this);
     edtWrongPoints_->setObjectName(QStringLiteral("edtWrongPoints"));
@@ -130,8 +132,62 @@ TfrmKeyEditor::TfrmKeyEditor(const std::optional<TAnswerKey>& key, int questionC
     layout->addLayout(form);
     layout->addWidget(lblBlad_);
     layout->addWidget(buttons);
-    resize(std::max(360, 28 * (answers_ + 1) + 120), 560);
     ShowSheet(0);
+    grdKlucz_->setCurrentCell(0, 0);
+    grdKlucz_->setFocus();
+    FitToScreen();
+}
+
+void TfrmKeyEditor::FitToScreen() {
+    const int width = std::max(360, 28 * (answers_ + 1) + 50 + 80);
+    const QScreen* shown = screen();
+    const int available = shown ? shown->availableGeometry().height() : 768;
+    // The grid's own height for every row, and the rest of the dialog as laid out.
+    const int grid = grdKlucz_->horizontalHeader()->sizeHint().height() +
+                     questions_ * grdKlucz_->verticalHeader()->defaultSectionSize() + 2 * grdKlucz_->frameWidth();
+    const int rest = layout()->sizeHint().height() - grdKlucz_->sizeHint().height();
+    const int frame = shown ? frameGeometry().height() - geometry().height() : 0;
+    resize(width, std::clamp(grid + rest, 300, std::max(300, available - std::max(0, frame))));
+}
+
+void TfrmKeyEditor::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    const QScreen* shown = screen();
+    if (!shown) return;
+    const int available = shown->availableGeometry().height();
+    const int frame = frameGeometry().height() - height();
+    if (frameGeometry().height() > available) resize(width(), std::max(300, available - frame));
+}
+
+bool TfrmKeyEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grdKlucz_ && event->type() == QEvent::KeyPress && GridKey(*static_cast<QKeyEvent*>(event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TfrmKeyEditor::GridKey(const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
+    const QString text = key.text().toUpper();
+    if (text.size() != 1) return false;
+    const int row = std::max(0, grdKlucz_->currentRow());
+    const int column = std::max(0, grdKlucz_->currentColumn());
+    const QChar c = text[0];
+    if (c == QLatin1Char(' ')) {
+        grdKlucz_->setCurrentCell(std::min(row + 1, questions_ - 1), column);
+        return true;
+    }
+    if (c == QLatin1Char('*')) {
+        ToggleCell(row, answers_);
+        grdKlucz_->setCurrentCell(row, column);
+        return true;
+    }
+    if (c >= QLatin1Char('A') && c.unicode() < 'A' + answers_) {
+        ToggleCell(row, c.unicode() - 'A');
+        grdKlucz_->setCurrentCell(row, column);
+        return true;
+    }
+    // Digits and the rest go to the points column's editor as before.
+    return false;
 }
 
 void TfrmKeyEditor::RefreshRow(int row) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/shell/FormMain.h"
 #include "core/scoring/ClassReport.h"
@@ -33,6 +34,7 @@ QString TProjectKey::FilePath() const {
 void TProjectKey::Load() {
     key_.reset();
     const QString path = FilePath();
+    owner_ = path;
     if (path.isEmpty() || !QFileInfo::exists(path)) return;
     try {
         key_ = ReadAnswerKeyFile(path.toStdString());
@@ -42,9 +44,20 @@ void TProjectKey::Load() {
     }
 }
 
+void TProjectKey::Reset() {
+    key_.reset();
+    owner_.clear();
+}
+
 void TProjectKey::Save() {
     const QString path = FilePath();
-    if (!key_ || path.isEmpty()) return;
+    if (path.isEmpty()) return;
+    if (!owner_.isEmpty() && owner_ != path) {
+        Load();
+        return;
+    }
+    owner_ = path;
+    if (!key_) return;
     try {
         WriteAnswerKeyFile(path.toStdString(), *key_);
     } catch (const std::exception& e) {
@@ -90,16 +103,39 @@ void TProjectKey::UseRow(int row) {
         key.Multi = key_->Multi;
         key.Grades = key_->Grades;
     }
-    QStringList letters;
-    for (size_t q = 0; q < key.Answers.size(); ++q)
-        letters << QStringLiteral("%1. %2").arg(q + 1).arg(QString::fromStdString(key.Answers[q]));
-    const QString text =
-        QStringLiteral("Utworzyć klucz odpowiedzi z arkusza %1 (%2)?\n\n%3")
-            .arg(QString::fromStdString(entry.value("Student", std::string())),
-                 QString::fromStdString(entry.value("FileName", std::string())), letters.join(QStringLiteral("  ")));
-    if (window_.Ask(text, QStringLiteral("Klucz odpowiedzi"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                    QMessageBox::No) != QMessageBox::Yes)
-        return;
+    // A blank on the key sheet is a question the teacher still has to answer:
+    // annulled silently, it would give every student its points.
+    QStringList blanks;
+    for (size_t q = 0; q < answers.size() && q < key.Answers.size(); ++q)
+        if (std::none_of(answers[q].begin(), answers[q].end(), [](char c) { return c >= 'A' && c <= 'P'; })) {
+            key.Answers[q].clear();
+            blanks << QString::number(q + 1);
+        }
+    const QString sheet = QStringLiteral("%1 (%2)").arg(QString::fromStdString(entry.value("Student", std::string())),
+                                                        QString::fromStdString(entry.value("FileName", std::string())));
+    const QString replace = QStringLiteral("Zastąpić obecny klucz?");
+    if (!blanks.isEmpty()) {
+        if (key_ && window_.Ask(replace, QStringLiteral("Klucz odpowiedzi"), QMessageBox::Question,
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return;
+        const TProjectSettings s = window_.CurrentSettings();
+        TfrmKeyEditor dialog(key, s.QuestionCount, s.AnswerCount, &window_);
+        dialog.ShowMessage(QStringLiteral("Arkusz %1 nie ma odpowiedzi na pytania: %2. Uzupełnij je "
+                                          "(albo unieważnij gwiazdką) i zatwierdź klucz.")
+                               .arg(sheet, blanks.join(QStringLiteral(", "))));
+        if (window_.ExecKeyEditor(dialog) != QDialog::Accepted || !dialog.Key()) return;
+        key = *dialog.Key();
+    } else {
+        QStringList letters;
+        for (size_t q = 0; q < key.Answers.size(); ++q)
+            letters << QStringLiteral("%1. %2").arg(q + 1).arg(QString::fromStdString(key.Answers[q]));
+        const QString question = key_ ? replace + QStringLiteral("\n\nNowy klucz z arkusza %1:").arg(sheet)
+                                      : QStringLiteral("Utworzyć klucz odpowiedzi z arkusza %1?").arg(sheet);
+        if (window_.Ask(question + QStringLiteral("\n\n") + letters.join(QStringLiteral("  ")),
+                        QStringLiteral("Klucz odpowiedzi"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
     key_ = std::move(key);
     Save();
     Score();
@@ -119,10 +155,16 @@ void TProjectKey::OpenReport() {
         ShowError(QString::fromStdString(e.what()));
         return;
     }
-    if (window_.OpenInBrowser)
-        window_.OpenInBrowser(path);
+    const bool opened = window_.OpenInBrowser ? window_.OpenInBrowser(path)
+                                              : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The report stays as a file beside the project; the teacher is told where,
+    // most of all when no browser showed it.
+    const QString where = QStringLiteral("Raport klasy zapisano w pliku:\n") + path;
+    if (opened)
+        window_.Ask(where, QStringLiteral("Raport"), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
     else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        window_.Ask(QStringLiteral("Nie udało się otworzyć przeglądarki.\n") + where, QStringLiteral("Raport"),
+                    QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 }  // namespace quorlen

@@ -21,7 +21,12 @@ public:
     QString FilePath() const;
     // Reads the project's key file; a broken one is reported and leaves no key.
     void Load();
+    // Writes the key as the project's; saved under another project's name,
+    // the key stays with the project it came from and the new one gets its
+    // own file's key or none.
     void Save();
+    // A new project: no key until the teacher makes one.
+    void Reset();
     // Scores the window's results in place; a key that does not fit them says
     // why in the status line.
     void Score();
@@ -37,6 +42,9 @@ private:
 
     TFormMain& window_;
     std::optional<TAnswerKey> key_;
+    // The key file the key was read from or written to; empty while the key
+    // belongs to a project that has no file yet.
+    QString owner_;
 };
 
 }  // namespace quorlen

@@ -126,9 +126,15 @@ void TDemoDownload::OfferDemoProject() {
         QTimer::singleShot(200, this, &TDemoDownload::OfferDemoProject);
         return;
     }
+    // The folder as the teacher finds it in the file manager: the documents
+    // folder of the desktop (XDG), the home folder written as "~".
+    QString folder = DemoFolder();
+    const QString home = QDir::homePath();
+    if (folder.startsWith(home + QLatin1Char('/'))) folder = QStringLiteral("~") + folder.mid(home.size());
     const auto answer = window_.Ask(QStringLiteral("Quorlen pobrał przykładowe pliki skanów\n"
-                                                   "i umieścił je w folderze Moje dokumenty\\QuorlenDemo.\n"
-                                                   "Czy chcesz otworzyć Projekt oparty na tych przykładach ?"),
+                                                   "i umieścił je w folderze %1.\n"
+                                                   "Czy chcesz otworzyć Projekt oparty na tych przykładach ?")
+                                        .arg(folder),
                                     QStringLiteral("Pytanie"), QMessageBox::Question,
                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     // No leaves both switches, so that the next start fetches the demo again.

@@ -16,7 +16,6 @@
 namespace quorlen {
 
 namespace {
-const QString kProjectFilter = QStringLiteral("Pliki projektów (*.spf)");
 const int kMinWidth = 595;
 const int kMinHeight = 300;
 }  // namespace
@@ -25,25 +24,15 @@ TFormMain::TFormMain(const QStringList& arguments, QWidget* parent) : QMainWindo
     setObjectName(QStringLiteral("FormMain"));
     ConnectControls();
 
-    ChooseProjectFile = [this] {
-        QFileDialog dialog(this, QStringLiteral("Wybierz plik projektu ..."), QString(), kProjectFilter);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setDefaultSuffix(QStringLiteral("spf"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    ChooseSaveProjectFile = [this](const QString& proposed) {
-        QFileDialog dialog(this, QStringLiteral("Zapisz projekt jako ..."), proposed, kProjectFilter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("spf"));
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-    ChooseScanFolder = [this] { return QFileDialog::getExistingDirectory(this, QStringLiteral("Folder skanów")); };
     saveWyniki_ = std::make_unique<TSaveWyniki>(this);
-    ChooseResultsFile = [this] { return saveWyniki_->RunSaveDialog(); };
+    InstallFileDialogs();
     Ask = [this](const QString& text, const QString& caption, QMessageBox::Icon icon,
                  QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
-        QMessageBox box(icon, caption, text, buttons, this);
+        // Texts of the reading and the plug-in end their lines with CR, as
+        // they are stored; a box shows line feeds.
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QMessageBox box(icon, caption, shown, buttons, this);
         box.setDefaultButton(defaultButton);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
@@ -121,6 +110,8 @@ void TFormMain::ConnectControls() {
     };
     connect(panels_.edtProjectName, &QLineEdit::textEdited, this, changed);
     connect(panels_.edtIlePyt, &QLineEdit::textEdited, this, changed);
+    connect(panels_.edtPrintLine1, &QLineEdit::textEdited, this, changed);
+    connect(panels_.edtPrintLine2, &QLineEdit::textEdited, this, changed);
     connect(panels_.edtIleOdp, &QLineEdit::textEdited, this, [this, changed] {
         changed();
         panels_.RefreshLetters();
@@ -153,6 +144,12 @@ void TFormMain::ConnectControls() {
     connect(panels_.btnSaveWyniki, &QPushButton::clicked, this, [this] { btnSaveWynikiClick(); });
     connect(panels_.btnKlucz, &QPushButton::clicked, this, [this] { btnKluczClick(); });
     connect(panels_.btnSkanuj, &QPushButton::clicked, this, [this] { btnSkanujClick(); });
+    connect(panels_.btnNowy, &QPushButton::clicked, this, [this] { NewProject(); });
+    // A typed or pasted folder counts as much as a chosen one.
+    connect(panels_.edtScanFolder, &QLineEdit::textEdited, this, [this, changed](const QString& text) {
+        changed();
+        panels_.btnExecute->setEnabled(!text.trimmed().isEmpty());
+    });
     connect(panels_.btnProjectFile, &QAction::triggered, this, [this] { edtProjectFileBrowse(); });
     connect(panels_.btnScanFolder, &QAction::triggered, this, [this] { edtScanFolderBrowse(); });
     connect(panels_.actWyniki, &QAction::triggered, this, [this] { ShowLastResults(); });
@@ -186,6 +183,7 @@ void TFormMain::LoadProjectFile(const QString& path) {
     checkEmpty_.Set(project_.CheckEmpty);
     panels_.edtProjectFile->setText(path);
     key_.Load();
+    RememberProject(path);
     panels_.btnExecute->setEnabled(true);
     SetSaveState(false);
     panels_.btnSaveWyniki->setEnabled(false);
@@ -201,24 +199,6 @@ bool TFormMain::ConfirmDiscardResults() {
     return Ask(QStringLiteral("Wyniki analizy nie zostały zapisane.\nCzy na pewno chcesz je porzucić ?"),
                QStringLiteral("Pytanie"), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
                QMessageBox::No) == QMessageBox::Yes;
-}
-
-void TFormMain::edtProjectFileBrowse() {
-    if (!edtProjectFileBeforeDialog()) return;
-    const QString chosen = ChooseProjectFile();
-    if (chosen.isEmpty()) return;
-    try {
-        LoadProjectFile(chosen);
-    } catch (const std::exception&) {
-        // An unreadable choice is refused silently; the project stays as it was.
-    }
-}
-
-void TFormMain::edtScanFolderBrowse() {
-    const QString folder = ChooseScanFolder();
-    if (folder.isEmpty()) return;
-    panels_.edtScanFolder->setText(folder);
-    panels_.btnExecute->setEnabled(true);
 }
 
 void TFormMain::btnSkanujClick() {
@@ -261,6 +241,7 @@ void TFormMain::btnSaveClick() {
     project_ = s;
     panels_.edtProjectFile->setText(name);
     key_.Save();
+    RememberProject(name);
     if (panels_.edtScanFolder->text().isEmpty()) panels_.edtScanFolder->setText(QFileInfo(name).absolutePath());
     panels_.btnExecute->setEnabled(true);
     SetSaveState(false);

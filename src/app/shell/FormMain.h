@@ -116,8 +116,18 @@ public:
     bool btnSaveWynikiClick();
     // The save flow with the exporter plug-in and the save dialog.
     TSaveWyniki& SaveWyniki() { return *saveWyniki_; }
+    // The project chooser; a name that is not there yet starts a new project
+    // to be saved under it.
     void edtProjectFileBrowse();
     void edtScanFolderBrowse();
+    // "Nowy projekt": the defaults (the black level stays, it belongs to the
+    // scanner), no key, no results, the main button saving. file is the name
+    // it will be saved as; empty asks on save. False when the operator keeps
+    // the unsaved project or results instead.
+    bool NewProject(const QString& file = QString());
+    // Opens the project the last session had open when its file is still
+    // there; a file that no longer reads is passed over without a word.
+    void OpenLastProject();
     // "Skanuj…": the scanner's pages into the scan folder (chosen first when
     // none is set), then, if the operator says so, the analysis.
     void btnSkanujClick();
@@ -156,6 +166,16 @@ private:
     void SetSaveState(bool save);
     void ShowCancelledProgress();
     void ShowRunCounts();
+    // The standard dialogs behind the Choose… hooks.
+    void InstallFileDialogs();
+    // Where the file dialogs start: the project file's folder, else the scan
+    // folder, else the documents folder.
+    QString DialogFolder() const;
+    // The project file's name without its suffix, else the project's name;
+    // what the save dialogs suggest.
+    QString FileBaseName() const;
+    // Notes the project in config.json for OpenLastProject.
+    void RememberProject(const QString& path);
     void ShowSettings(const TProjectSettings& s);
 
     TMainPanels panels_{*this, this};

@@ -69,7 +69,7 @@ void TMainPanels::BuildPanels(QMainWindow& window, QObject* resizeWatcher) {
         column->addWidget(p);
         return p;
     };
-    Panel1 = panel("Panel1", 5 * kRow + 12);
+    Panel1 = panel("Panel1", 7 * kRow + 12);
     auto* rule = new QFrame(central);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -84,6 +84,9 @@ void TMainPanels::BuildProjectPanel(QMainWindow& window) {
     edtProjectFile =
         Edit(Panel1, "edtProjectFile", QStringLiteral("Nazwa pliku z zapisanymi ustawieniami projektu"), 0);
     btnProjectFile = Browse(window, edtProjectFile, "btnProjectFile");
+    btnNowy = new QPushButton(QStringLiteral("Nowy projekt"), Panel1);
+    btnNowy->setObjectName(QStringLiteral("btnNowy"));
+    btnNowy->setToolTip(QStringLiteral("Nowy projekt z ustawieniami domyślnymi, bez klucza odpowiedzi"));
     lblProjectName = Label(Panel1, "lblProjectName", QStringLiteral("Nazwa"), 1);
     edtProjectName = Edit(Panel1, "edtProjectName", QStringLiteral("Nazwa projektu umieszczona na wydruku arkusza"), 1);
     lblIlePyt = Label(Panel1, "lblIlePyt", QStringLiteral("Ilość pytań"), 2);
@@ -109,6 +112,13 @@ void TMainPanels::BuildProjectPanel(QMainWindow& window) {
         "Jeżeli program nie znajdzie zaczernionego pola, uzna że to brak odpowiedzi.\nW przciwnym przypadku, "
         "wyświetli pytanie do kontroli sprawdzającemu"));
     chkKontrPuste->setGeometry(kFieldLeft + 228, 8 + 4 * kRow, 180, kHeight);
+    // The sheet's third and fourth header lines, under the project's name.
+    lblPrintLine1 = Label(Panel1, "lblPrintLine1", QStringLiteral("Dopisek 1"), 5);
+    edtPrintLine1 = Edit(Panel1, "edtPrintLine1",
+                         QStringLiteral("Wiersz drukowany w nagłówku arkusza, np. „Imię i nazwisko: ……”"), 5);
+    lblPrintLine2 = Label(Panel1, "lblPrintLine2", QStringLiteral("Dopisek 2"), 6);
+    edtPrintLine2 =
+        Edit(Panel1, "edtPrintLine2", QStringLiteral("Drugi wiersz drukowany w nagłówku arkusza, np. data testu"), 6);
     btnSave = new QPushButton(kPrintCaption, Panel1);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnKlucz = new QPushButton(QStringLiteral("Klucz odpowiedzi…"), Panel1);
@@ -120,7 +130,6 @@ void TMainPanels::BuildScanPanel(QMainWindow& window) {
     edtScanFolder =
         Edit(Panel2, "edtScanFolder",
              QStringLiteral("Quorlen pobierze do sprawdzenia wszystkie pliki znajdujące się w tym folderze"), 0);
-    edtScanFolder->setReadOnly(true);
     btnScanFolder = Browse(window, edtScanFolder, "btnScanFolder");
     btnExecute = new QPushButton(QStringLiteral("Analizuj"), Panel2);
     btnExecute->setObjectName(QStringLiteral("btnExecute"));
@@ -173,8 +182,11 @@ void TMainPanels::Layout(QObject* resized) {
 
 void TMainPanels::LayoutProjectPanel() {
     const int w = Panel1->width();
-    edtProjectFile->setGeometry(kFieldLeft, 8, w - 2 - kFieldLeft, kHeight);
+    btnNowy->setGeometry(w - 2 - kButtonWidth, 8, kButtonWidth, kHeight);
+    edtProjectFile->setGeometry(kFieldLeft, 8, std::max(0, btnNowy->x() - 8 - kFieldLeft), kHeight);
     edtProjectName->setGeometry(kFieldLeft, 8 + kRow, w - 2 - kFieldLeft, kHeight);
+    edtPrintLine1->setGeometry(kFieldLeft, 8 + 5 * kRow, w - 2 - kFieldLeft, kHeight);
+    edtPrintLine2->setGeometry(kFieldLeft, 8 + 6 * kRow, w - 2 - kFieldLeft, kHeight);
     btnSave->setGeometry(w - 2 - kButtonWidth, 8 + 2 * kRow, kButtonWidth, kRow + kHeight);
     btnKlucz->setGeometry(w - 10 - 2 * kButtonWidth, 8 + 2 * kRow, kButtonWidth, kHeight);
 }
@@ -220,6 +232,8 @@ void TMainPanels::ShowSettings(const TProjectSettings& s) {
     chkKontrPuste->setChecked(s.CheckEmpty);
     chkKontrPuste->setEnabled(!s.MultipleChoice);
     edtScanFolder->setText(QString::fromStdString(s.ScanFolder));
+    edtPrintLine1->setText(QString::fromStdString(s.PrintLine1));
+    edtPrintLine2->setText(QString::fromStdString(s.PrintLine2));
     tbrPoziom->setValue(s.BlackLevel);
     chkSkanJakPoprzedni->setChecked(s.AllScansAlike);
     RefreshLetters();
@@ -232,20 +246,25 @@ TProjectSettings TMainPanels::ReadSettings(TProjectSettings s) const {
     s.MultipleChoice = rbMultiOne->isChecked();
     s.CheckEmpty = chkKontrPuste->isChecked();
     s.ScanFolder = edtScanFolder->text().toStdString();
+    s.PrintLine1 = edtPrintLine1->text().toStdString();
+    s.PrintLine2 = edtPrintLine2->text().toStdString();
     s.BlackLevel = tbrPoziom->value();
     s.AllScansAlike = chkSkanJakPoprzedni->isChecked();
     return s;
 }
 
 void TMainPanels::EnableSettings(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{edtProjectFile, edtProjectName, edtIlePyt, edtIleOdp, rbOnlyOne,
-                                                      rbMultiOne, edtScanFolder, tbrPoziom, chkSkanJakPoprzedni})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{edtProjectFile, edtProjectName, edtIlePyt, edtIleOdp, rbOnlyOne, rbMultiOne,
+                                         edtPrintLine1, edtPrintLine2, edtScanFolder, tbrPoziom, chkSkanJakPoprzedni})
         w->setEnabled(on);
     btnProjectFile->setEnabled(on);
+    btnNowy->setEnabled(on);
     btnScanFolder->setEnabled(on);
     chkKontrPuste->setEnabled(on && rbOnlyOne->isChecked());
     const QString colour = on ? QString() : QStringLiteral("color: grey");
-    for (QLabel* l : {lblProjectFile, lblProjectName, lblIlePyt, lblCount, Label1, Label2, lblWYbor})
+    for (QLabel* l :
+         {lblProjectFile, lblProjectName, lblIlePyt, lblCount, Label1, Label2, lblWYbor, lblPrintLine1, lblPrintLine2})
         l->setStyleSheet(colour);
 }
 

@@ -41,15 +41,15 @@ struct TMainPanels {
     // The main button prints until the project is changed, then saves it.
     void ShowSaveState(bool save);
 
-    QLabel *lblProjectFile, *lblProjectName, *lblIlePyt, *lblCount, *lblWYbor, *Label1, *Label2, *lblLetters,
-        *lblStatus;
-    QLineEdit *edtProjectFile, *edtProjectName, *edtIlePyt, *edtIleOdp, *edtScanFolder;
+    QLabel *lblProjectFile, *lblProjectName, *lblIlePyt, *lblCount, *lblWYbor, *lblPrintLine1, *lblPrintLine2, *Label1,
+        *Label2, *lblLetters, *lblStatus;
+    QLineEdit *edtProjectFile, *edtProjectName, *edtIlePyt, *edtIleOdp, *edtPrintLine1, *edtPrintLine2, *edtScanFolder;
     QWidget *Panel1, *Panel2, *Panel3;
     QAction *btnProjectFile, *btnScanFolder, *actWyniki, *actAbout;
     QRadioButton *rbOnlyOne, *rbMultiOne;
     QCheckBox *chkKontrPuste, *chkSkanJakPoprzedni;
     QSlider* tbrPoziom;
-    QPushButton *btnSave, *btnExecute, *btnSaveWyniki, *btnKlucz, *btnSkanuj;
+    QPushButton *btnNowy, *btnSave, *btnExecute, *btnSaveWyniki, *btnKlucz, *btnSkanuj;
     QProgressBar* ProgressBar;
 
 private:

@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
     } else {
         // The demo is offered to a person at the window, never to a client.
         quorlen::AttachDemoDownload(window);
+        window.OpenLastProject();
         window.show();
     }
     return app.exec();

@@ -207,6 +207,11 @@ TExporterOutcome TExporterHost::Outcome(const std::optional<Json>& answer, const
         return Refused(text.is_string() ? text.get<std::string>()
                                         : "Wtyczka eksportu zgłosiła błąd " + (*answer)["Error"].dump() + ".");
     }
+    // Where the plug-in put the results, when it says: a database the
+    // teacher never chose has to be named to be found again.
+    const Json* where = answer && answer->is_object() && answer->contains("Location") ? &(*answer)["Location"] : nullptr;
+    if (where && where->is_string() && !where->get<std::string>().empty())
+        return {true, success + ":\n" + where->get<std::string>(), kInformation};
     return {true, success, kInformation};
 }
 
@@ -216,7 +221,7 @@ TExporterOutcome TExporterHost::SaveResultsToFile(const std::string& fileName, i
     Json params = {{"Method", filterIndex - 1}, {"FileName", fileName}, {"Wyniki", document}};
     AddClassAnalysis(params["Wyniki"]);
     const std::optional<Json> answer = CallExporter("SaveToFile", &params);
-    return Outcome(answer, "Wyniki zostały zapisane do pliku\r" + fileName);
+    return Outcome(answer, "Wyniki zostały zapisane do pliku\n" + fileName);
 }
 
 TExporterOutcome TExporterHost::SaveResultsToDevice(int device, const Json& document) {

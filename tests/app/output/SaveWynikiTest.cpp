@@ -111,7 +111,7 @@ TEST(SaveWynikiWindow, WybierzUntouchedGoesToTheFileAndTypeBSendsMethodTwo) {
     ASSERT_EQ(s.boxes.size(), 1u);
     EXPECT_EQ(s.boxes[0].Text, "Wyniki zostały zapisane do pliku\n" + QString::fromStdString(s.dir.File("wyniki.b")));
     EXPECT_EQ(s.boxes[0].Caption, "Informacja");
-    EXPECT_EQ(s.boxes[0].Icon, QMessageBox::Warning);
+    EXPECT_EQ(s.boxes[0].Icon, QMessageBox::Information);
 }
 
 TEST(SaveWynikiWindow, DeviceChoiceSendsSaveVirtualAndNamesTheDevice) {
@@ -219,9 +219,10 @@ TEST(SaveWynikiWindow, ARunSavedAsWorkbookAndIntoTheDatabase) {
     };
     QTest::mouseClick(s.w->findChild<QPushButton*>(QStringLiteral("btnSaveWyniki")), Qt::LeftButton);
     ASSERT_EQ(s.boxes.size(), 2u);
-    EXPECT_EQ(s.boxes[1].Text, "Wyniki zostały zapisane do Baza wyników (SQLite)");
-    EXPECT_EQ(s.boxes[1].Icon, QMessageBox::Warning);
     const std::string database = qEnvironmentVariable("QUORLEN_DATA_DIR").toStdString() + "/wyniki.sqlite";
+    // The database the teacher never chose is named, to be found again.
+    EXPECT_EQ(s.boxes[1].Text, "Wyniki zostały zapisane do Baza wyników (SQLite):\n" + QString::fromStdString(database));
+    EXPECT_EQ(s.boxes[1].Icon, QMessageBox::Information);
     ASSERT_EQ(quorlen::testing::RunCommand("sqlite3 '" + database +
                                                "' 'SELECT code FROM sheets WHERE run_id = "
                                                "(SELECT max(id) FROM runs) ORDER BY code'",

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <filesystem>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -227,4 +229,216 @@ TEST(ScoringWindow, KeyEditorVersionsAndGrades) {
         return static_cast<int>(QDialog::Rejected);
     };
     Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+}
+
+namespace {
+
+// The window up and active, so that clicks and keys reach it as a person's do.
+void ShowWindow(TFormMain& w) {
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+}
+
+// A click into the field, select all, the text, then Tab out of it.
+void TypeIntoField(QWidget& parent, const char* name, const QString& text) {
+    auto* field = FindChild<QLineEdit>(parent, name);
+    Click(field);
+    ASSERT_EQ(QApplication::focusWidget(), field) << name;
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+}
+
+// Marks the given letters, one question per entry, and confirms the editor.
+std::function<int(TfrmKeyEditor&)> EnterKey(std::vector<int> columns) {
+    return [columns](TfrmKeyEditor& d) {
+        ShowActive(d);
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
+        for (size_t q = 0; q < columns.size(); ++q) ClickCell(grid, static_cast<int>(q), columns[q]);
+        Click(FindChild<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok));
+        return d.result();
+    };
+}
+
+std::vector<std::string> KeyAnswers(TFormMain& w) {
+    return w.AnswerKey() ? w.AnswerKey()->Answers : std::vector<std::string>{};
+}
+
+}  // namespace
+
+TEST(ScoringWindow, AnotherProjectStartsWithoutThePreviousKey) {
+    Window win;
+    ShowWindow(win.w);
+    win.w.ExecKeyEditor = EnterKey({0, 0, 0, 0, 0});
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+    ASSERT_EQ(KeyAnswers(win.w), (std::vector<std::string>{"A", "A", "A", "A", "A"}));
+
+    // Another name and 4 questions, saved as a file of its own.
+    TypeIntoField(win.w, "edtProjectName", QStringLiteral("Inny"));
+    TypeIntoField(win.w, "edtIlePyt", QStringLiteral("4"));
+    win.w.ChooseSaveProjectFile = [&](const QString&) { return QString::fromStdString(win.dir.File("inny.spf")); };
+    Click(FindChild<QPushButton>(win.w, "btnSave"));
+    ASSERT_TRUE(std::filesystem::exists(win.dir.File("inny.spf")));
+    EXPECT_FALSE(win.w.AnswerKey().has_value());
+    EXPECT_FALSE(std::filesystem::exists(win.dir.File("inny.klucz.json")));
+    int rows = -1;
+    QStringList marked;
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
+        rows = grid->rowCount();
+        for (int r = 0; r < grid->rowCount(); ++r)
+            for (int c = 0; c < grid->columnCount() - 1; ++c)
+                if (!grid->item(r, c)->text().isEmpty()) marked << grid->item(r, c)->text();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+    EXPECT_EQ(rows, 4);
+    EXPECT_TRUE(marked.isEmpty()) << marked.join(' ').toStdString();
+
+    // The first project keeps its key, and gets it back when opened.
+    win.w.LoadProjectFile(QString::fromStdString(win.dir.File("klasa.spf")));
+    EXPECT_EQ(KeyAnswers(win.w), (std::vector<std::string>{"A", "A", "A", "A", "A"}));
+    win.w.LoadProjectFile(QString::fromStdString(win.dir.File("inny.spf")));
+    EXPECT_FALSE(win.w.AnswerKey().has_value());
+}
+
+TEST(ScoringWindow, AKeySheetAsksBeforeReplacingAndLeavesItsBlanksToTheTeacher) {
+    Window win;
+    ShowWindow(win.w);
+    // Blanks stay blank in the run, without the operator's question.
+    Click(FindChild<QCheckBox>(win.w, "chkKontrPuste"));
+    win.w.ExecKeyEditor = EnterKey({0, 0, 0, 0, 0});
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+    TempDir scans("scoring-blank-key");
+    WriteMarkedScan(scans.File("klucz.jpg"), 5, 3, "1", {{0}, {1}, {}, {0}, {1}}, sim::TFileFormat::Jpeg);
+    WriteMarkedScan(scans.File("ewa.jpg"), 5, 3, "2", {{0}, {1}, {0}, {0}, {2}}, sim::TFileFormat::Jpeg);
+    win.Analyze(scans.Path().string());
+    TfrmShowWyniki& view = *win.w.ResultsView();
+    auto* grid = FindChild<QTableWidget>(view, "sgrdWyniki");
+    ASSERT_EQ(grid->rowCount(), 2);
+    const int keyRow = grid->item(0, 0)->text() == "1" ? 0 : 1;
+    auto* useAsKey = FindChild<QPushButton>(view, "btnUseAsKey");
+    const std::vector<std::string> typed{"A", "A", "A", "A", "A"};
+
+    // A complete sheet: one question that names the key being replaced.
+    ClickCell(grid, 1 - keyRow, 0);
+    win.answer = QMessageBox::No;
+    Click(useAsKey);
+    ASSERT_EQ(win.asked.size(), 1);
+    EXPECT_TRUE(win.asked[0].startsWith(QStringLiteral("Zastąpić obecny klucz?"))) << win.asked[0].toStdString();
+    EXPECT_NE(win.asked[0].indexOf(QStringLiteral("5. C")), -1) << win.asked[0].toStdString();
+    EXPECT_EQ(KeyAnswers(win.w), typed);
+
+    // A sheet with a blank: asked first, then the editor with question 3 open.
+    ClickCell(grid, keyRow, 0);
+    win.asked.clear();
+    bool editorOpened = false;
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor&) {
+        editorOpened = true;
+        return static_cast<int>(QDialog::Rejected);
+    };
+    Click(useAsKey);
+    EXPECT_EQ(win.asked, QStringList{QStringLiteral("Zastąpić obecny klucz?")});
+    EXPECT_FALSE(editorOpened);
+    EXPECT_EQ(KeyAnswers(win.w), typed);
+
+    win.answer = QMessageBox::Yes;
+    QString note, refusal;
+    QStringList row3;
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
+        ShowActive(d);
+        editorOpened = true;
+        note = FindChild<QLabel>(d, "lblBlad")->text();
+        auto* keyGrid = FindChild<QTableWidget>(d, "grdKlucz");
+        for (int c = 0; c <= 3; ++c) row3 << keyGrid->item(2, c)->text();
+        QPushButton* ok = FindChild<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok);
+        Click(ok);  // the blank is refused, not annulled
+        refusal = FindChild<QLabel>(d, "lblBlad")->text();
+        ClickCell(keyGrid, 2, 2);
+        Click(ok);
+        return d.result();
+    };
+    Click(useAsKey);
+    ASSERT_TRUE(editorOpened);
+    EXPECT_NE(note.indexOf(QStringLiteral("pytania: 3.")), -1) << note.toStdString();
+    EXPECT_EQ(row3, (QStringList{"", "", "", ""}));
+    EXPECT_NE(refusal.indexOf(QStringLiteral("pusta odpowiedź")), -1) << refusal.toStdString();
+    EXPECT_EQ(KeyAnswers(win.w), (std::vector<std::string>{"A", "B", "C", "A", "B"}));
+    EXPECT_EQ(win.w.AnswerKey()->Sheet, "klucz.jpg");
+    EXPECT_EQ(grid->columnCount(), 10);  // the run is scored with the new key
+}
+
+TEST(ScoringWindow, KeyEditorWorksFromTheKeyboard) {
+    Window win;
+    int points = -1;
+    win.w.ExecKeyEditor = [&](TfrmKeyEditor& d) {
+        ShowActive(d);
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
+        EXPECT_EQ(QApplication::focusWidget(), grid);
+        auto keys = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+        auto key = [](Qt::Key k, int times = 1) {
+            for (int i = 0; i < times; ++i) QTest::keyClick(QApplication::focusWidget(), k);
+        };
+        keys(QStringLiteral("ad"));  // D is no letter of a 3-answer question
+        keys(QStringLiteral(" bc"));
+        key(Qt::Key_Right, 4);  // the points column takes digits as before
+        keys(QStringLiteral("2"));
+        key(Qt::Key_Tab);  // kept, and on to the next question's first letter
+        points = grid->item(1, 4)->text().toInt();
+        EXPECT_EQ(grid->currentRow(), 2);
+        keys(QStringLiteral("* ccb a "));  // the last Space stays on the last question
+        EXPECT_EQ(grid->currentRow(), 4);
+        Click(FindChild<QDialogButtonBox>(d, "buttons")->button(QDialogButtonBox::Ok));
+        return d.result();
+    };
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+    EXPECT_EQ(points, 2);
+    EXPECT_EQ(KeyAnswers(win.w), (std::vector<std::string>{"A", "BC", "*", "B", "A"}));
+    ASSERT_TRUE(win.w.AnswerKey().has_value());
+    EXPECT_EQ(win.w.AnswerKey()->Points, (std::vector<double>{1, 2, 1, 1, 1}));
+}
+
+TEST(ScoringWindow, KeyEditorIsAsTallAsItsQuestionsUpToTheScreen) {
+    for (int questions : {5, 12, 50, 200}) {
+        TfrmKeyEditor d(std::nullopt, questions, 4);
+        ShowActive(d);
+        const int screen = d.screen()->availableGeometry().height();
+        auto* grid = FindChild<QTableWidget>(d, "grdKlucz");
+        const int rowHeight = grid->rowHeight(0);
+        // Rows whole in sight: every one when they fit, else the screen is used up.
+        int visible = 0;
+        for (int r = 0; r < questions; ++r)
+            if (grid->visualRect(grid->model()->index(r, 0)).bottom() < grid->viewport()->height()) ++visible;
+        EXPECT_LE(d.frameGeometry().height(), screen) << questions;
+        if (visible < questions) {
+            EXPECT_GT(d.frameGeometry().height(), screen - rowHeight) << questions;
+        } else {
+            EXPECT_LT(grid->viewport()->height() - visible * rowHeight, 2 * rowHeight) << questions;
+        }
+    }
+}
+
+TEST(ScoringWindow, TheReportSaysWhereItIsMostOfAllWhenNoBrowserOpens) {
+    Window win;
+    win.w.ExecKeyEditor = EnterKey({0, 1, 2, 0, 1});
+    Click(FindChild<QPushButton>(win.w, "btnKlucz"));
+    TempDir scans("scoring-report");
+    WriteMarkedScan(scans.File("ewa.jpg"), 5, 3, "2", {{0}, {1}, {0}, {0}, {2}}, sim::TFileFormat::Jpeg);
+    win.Analyze(scans.Path().string());
+    const QString report = QString::fromStdString(win.dir.File("klasa.raport.html"));
+    for (bool browser : {true, false}) {
+        win.asked.clear();
+        win.w.OpenInBrowser = [&](const QString& path) {
+            win.opened = path;
+            return browser;
+        };
+        Click(FindChild<QPushButton>(*win.w.ResultsView(), "btnRaport"));
+        EXPECT_EQ(win.opened, report);
+        ASSERT_EQ(win.asked.size(), 1) << browser;
+        EXPECT_TRUE(win.asked[0].endsWith(QStringLiteral("zapisano w pliku:\n") + report)) << win.asked[0].toStdString();
+        EXPECT_EQ(win.asked[0].startsWith(QStringLiteral("Nie udało się otworzyć przeglądarki.")), !browser)
+            << win.asked[0].toStdString();
+        EXPECT_FALSE(win.asked[0].contains(QLatin1Char('\r')));
+    }
 }

@@ -33,9 +33,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString kOffer = QStringLiteral(
-    "Quorlen pobrał przykładowe pliki skanów\ni umieścił je w folderze Moje dokumenty\\QuorlenDemo.\n"
-    "Czy chcesz otworzyć Projekt oparty na tych przykładach ?");
+// The offer names the folder the files went to, under the test's own home.
+QString Offer(const QString& folder = QStringLiteral("~/Documents/QuorlenDemo")) {
+    return QStringLiteral("Quorlen pobrał przykładowe pliki skanów\ni umieścił je w folderze %1.\n"
+                          "Czy chcesz otworzyć Projekt oparty na tych przykładach ?")
+        .arg(folder);
+}
+const QString kOffer = Offer();
 const QString kFailure = QStringLiteral("Wystąpił problem przy pobieraniu przykładowego Projektu");
 
 // Answers every connection with the same bytes, then closes it.
@@ -309,4 +313,17 @@ TEST(DemoFirstStart, YesOpensTheDemoAndARunReadsEverySheet) {
         w.ResultsView()->grab().save(shots + QStringLiteral("/demo-results.png"));
     }
     EXPECT_TRUE(w.close());
+}
+
+TEST(DemoDownload, TheOfferNamesTheDesktopsDocumentsFolder) {
+    Home home;
+    fs::create_directories(home.dir.Path() / ".config");
+    fs::create_directories(home.dir.Path() / "Dokumenty");
+    WriteFileBytes((home.dir.Path() / ".config/user-dirs.dirs").string(), "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
+    LoopbackServer server(Http(200, "OK", DemoRecord(kProject)));
+    FirstStart start;
+    start.RunFrom(server.Url());
+    ASSERT_EQ(start.asked.size(), 1u);
+    EXPECT_EQ(start.asked[0].second, Offer(QStringLiteral("~/Dokumenty/QuorlenDemo")));
+    EXPECT_TRUE(fs::exists(home.dir.Path() / "Dokumenty/QuorlenDemo/Demo.spf"));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <filesystem>
 #include <QFileDialog>
 #include <QTimer>
 #include <QCheckBox>
@@ -133,8 +134,10 @@ TEST(MainWindow, ChangesPutTheButtonIntoTheSaveStateAndLoadingBack) {
     EXPECT_TRUE(Find<QCheckBox>(w, "chkKontrPuste")->isEnabled());
     EXPECT_TRUE(w.SaveState());
 
-    // An unreadable choice in the file chooser is refused silently.
-    w.ChooseProjectFile = [&] { return QString::fromStdString(dir.File("missing.spf")); };
+    // An unreadable choice in the file chooser is refused silently (a name
+    // that is not there at all starts a new project: ProjectPanelTest).
+    std::filesystem::create_directory(dir.File("folder.spf"));
+    w.ChooseProjectFile = [&] { return QString::fromStdString(dir.File("folder.spf")); };
     w.edtProjectFileBrowse();
     EXPECT_EQ(Find<QLineEdit>(w, "edtProjectFile")->text().toStdString(), dir.File("p.spf"));
     EXPECT_TRUE(win.asked.empty());
@@ -319,7 +322,7 @@ TEST(MainWindow, ResultsSaveDialogAndSavingTwiceToOneName) {
     ASSERT_FALSE(filters.isEmpty());
     EXPECT_EQ(filters[0], "Pliki JSON (*.json)");
     EXPECT_EQ(suffix, "json");
-    EXPECT_FALSE(confirms);
+    EXPECT_TRUE(confirms);  // the system's question before a file is replaced
 
     w.ChooseResultsFile = [&] { return QString::fromStdString(out.File("w")); };
     w.btnSaveWynikiClick();

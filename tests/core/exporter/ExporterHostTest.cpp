@@ -46,7 +46,7 @@ TEST(ExporterHost, FileTypesAndDevicesKeepThePluginsOrder) {
     EXPECT_EQ(sent["FileName"], "/tmp/x.b");
     EXPECT_EQ(sent["Wyniki"], SampleResults());
     EXPECT_TRUE(file.Ok);
-    EXPECT_EQ(file.Text, "Wyniki zostały zapisane do pliku\r/tmp/x.b");
+    EXPECT_EQ(file.Text, "Wyniki zostały zapisane do pliku\n/tmp/x.b");
     EXPECT_EQ(file.Caption, "Informacja");
 
     const TExporterOutcome device = h.host.SaveResultsToDevice(0, SampleResults());
@@ -95,9 +95,9 @@ TEST(ExporterHost, SaveAnswersDecideSuccessOrTheErrorBox) {
     };
     const Case cases[] = {
         {"Error 5 with its text", R"({"Error":5,"ErrorStr":"Dysk pełny"})", false, "Dysk pełny"},
-        {"Error 0", R"({"Error":0,"ErrorStr":"ignored"})", true, "Wyniki zostały zapisane do pliku\r/w.a"},
-        {"Error absent", R"({})", true, "Wyniki zostały zapisane do pliku\r/w.a"},
-        {"not JSON counts as success", "saved!", true, "Wyniki zostały zapisane do pliku\r/w.a"},
+        {"Error 0", R"({"Error":0,"ErrorStr":"ignored"})", true, "Wyniki zostały zapisane do pliku\n/w.a"},
+        {"Error absent", R"({})", true, "Wyniki zostały zapisane do pliku\n/w.a"},
+        {"not JSON counts as success", "saved!", true, "Wyniki zostały zapisane do pliku\n/w.a"},
         {"Error without a text", R"({"Error":7})", false, "Wtyczka eksportu zgłosiła błąd 7."},
         {"Error as a text is no success", R"({"Error":"disk"})", false, "Wtyczka eksportu zgłosiła błąd \"disk\"."},
         {"raw UTF-16 Polish text", "{\"Error\":1,\"ErrorStr\":\"Zażółć 😀\"}", false, "Zażółć 😀"},
@@ -108,6 +108,27 @@ TEST(ExporterHost, SaveAnswersDecideSuccessOrTheErrorBox) {
         EXPECT_EQ(out.Ok, c.ok) << c.name;
         EXPECT_EQ(out.Text, c.text) << c.name;
         EXPECT_EQ(out.Caption, c.ok ? "Informacja" : "Błąd") << c.name;
+    }
+}
+
+TEST(ExporterHost, ADeviceThatSaysWhereItSavedIsNamedInTheMessage) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"no location", R"({"Error":0})", "Wyniki zostały zapisane do D"},
+        {"a location", R"({"Error":0,"Location":"/dane/wyniki.sqlite"})",
+         "Wyniki zostały zapisane do D:\n/dane/wyniki.sqlite"},
+        {"an empty location", R"({"Location":""})", "Wyniki zostały zapisane do D"},
+        {"a location that is no text", R"({"Location":5})", "Wyniki zostały zapisane do D"},
+    };
+    for (const Case& c : cases) {
+        LoadedHost h(kADB, Json::object({{"answer", c.answer}}));
+        const TExporterOutcome out = h.host.SaveResultsToDevice(0, SampleResults());
+        EXPECT_TRUE(out.Ok) << c.name;
+        EXPECT_EQ(out.Text, c.text) << c.name;
     }
 }
 

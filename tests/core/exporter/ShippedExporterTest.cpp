@@ -110,7 +110,7 @@ TEST(ShippedExporter, EachSaveAppendsOneRunToTheDatabase) {
     Export e;
     std::string out;
     ASSERT_EQ(e.Run("--device 0", &out), 0) << out;
-    EXPECT_EQ(out, "Wyniki zostały zapisane do Baza wyników (SQLite)\n");
+    EXPECT_EQ(out, "Wyniki zostały zapisane do Baza wyników (SQLite):\n" + e.Database() + "\n");  // where it is
     ASSERT_EQ(e.Run("--device 0", &out), 0) << out;
     EXPECT_EQ(e.Sql("SELECT count(*) FROM runs; SELECT count(*) FROM sheets; SELECT count(*) FROM marks;"),
               "2\n4\n12\n");
