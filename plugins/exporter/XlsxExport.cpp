@@ -114,6 +114,11 @@ void WriteAnalysisSheet(lxw_workbook* book, const Json& analysis) {
         WriteNumber(sheet, r, 1, NumberOf(analysis, key), nullptr);
         ++r;
     }
+    // Which codes the figures count once though they stand on several sheets.
+    if (const std::string remark = TextOf(analysis, "Uwagi"); !remark.empty()) {
+        worksheet_write_string(sheet, r, 0, "Uwagi", bold);
+        worksheet_write_string(sheet, r, 1, remark.c_str(), nullptr);
+    }
 }
 
 void WriteProjectSheet(lxw_workbook* book, const Json& document) {

@@ -8,7 +8,9 @@
 #include <QEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <map>
 
+#include "core/results/RepeatedCodes.h"
 #include "core/scoring/ScoreTable.h"
 
 namespace quorlen {
@@ -17,6 +19,8 @@ namespace {
 constexpr int kRowHeight = 20;
 // Rows of an entry whose scan job did not end cleanly: shown, but marked.
 const QColor kIncompleteRow(255, 224, 192);
+// A code on more than one sheet: two entries for one student.
+const QColor kRepeatedCodeRow(255, 246, 170);
 
 QString Text(const Json& v) { return v.is_string() ? QString::fromStdString(v.get<std::string>()) : QString(); }
 }  // namespace
@@ -139,6 +143,7 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
     sgrdWyniki_->setHorizontalHeaderLabels(header);
 
     int ls = 0, lf = 0, la = 0;
+    const std::map<std::string, int> repeated = RepeatedCodes(doc);
     for (int k = 0; k < static_cast<int>(lista.size()); ++k) {
         const Json& e = lista[static_cast<size_t>(k)];
         const QString student = Text(e.value("Student", Json())), file = Text(e.value("FileName", Json()));
@@ -159,6 +164,15 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
                 if (!sgrdWyniki_->item(k, c)) sgrdWyniki_->setItem(k, c, new QTableWidgetItem());
                 sgrdWyniki_->item(k, c)->setBackground(kIncompleteRow);
                 sgrdWyniki_->item(k, c)->setToolTip(message);
+            }
+        }
+        if (const auto r = repeated.find(e.value("Student", std::string())); r != repeated.end()) {
+            const QString note = QString::fromStdString(RepeatedCodeNote(r->first, r->second));
+            for (int c = 0; c < qcnt + 2; ++c) {
+                if (!sgrdWyniki_->item(k, c)) sgrdWyniki_->setItem(k, c, new QTableWidgetItem());
+                QTableWidgetItem* item = sgrdWyniki_->item(k, c);
+                if (!incomplete) item->setBackground(kRepeatedCodeRow);
+                item->setToolTip(item->toolTip().isEmpty() ? note : item->toolTip() + QStringLiteral("\n") + note);
             }
         }
     }

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "core/results/RepeatedCodes.h"
+
 namespace quorlen {
 
 std::string FormatLocalDateTime(int64_t utcMilliseconds) {
@@ -71,6 +73,11 @@ void TResultsDocument::AddResultEntry(TAnswerList answers, const std::string& fi
 void TResultsDocument::AddSkipped(const std::string& fileName, int status, const std::string& message,
                                   int64_t order) {
     Insert("Pominiete", skippedOrder_, {{"FileName", fileName}, {"Status", status}, {"Message", message}}, order);
+}
+
+void TResultsDocument::FlagRepeatedCodes() {
+    std::lock_guard lock(mutex_);
+    quorlen::FlagRepeatedCodes(root_);
 }
 
 Json TResultsDocument::Snapshot() const {

@@ -71,6 +71,10 @@ public:
     // run's own (never read because the run was cancelled).
     void AddSkipped(const std::string& fileName, int status, const std::string& message, int64_t order = AtTheEnd);
 
+    // Flags every repeated code in "Uwagi" of its entries (see
+    // FlagRepeatedCodes); the run does it when it ends.
+    void FlagRepeatedCodes();
+
     Json Snapshot() const;
     size_t EntryCount() const;
     bool Empty() const;

@@ -140,6 +140,8 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
 
     h << "<h2>Podsumowanie</h2>\n<table class=\"summary\">\n";
     h << Row({"Liczba uczniów", std::to_string(stats.N)});
+    if (const std::string repeated = RepeatedCodesRemark(stats); !repeated.empty())
+        h << Row({"Powtórzone kody", Escape(repeated)}, "flag");
     h << Row(
         {"Średnia", PolishNumber(stats.Mean, 2, true) + " pkt (" + PolishNumber(stats.MeanPercent, 1, true) + " %)"});
     h << Row({"Mediana", PolishNumber(stats.Median, 2, true) + " pkt"});
