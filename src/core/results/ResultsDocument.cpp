@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 #include "core/results/RepeatedCodes.h"
@@ -21,6 +22,16 @@ std::string FormatLocalDateTime(int64_t utcMilliseconds) {
     const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0 && utcMilliseconds % 1000 == 0;
     const size_t n = std::strftime(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &local);
     return std::string(buffer, n);
+}
+
+std::string FormatPolishDateTime(int64_t utcMilliseconds) {
+    const std::time_t seconds = static_cast<std::time_t>(utcMilliseconds / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d %02d:%02d", local.tm_mday, local.tm_mon + 1,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min);
+    return buffer;
 }
 
 TResultsDocument::TResultsDocument(const TRunDescription& run) {

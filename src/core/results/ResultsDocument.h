@@ -93,4 +93,9 @@ private:
 // "Date2": the local short date and long time; no time at exactly midnight.
 std::string FormatLocalDateTime(int64_t utcMilliseconds);
 
+// The local time the Polish way, "10.12.2026 14:03", whatever the machine's
+// locale: what the program itself prints and shows (the class report) is
+// Polish, while "Date2" keeps the system's own short form.
+std::string FormatPolishDateTime(int64_t utcMilliseconds);
+
 }  // namespace quorlen

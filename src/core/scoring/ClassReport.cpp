@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/common/AtomicFile.h"
+#include "core/results/ResultsDocument.h"
 #include "core/scoring/ClassAnalysisJson.h"
 #include "core/scoring/ScoreTable.h"
 
@@ -135,7 +136,13 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
       << "<meta charset=\"utf-8\"/>\n<title>Raport klasy – " << Escape(project) << "</title>\n<style>" << kStyle
       << "</style>\n</head>\n<body>\n";
     h << "<h1>Raport klasy: " << Escape(project) << "</h1>\n";
-    h << "<p>Data odczytu: " << Escape(document.value("Date2", std::string())) << ". Pytań: " << key.QuestionCount()
+    // The run's start in the Polish form; a document without "Date" (made by
+    // hand) shows its own text.
+    const auto date = document.find("Date");
+    const std::string when = date != document.end() && date->is_number_integer()
+                                 ? FormatPolishDateTime(date->get<int64_t>())
+                                 : document.value("Date2", std::string());
+    h << "<p>Data odczytu: " << Escape(when) << ". Pytań: " << key.QuestionCount()
       << ", punktów do zdobycia: " << PolishNumber(stats.MaxPoints, 2) << ".</p>\n";
 
     h << "<h2>Podsumowanie</h2>\n<table class=\"summary\">\n";
