@@ -2,6 +2,8 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 
 #include "Export.h"
 
@@ -114,22 +116,50 @@ void WriteAnalysisSheet(lxw_workbook* book, const Json& analysis) {
         WriteNumber(sheet, r, 1, NumberOf(analysis, key), nullptr);
         ++r;
     }
+    // Which codes the figures count once though they stand on several sheets.
+    if (const std::string remark = TextOf(analysis, "Uwagi"); !remark.empty()) {
+        worksheet_write_string(sheet, r, 0, "Uwagi", bold);
+        worksheet_write_string(sheet, r, 1, remark.c_str(), nullptr);
+    }
 }
 
+// The run's start as a Polish reader writes it, "10.12.2026 14:03" in local
+// time, whatever the machine's locale; a document without "Date" shows its
+// own "Date2".
+std::string PolishDate(const Json& document) {
+    const auto date = NumberOf(document, "Date");
+    if (!date) return TextOf(document, "Date2");
+    const std::time_t seconds = static_cast<std::time_t>(*date / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d", local.tm_mday, local.tm_mon + 1,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min);
+    return text;
+}
+
+// Each key of the document's root, its name in Polish beside it, its value.
 void WriteProjectSheet(lxw_workbook* book, const Json& document) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, "Projekt");
+    const std::pair<const char*, const char*> rows[] = {{"Project", "Nazwa projektu"},   {"QCnt", "Liczba pytań"},
+                                                        {"ACnt", "Liczba odpowiedzi"},  {"MultiChoice", "Wielokrotny wybór"},
+                                                        {"Folder", "Folder skanów"},    {"Date", "Data odczytu"}};
     lxw_row_t r = 0;
-    for (const char* key : {"Project", "QCnt", "ACnt", "MultiChoice", "Folder", "Date2"}) {
+    for (const auto& [key, name] : rows) {
         worksheet_write_string(sheet, r, 0, key, nullptr);
+        worksheet_write_string(sheet, r, 1, name, nullptr);
         const Json value = document.is_object() && document.contains(key) ? document[key] : Json();
-        if (value.is_string())
-            worksheet_write_string(sheet, r, 1, value.get<std::string>().c_str(), nullptr);
+        if (std::string(key) == "Date")
+            worksheet_write_string(sheet, r, 2, PolishDate(document).c_str(), nullptr);
+        else if (value.is_string())
+            worksheet_write_string(sheet, r, 2, value.get<std::string>().c_str(), nullptr);
         else if (value.is_boolean())
-            worksheet_write_boolean(sheet, r, 1, value.get<bool>(), nullptr);
+            worksheet_write_boolean(sheet, r, 2, value.get<bool>(), nullptr);
         else if (value.is_number())
-            worksheet_write_number(sheet, r, 1, value.get<double>(), nullptr);
+            worksheet_write_number(sheet, r, 2, value.get<double>(), nullptr);
         ++r;
     }
+    worksheet_set_column(sheet, 1, 1, 20, nullptr);
 }
 // Scans that gave no entry stay visible beside the results.
 void WriteSkippedSheet(lxw_workbook* book, const Json& document) {

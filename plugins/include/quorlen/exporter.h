@@ -55,7 +55,8 @@
  * not read to its end and has null "Punkty", "Procent" and "Ocena", with the
  * reason in "Uwagi"), and the host adds the class figures
  * under "Analiza": "N", "Mean", "Median", "StdDev", "Min", "Max",
- * "MeanPercent", "MaxPoints", "KR20" and "Questions", one object per question
+ * "MeanPercent", "MaxPoints", "KR20", "Uwagi" (which codes stand on several
+ * sheets and count once; empty when none) and "Questions", one object per question
  * with "Number", "Key", "Points", "Annulled", "Answered", "P" (share of full
  * points), "D" (top 27 % minus bottom 27 %), "PointBiserial", "Letters"
  * (counts of A, B, ...), "Blank", "Double", the flags "TooHard" (p < 0.2),

@@ -14,7 +14,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <map>
 
+#include "core/results/RepeatedCodes.h"
 #include "core/scoring/ScoreTable.h"
 
 namespace quorlen {
@@ -23,6 +25,8 @@ namespace {
 constexpr int kRowHeight = 20;
 // Rows of an entry whose scan job did not end cleanly: shown, but marked.
 const QColor kIncompleteRow(255, 224, 192);
+// A code on more than one sheet: two entries for one student.
+const QColor kRepeatedCodeRow(255, 246, 170);
 
 // The first cell of a row keeps the index of its entry in the document.
 constexpr int kEntryRole = Qt::UserRole;
@@ -252,6 +256,7 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
     sgrdWyniki_->setHorizontalHeaderLabels(header);
 
     int ls = 0, lf = 0, la = 0;
+    const std::map<std::string, int> repeated = RepeatedCodes(doc);
     for (int k = 0; k < static_cast<int>(lista.size()); ++k) {
         const Json& e = lista[static_cast<size_t>(k)];
         // Every cell exists, so that a short row sorts like the others.
@@ -277,6 +282,15 @@ void TfrmShowWyniki::FillResults(const Json& doc) {
             for (int c = 0; c < qcnt + 2; ++c) {
                 sgrdWyniki_->item(k, c)->setBackground(kIncompleteRow);
                 sgrdWyniki_->item(k, c)->setToolTip(message);
+            }
+        }
+        if (const auto r = repeated.find(e.value("Student", std::string())); r != repeated.end()) {
+            const QString note = QString::fromStdString(RepeatedCodeNote(r->first, r->second));
+            for (int c = 0; c < qcnt + 2; ++c) {
+                if (!sgrdWyniki_->item(k, c)) sgrdWyniki_->setItem(k, c, new QTableWidgetItem());
+                QTableWidgetItem* item = sgrdWyniki_->item(k, c);
+                if (!incomplete) item->setBackground(kRepeatedCodeRow);
+                item->setToolTip(item->toolTip().isEmpty() ? note : item->toolTip() + QStringLiteral("\n") + note);
             }
         }
     }

@@ -212,6 +212,8 @@ void TBatchRun::FinishRun() {
     Running = false;
     // A cancelled run accounts for every file of the folder it never read.
     if (Cancelled) ListUnreadFiles();
+    // Two sheets with one code are two entries for one student.
+    Results.FlagRepeatedCodes();
     if (!StoppedByButton) {
         ProgressPosition = ProgressMax;
         if (Owner.ProgressBar) Owner.ProgressBar(ProgressMax, ProgressPosition);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/results/RepeatedCodes.h"
+
 namespace quorlen {
 namespace {
 
@@ -193,6 +195,8 @@ Json MergeResults(std::vector<TShardDocument> docs) {
     if (folderScans >= 0 && static_cast<int64_t>(recordCount) != folderScans)
         Refuse("the shards hold " + std::to_string(recordCount) + " scans of the folder's " +
                std::to_string(folderScans) + ": a shard did not read all of its part");
+    // A code may repeat across parts that each held it once.
+    FlagRepeatedCodes(merged);
     return merged;
 }
 

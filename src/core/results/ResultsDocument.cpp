@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
+
+#include "core/results/RepeatedCodes.h"
 
 namespace quorlen {
 
@@ -19,6 +22,16 @@ std::string FormatLocalDateTime(int64_t utcMilliseconds) {
     const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0 && utcMilliseconds % 1000 == 0;
     const size_t n = std::strftime(buffer, sizeof buffer, midnight ? "%x" : "%x %X", &local);
     return std::string(buffer, n);
+}
+
+std::string FormatPolishDateTime(int64_t utcMilliseconds) {
+    const std::time_t seconds = static_cast<std::time_t>(utcMilliseconds / 1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d %02d:%02d", local.tm_mday, local.tm_mon + 1,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min);
+    return buffer;
 }
 
 TResultsDocument::TResultsDocument(const TRunDescription& run) {
@@ -71,6 +84,11 @@ void TResultsDocument::AddResultEntry(TAnswerList answers, const std::string& fi
 void TResultsDocument::AddSkipped(const std::string& fileName, int status, const std::string& message,
                                   int64_t order) {
     Insert("Pominiete", skippedOrder_, {{"FileName", fileName}, {"Status", status}, {"Message", message}}, order);
+}
+
+void TResultsDocument::FlagRepeatedCodes() {
+    std::lock_guard lock(mutex_);
+    quorlen::FlagRepeatedCodes(root_);
 }
 
 Json TResultsDocument::Snapshot() const {

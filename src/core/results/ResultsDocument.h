@@ -71,6 +71,10 @@ public:
     // run's own (never read because the run was cancelled).
     void AddSkipped(const std::string& fileName, int status, const std::string& message, int64_t order = AtTheEnd);
 
+    // Flags every repeated code in "Uwagi" of its entries (see
+    // FlagRepeatedCodes); the run does it when it ends.
+    void FlagRepeatedCodes();
+
     Json Snapshot() const;
     size_t EntryCount() const;
     bool Empty() const;
@@ -88,5 +92,10 @@ private:
 
 // "Date2": the local short date and long time; no time at exactly midnight.
 std::string FormatLocalDateTime(int64_t utcMilliseconds);
+
+// The local time the Polish way, "10.12.2026 14:03", whatever the machine's
+// locale: what the program itself prints and shows (the class report) is
+// Polish, while "Date2" keeps the system's own short form.
+std::string FormatPolishDateTime(int64_t utcMilliseconds);
 
 }  // namespace quorlen

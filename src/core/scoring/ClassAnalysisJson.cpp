@@ -50,6 +50,7 @@ Json ClassAnalysisJson(const TClassStats& stats, const TAnswerKey& key) {
             {"MeanPercent", stats.MeanPercent},
             {"MaxPoints", stats.MaxPoints},
             {"KR20", OrNull(stats.KR20)},
+            {"Uwagi", RepeatedCodesRemark(stats)},
             {"Questions", std::move(questions)}};
 }
 

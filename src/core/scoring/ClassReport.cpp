@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/common/AtomicFile.h"
+#include "core/results/ResultsDocument.h"
 #include "core/scoring/ClassAnalysisJson.h"
 #include "core/scoring/ScoreTable.h"
 
@@ -135,11 +136,19 @@ std::string ClassReportHtml(const Json& document, const TAnswerKey& key, const s
       << "<meta charset=\"utf-8\"/>\n<title>Raport klasy – " << Escape(project) << "</title>\n<style>" << kStyle
       << "</style>\n</head>\n<body>\n";
     h << "<h1>Raport klasy: " << Escape(project) << "</h1>\n";
-    h << "<p>Data odczytu: " << Escape(document.value("Date2", std::string())) << ". Pytań: " << key.QuestionCount()
+    // The run's start in the Polish form; a document without "Date" (made by
+    // hand) shows its own text.
+    const auto date = document.find("Date");
+    const std::string when = date != document.end() && date->is_number_integer()
+                                 ? FormatPolishDateTime(date->get<int64_t>())
+                                 : document.value("Date2", std::string());
+    h << "<p>Data odczytu: " << Escape(when) << ". Pytań: " << key.QuestionCount()
       << ", punktów do zdobycia: " << PolishNumber(stats.MaxPoints, 2) << ".</p>\n";
 
     h << "<h2>Podsumowanie</h2>\n<table class=\"summary\">\n";
     h << Row({"Liczba uczniów", std::to_string(stats.N)});
+    if (const std::string repeated = RepeatedCodesRemark(stats); !repeated.empty())
+        h << Row({"Powtórzone kody", Escape(repeated)}, "flag");
     h << Row(
         {"Średnia", PolishNumber(stats.Mean, 2, true) + " pkt (" + PolishNumber(stats.MeanPercent, 1, true) + " %)"});
     h << Row({"Mediana", PolishNumber(stats.Median, 2, true) + " pkt"});

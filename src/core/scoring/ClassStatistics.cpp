@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
 
 namespace quorlen {
@@ -60,6 +61,19 @@ void CountLetters(TQuestionStats& qs, const std::string& answer, const TSheetSha
 
 }  // namespace
 
+std::string RepeatedCodesRemark(const TClassStats& stats) {
+    if (stats.RepeatedCodes.empty()) return {};
+    std::string out = "Kody powtórzone na kilku arkuszach, w statystyce liczone raz: ";
+    for (size_t i = 0; i < stats.RepeatedCodes.size(); ++i) {
+        const int n = stats.RepeatedCodes[i].second;
+        // Polish: 2–4 arkusze (but 12–14 arkuszy), otherwise arkuszy.
+        const bool few = n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14);
+        out += (i ? ", " : "") + stats.RepeatedCodes[i].first + " (" + std::to_string(n) +
+               (few ? " arkusze)" : " arkuszy)");
+    }
+    return out + ".";
+}
+
 TClassStats ComputeClassStatistics(const std::vector<TScoredEntry>& entries, const TAnswerKey& key,
                                    const TSheetShape& shape) {
     TClassStats st;
@@ -68,6 +82,11 @@ TClassStats ComputeClassStatistics(const std::vector<TScoredEntry>& entries, con
     for (const TScoredEntry& e : entries)
         if (e.Counted()) students.push_back(&e);
     st.N = static_cast<int>(students.size());
+    std::map<std::string, int> sheetsOfCode;
+    for (const TScoredEntry& e : entries)
+        if (!e.Student.empty()) ++sheetsOfCode[e.Student];
+    for (const auto& [code, sheets] : sheetsOfCode)
+        if (sheets > 1) st.RepeatedCodes.emplace_back(code, sheets);
 
     st.GradeValues.push_back(1);
     for (const TGradeStep& g : key.Grades)

@@ -40,15 +40,21 @@ struct TClassStats {
     std::vector<int> GradeCounts;     // per grade of GradeValues
     std::vector<double> GradeValues;  // 1 and every grade of the key, ascending
     std::vector<int> PercentBins;     // 0–9, 10–19, …, 90–100 (10 bins)
+    // Codes on more than one sheet, with their sheet counts: each counts once.
+    std::vector<std::pair<std::string, int>> RepeatedCodes;
 };
+
+// "Kody powtórzone na kilku arkuszach, w statystyce liczone raz: 1001 (19
+// arkuszy), 7 (2 arkusze)." or nothing.
+std::string RepeatedCodesRemark(const TClassStats& stats);
 
 inline constexpr double TooHardBelow = 0.2;
 inline constexpr double TooEasyAbove = 0.9;
 inline constexpr double WeakItemBelow = 0.2;
 inline constexpr double ExtremeGroupShare = 0.27;
 
-// The key's sheet and sheets whose reading did not end are left out; every
-// other entry counts.
+// The key's sheet, sheets whose reading did not end and later sheets of a
+// repeated code are left out; every other entry counts.
 TClassStats ComputeClassStatistics(const std::vector<TScoredEntry>& entries, const TAnswerKey& key,
                                    const TSheetShape& shape);
 

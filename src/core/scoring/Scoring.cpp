@@ -7,6 +7,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <map>
+
+#include "core/results/RepeatedCodes.h"
 
 namespace quorlen {
 namespace {
@@ -182,6 +185,19 @@ std::vector<TScoredEntry> ScoreEntries(const Json& document, const TAnswerKey& k
             scored.Score.Note = "Arkusz klucza: poza statystyką klasy.";
         }
         out.push_back(std::move(scored));
+    }
+    // Every sheet of a repeated code says so; the first one the class counts
+    // stands for the student, the later ones stay out of the figures.
+    const std::map<std::string, int> repeated = RepeatedCodes(document);
+    std::map<std::string, bool> counted;
+    for (TScoredEntry& e : out) {
+        const auto r = repeated.find(e.Student);
+        if (r == repeated.end()) continue;
+        e.Score.Note = JoinNotes(e.Score.Note, RepeatedCodeNote(r->first, r->second));
+        if (!e.Counted()) continue;
+        bool& seen = counted[e.Student];
+        e.Repeat = seen;
+        seen = true;
     }
     return out;
 }

@@ -55,8 +55,11 @@ struct TScoredEntry {
     bool KeySheet = false;  // the sheet the key came from
     int Status = 0;         // the scan job's status; 0 when it ended cleanly
     std::string Message;    // the scan job's message for any other status
+    // A later sheet of a code an earlier entry already counts for the class:
+    // one student is one figure, however often the code was scanned.
+    bool Repeat = false;
     // Whether the entry is one of the class's figures.
-    bool Counted() const { return !KeySheet && Score.Graded; }
+    bool Counted() const { return !KeySheet && Score.Graded && !Repeat; }
 };
 
 // The remark of an entry whose reading did not end: why it has no grade.

@@ -114,3 +114,18 @@ TEST(ShowWyniki, RowsOfInterruptedSheetsAreMarkedWithTheirMessage) {
         EXPECT_TRUE(grid->item(0, c)->toolTip().isEmpty()) << c;
     }
 }
+
+TEST(ShowWyniki, RowsOfARepeatedCodeAreColouredAndSaySo) {
+    TfrmShowWyniki view;
+    Json doc = Document(2, false, {{"1001", {"A", "B"}}, {"5", {"A", "A"}}, {"1001", {"B", "B"}}});
+    view.FillResults(doc);
+    auto* grid = view.findChild<QTableWidget*>("sgrdWyniki");
+    const QColor plain = grid->item(1, 0)->background().color();
+    for (int row : {0, 2})
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            ASSERT_NE(grid->item(row, c), nullptr) << row << "," << c;
+            EXPECT_NE(grid->item(row, c)->background().color(), plain) << row << "," << c;
+            EXPECT_EQ(grid->item(row, c)->toolTip(), "Kod 1001 powtarza się na 2 arkuszach.") << row << "," << c;
+        }
+    EXPECT_TRUE(grid->item(1, 0)->toolTip().isEmpty());
+}

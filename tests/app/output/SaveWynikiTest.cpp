@@ -268,7 +268,8 @@ TEST(SaveWynikiWindow, AScoredRunSavesItsScoresAndTheAnalysis) {
               0);
     EXPECT_EQ(out,
               "['Wyniki', 'Analiza', 'Projekt', 'Pominiete']\n"
-              "[('0042', None, 5, 5, 100, 6), ('7', None, 3, 5, 60, 3)]\n"
+              "[('0042', None, 5, 5, 100, 6, 0, 'Arkusz klucza: poza statystyką klasy.'), ('7', None, 3, 5, 60, 3, 0, "
+              "None)]\n"
               "[('Liczba uczniów', 1)]\n");
 }
 #endif

@@ -474,6 +474,23 @@ TEST(AnalyzeCommand, TwoRunsOverOneFolderGiveTheSameDocument) {
     EXPECT_EQ(got, listed);
 }
 
+TEST(BatchRun, ARepeatedCodeIsFlaggedOnEachOfItsEntriesWhenTheRunEnds) {
+    TempDir dir;
+    WriteSheetScan(dir.File("a.jpg"), 3, 2, "1001");
+    std::filesystem::copy_file(dir.File("a.jpg"), dir.File("b.jpg"));
+    WriteSheetScan(dir.File("c.jpg"), 3, 2, "5");
+    Harness h(2, 2);
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    const Json lista = h.run.Results.Snapshot()["Lista"];
+    ASSERT_EQ(lista.size(), 3u);
+    for (const Json& e : lista)
+        if (e["Student"] == "1001")
+            EXPECT_EQ(e["Uwagi"], "Kod 1001 powtarza się na 2 arkuszach.") << e.dump();
+        else
+            EXPECT_FALSE(e.contains("Uwagi")) << e.dump();
+}
+
 TEST(BatchRun, DefaultWorkerLimit) {
     EXPECT_EQ(DefaultMaxWorkers(2), 96);
     EXPECT_EQ(DefaultMaxWorkers(0), 48);

@@ -23,7 +23,8 @@ TShardDocument ShardDoc(const std::string& shard, std::vector<std::string> files
         {"MultiChoice", false},   {"Folder", "/skany"},         {"Date", date},  {"Date2", std::to_string(date)},
         {"Lista", Json::array()}, {"Pominiete", Json::array()}, {"Shard", shard}};
     if (folderScans >= 0) doc["FolderScans"] = folderScans;
-    for (const std::string& f : files) doc["Lista"].push_back(Entry(f));
+    // A code of its own per sheet: a repeated code would be flagged.
+    for (const std::string& f : files) doc["Lista"].push_back(Entry(f, "k" + f));
     for (const std::string& f : skipped)
         doc["Pominiete"].push_back({{"FileName", f}, {"Status", -1}, {"Message", "Nie odczytano kodu arkusza."}});
     return {"part" + shard.substr(0, shard.find('/')) + ".json", std::move(doc)};
@@ -186,4 +187,20 @@ TEST(MergeCommand, RefusesDeepDocumentsAndShardsWithoutAFolderCount) {
               2)
         << out.substr(0, 300);
     EXPECT_NE(out.find("zagnieżdżony głębiej niż 256 poziomów"), std::string::npos) << out.substr(0, 300);
+}
+
+// Each part may hold a code once while the folder holds it twice: the merged
+// document flags it on both, and a part's own flag of another count goes.
+TEST(MergeResults, ACodeRepeatedAcrossPartsIsFlaggedOnEachOfItsSheets) {
+    auto first = ShardDoc("1/2", {"a.png"}, {}, 3);
+    auto second = ShardDoc("2/2", {"b.png", "c.png"}, {}, 3);
+    first.Document["Lista"][0]["Student"] = "1001";
+    second.Document["Lista"][0]["Student"] = "1001";
+    second.Document["Lista"][1]["Student"] = "1001";
+    second.Document["Lista"][0]["Uwagi"] = "Kod 1001 powtarza się na 2 arkuszach.";
+    second.Document["Lista"][1]["Uwagi"] = "Kod 1001 powtarza się na 2 arkuszach.";
+    const Json merged = MergeResults({first, second});
+    for (const Json& e : merged["Lista"]) EXPECT_EQ(e["Uwagi"], "Kod 1001 powtarza się na 3 arkuszach.") << e.dump();
+    const Json single = MergeResults({ShardDoc("1/2", {"a.png"}, {}, 2), ShardDoc("2/2", {"b.png"}, {}, 2)});
+    for (const Json& e : single["Lista"]) EXPECT_FALSE(e.contains("Uwagi")) << e.dump();
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <set>
 #include <thread>
 #include <vector>
@@ -183,4 +184,21 @@ TEST(ResultsDocument, ConcurrentAppendsInAnyOrderEndInScanListOrderAndCopiesKeep
     EXPECT_EQ(j["Pominiete"][0]["FileName"], "early.png");
     EXPECT_EQ(j["Pominiete"][1]["FileName"], "late.png");
     EXPECT_EQ(doc.Snapshot()["Pominiete"].size(), 0u);
+}
+
+// What the program prints is Polish whatever the machine's locale (the tests
+// run in the C locale, whose short date is 12/10/26); "Date2" stays the
+// system's own form.
+TEST(ResultsDocument, PolishDateTimeWhateverTheLocale) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    std::setlocale(LC_TIME, "C");
+    struct Case {
+        int64_t Ms;
+        const char* Polish;
+    };
+    for (const Case& c : {Case{1796911439000, "10.12.2026 14:03"}, Case{1733702400000, "09.12.2024 00:00"},
+                          Case{1704067199999, "31.12.2023 23:59"}, Case{0, "01.01.1970 00:00"}})
+        EXPECT_EQ(FormatPolishDateTime(c.Ms), c.Polish) << c.Ms;
+    EXPECT_EQ(FormatLocalDateTime(1796911439000), "12/10/26 14:03:59");
 }

@@ -60,3 +60,16 @@ TEST(ClassReport, ASheetCutShortIsListedWithoutFiguresAndLeftOutOfTheClass) {
               std::string::npos)
         << html;
 }
+
+TEST(ClassReport, TheHeaderDatesTheRunThePolishWay) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    Json doc = Class({"1"});
+    doc["Date"] = 1796911439000;
+    doc["Date2"] = "12/10/26 14:03:59";
+    EXPECT_NE(Report(doc, R"({"Version":1,"Answers":["A","C"]})").find("<p>Data odczytu: 10.12.2026 14:03. Pytań: 2"),
+              std::string::npos);
+    doc.erase("Date");  // a document made by hand: its own text
+    EXPECT_NE(Report(doc, R"({"Version":1,"Answers":["A","C"]})").find("<p>Data odczytu: 12/10/26 14:03:59. "),
+              std::string::npos);
+}

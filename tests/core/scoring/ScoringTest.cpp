@@ -417,3 +417,53 @@ TEST(ScoreDocument, SheetsWhoseReadingDidNotEndGetNoGradeAndStayOutOfTheClass) {
             << csv;
     }
 }
+
+// Two sheets with one code are two entries for one student: both say so,
+// and the class figures count the code once (its first sheet the class can
+// count), and say that too.
+TEST(ScoreDocument, RepeatedCodesAreFlaggedOnEverySheetAndCountOnceInTheClass) {
+    Json doc = *ParseJson(R"({"Version":1,"Project":"P","QCnt":2,"ACnt":4,"MultiChoice":false,"Lista":[
+          {"Student":"1001","FileName":"a.png","Wyniki":["A"],"Status":2,"Message":"Przerwano"},
+          {"Student":"1001","FileName":"b.png","Wyniki":["A","B"]},
+          {"Student":"5","FileName":"c.png","Wyniki":["C","C"]},
+          {"Student":"1001","FileName":"d.png","Wyniki":["C","C"]},
+          {"Student":"7","FileName":"e.png","Wyniki":["A","C"]},
+          {"Student":"7","FileName":"f.png","Wyniki":["A","C"]}]})");
+    const TAnswerKey key = Key(R"({"Version":1,"Answers":["A","B"]})");
+    const std::vector<TScoredEntry> scored = ScoreEntries(doc, key);
+    const std::vector<bool> counted = {false, true, true, false, true, false};
+    for (size_t i = 0; i < scored.size(); ++i) EXPECT_EQ(scored[i].Counted(), counted[i]) << i;
+    const TClassStats stats = ComputeClassStatistics(scored, key, ShapeOf(doc));
+    EXPECT_EQ(stats.N, 3);  // 1001 by b.png (a.png was cut short), 5, 7
+    EXPECT_DOUBLE_EQ(stats.Mean, (2 + 0 + 1) / 3.0);
+    EXPECT_EQ(RepeatedCodesRemark(stats),
+              "Kody powtórzone na kilku arkuszach, w statystyce liczone raz: 1001 (3 arkusze), 7 (2 arkusze).");
+
+    ScoreDocument(doc, key);
+    const Json& e = doc["Lista"];
+    EXPECT_EQ(e[1]["Uwagi"], "Kod 1001 powtarza się na 3 arkuszach.");
+    EXPECT_EQ(e[3]["Uwagi"], "Kod 1001 powtarza się na 3 arkuszach.");
+    EXPECT_EQ(e[5]["Uwagi"], "Kod 7 powtarza się na 2 arkuszach.");
+    EXPECT_EQ(e[0]["Uwagi"],
+              "Bez oceny: odczyt arkusza nie został dokończony (status 2: Przerwano). Kod 1001 powtarza się na 3 "
+              "arkuszach.");
+    EXPECT_FALSE(e[2].contains("Uwagi"));
+    // A later sheet of a code keeps its own score: only the class counts once.
+    EXPECT_EQ(e[3]["Punkty"], 0.0);
+    ASSERT_TRUE(AddClassAnalysis(doc));
+    EXPECT_EQ(doc["Analiza"]["N"], 3);
+    EXPECT_EQ(doc["Analiza"]["Uwagi"], RepeatedCodesRemark(stats));
+}
+
+TEST(ClassStatistics, RepeatedCodesRemarkUsesThePolishPluralOfSheets) {
+    for (const auto& [n, word] : std::vector<std::pair<int, std::string>>{
+             {2, "arkusze"}, {4, "arkusze"}, {5, "arkuszy"}, {12, "arkuszy"}, {14, "arkuszy"}, {19, "arkuszy"},
+             {22, "arkusze"}, {112, "arkuszy"}}) {
+        TClassStats stats;
+        stats.RepeatedCodes = {{"1001", n}};
+        EXPECT_EQ(RepeatedCodesRemark(stats), "Kody powtórzone na kilku arkuszach, w statystyce liczone raz: 1001 (" +
+                                                  std::to_string(n) + " " + word + ").")
+            << n;
+    }
+    EXPECT_EQ(RepeatedCodesRemark(TClassStats{}), "");
+}
