@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <stdexcept>
 #include <thread>
@@ -152,6 +153,57 @@ bool TQuorlen::MeasureSkewAlongTop(double& angle) {
     return true;
 }
 
+int TQuorlen::SeekLine(bool alongX, int fixed, int start, int step, double limit, bool overEdge,
+                       int& whiteFrom) const {
+    auto inside = [&](int u) { return step > 0 ? u < limit : u > limit; };
+    auto cross = [&](int& v, bool black) {
+        if (alongX && step > 0) SkipRight(View(), v, fixed, black, inside);
+        else if (alongX) SkipLeft(View(), v, fixed, black, inside);
+        else if (step > 0) SkipDown(View(), fixed, v, black, inside);
+        else SkipUp(View(), fixed, v, black, inside);
+    };
+    int v = start;
+    if (overEdge) cross(v, true);
+    whiteFrom = v;
+    cross(v, false);
+    PassSpecks(v, fixed, alongX, step, limit);
+    return v;
+}
+
+// A printed line is one sheet pixel, one to three scan pixels, and the
+// rotation's extrapolating weights (a pixel of the line whose neighbour across
+// is paper can come out paper) or the scan's grain leave holes in it a few
+// pixels long. A search that runs through such a hole passes the frame and
+// stops far beyond it, on the content or at its bound: the grid lands a row or
+// a column off, every box reads empty and the code is refused. So the lines
+// beside the search, up to half a grid step to either side, are searched too.
+// One that meets a line more than half a grid step earlier, on paper the
+// search itself crossed, where that line runs on across the search's own
+// path (OnLine), shows the hole; its position is taken, the nearest such
+// line's first. On a sound line every neighbour meets it within a pixel or two
+// of the search, and the search's own position stands.
+int TQuorlen::SeekBorder(bool alongX, int fixed, int start, int step, double limit, bool overEdge) const {
+    int whiteFrom = 0, unused = 0;
+    const int found = SeekLine(alongX, fixed, start, step, limit, overEdge, whiteFrom);
+    return AcrossHole(alongX, fixed, step, whiteFrom, found,
+                      [&](int line) { return SeekLine(alongX, line, start, step, limit, overEdge, unused); });
+}
+
+int TQuorlen::AcrossHole(bool alongX, int fixed, int step, int whiteFrom, int found,
+                         const std::function<int(int)>& seek) const {
+    const int along = alongX ? hx_ : hy_, across = alongX ? hy_ : hx_;
+    const int extent = alongX ? Raster.Height() : Raster.Width();
+    for (int d = 1; d <= across; ++d)
+        for (const int side : {-1, +1}) {
+            const int line = fixed + side * d;
+            if (line < 0 || line >= extent) continue;
+            const int v = seek(line);
+            const bool onPaperCrossed = step * (v - whiteFrom) >= 0 && step * (found - v) > along;
+            if (onPaperCrossed && OnLine(alongX ? v : fixed, alongX ? fixed : v, alongX)) return v;
+        }
+    return found;
+}
+
 bool TQuorlen::AskForCorner(TRect area, TPoint& pt) {
     if (!OnGetStartPoint) return false;
     MakeAllTiles();
@@ -187,16 +239,8 @@ void TQuorlen::LocateSheet() {
 
     // Top-left corner. Every bound of this step uses sx, the vertical ones too.
     const double near = CornerWindow * sx;
-    int x = known ? Geometry.Left - StoredCornerSlack : 1;
-    SkipRight(View(), x, h / 2, true, [&](int v) { return v < near; });
-    SkipRight(View(), x, h / 2, false, [&](int v) { return v < near; });
-    PassSpecks(x, h / 2, true, +1, near);
-    int y = known ? Geometry.Top - StoredCornerSlack : 1;
-    SkipDown(View(), w / 2, y, true, [&](int v) { return v < near; });
-    SkipDown(View(), w / 2, y, false, [&](int v) { return v < near; });
-    PassSpecks(y, w / 2, false, +1, near);
-    Left = x;
-    Top = y;
+    Left = SeekBorder(true, h / 2, known ? Geometry.Left - StoredCornerSlack : 1, +1, near, true);
+    Top = SeekBorder(false, w / 2, known ? Geometry.Top - StoredCornerSlack : 1, +1, near, true);
     const int r = Round(CornerWindow * sx);
     if (!(sx < Left && Left < near && sx < Top && Top < near)) {
         TPoint pt;
@@ -208,15 +252,9 @@ void TQuorlen::LocateSheet() {
     if (!Ok) return;
 
     // Bottom-right corner.
-    x = known ? Geometry.Right + StoredCornerSlack : w - Round(CornerStartInset * sx);
-    SkipLeft(View(), x, h / 2, true, [&](int v) { return v > w - near; });
-    SkipLeft(View(), x, h / 2, false, [&](int v) { return v > w - near; });
-    PassSpecks(x, h / 2, true, -1, w - near);
-    y = known ? Geometry.Bottom + StoredCornerSlack : h - Round(CornerStartInset * sx);
-    SkipUp(View(), w / 2, y, true, [&](int v) { return v > h - near; });
-    SkipUp(View(), w / 2, y, false, [&](int v) { return v > h - near; });
-    PassSpecks(y, w / 2, false, -1, h - near);
-    int right = x, bottom = y;
+    const int inset = Round(CornerStartInset * sx);
+    int right = SeekBorder(true, h / 2, known ? Geometry.Right + StoredCornerSlack : w - inset, -1, w - near, true);
+    int bottom = SeekBorder(false, w / 2, known ? Geometry.Bottom + StoredCornerSlack : h - inset, -1, h - near, true);
     const double margin = CornerStartInset * sx * CornerMarginShare;
     if (!(w - near < right && right < w - margin && h - near < bottom && bottom < h - margin)) {
         TPoint pt;
@@ -258,6 +296,14 @@ void TQuorlen::WalkRuler(bool alongX, int fixed, int start, int origin, int limi
     const bool onBorder = start < limit && black(start);
     for (int i = 0; i <= last; ++i) {
         skip(v, false);
+        // Tick 0 is the frame's border across the ruler; through a hole in
+        // it the walk would take tick 1 for it and shift the whole ruler.
+        if (i == 0 && !onBorder && step >= 1)
+            v = AcrossHole(alongX, fixed, +1, start, v, [&](int line) {
+                int u = start;
+                while (u < limit && !(alongX ? View().IsBlack(u, line) : View().IsBlack(line, u))) ++u;
+                return u;
+            });
         if (i >= 1 && step >= 1) {  // a frame of a sound size
             const int previous = i == 1 && onBorder ? origin : ticks[i - 1];
             while (v < limit && v - previous < kTickSpacingLow * step) {
@@ -352,9 +398,7 @@ double TQuorlen::MarkRatio(int column, int row) {
 
 void TQuorlen::ReadStructure() {
     const int x = Round(StructureProbe * ScaleX + Left);
-    int y = Round(StructureProbe * ScaleY + Top);
-    SkipDown(View(), x, y, false, [&](int v) { return v < Top + Height; });
-    PassSpecks(y, x, false, +1, Top + Height);
+    const int y = SeekBorder(false, x, Round(StructureProbe * ScaleY + Top), +1, Top + Height, false);
     // The divisor uses sx, as the sheets in circulation were read that way. A
     // raster under 32 pixels wide has no grid step at all: that is an error of
     // the scan, not a row to guess.

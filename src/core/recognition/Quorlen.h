@@ -127,6 +127,17 @@ private:
     // paper after it. v is the moving coordinate, fixed the other; the search
     // steps by step (+1 or -1) along x or y and stays short of limit.
     void PassSpecks(int& v, int fixed, bool alongX, int step, double limit, int reach = -1) const;
+    // One search for a printed line from start along the row (alongX) or
+    // column `fixed`: over a dark scanner edge first (overEdge), then the paper,
+    // then past specks. whiteFrom receives where the paper began.
+    int SeekLine(bool alongX, int fixed, int start, int step, double limit, bool overEdge, int& whiteFrom) const;
+    // SeekLine, made safe against a hole in the line it meets.
+    int SeekBorder(bool alongX, int fixed, int start, int step, double limit, bool overEdge) const;
+    // What a search that found `found` on line `fixed`, having crossed paper
+    // from whiteFrom, should have met, were there a hole in the line there:
+    // seek(line) runs the same search on another line (see SeekBorder).
+    int AcrossHole(bool alongX, int fixed, int step, int whiteFrom, int found,
+                   const std::function<int(int)>& seek) const;
     void WalkRuler(bool alongX, int fixed, int start, int origin, int limit, int half, double step, int last, uint16_t* ticks);
     int CountBlack(int x0, int y0, int x1, int y1) const;
 
