@@ -2,6 +2,10 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <map>
 #include <thread>
 
 #include "app/automation/AutomationCommand.h"
@@ -10,6 +14,7 @@
 #include "app/shell/SpecialFolders.h"
 #include "core/project/ProjectFile.h"
 #include "core/recognition/ReadScan.h"
+#include "core/results/RepeatedCodes.h"
 #include "core/settings/ScannerConfig.h"
 #include "core/settings/ShellConfig.h"
 
@@ -318,7 +323,21 @@ void TFormMain::EnterSkippedCode(int k) {
     const Json made = one.Snapshot();
     if (made["Lista"].empty()) return;
     lastResults_["Pominiete"].erase(lastResults_["Pominiete"].begin() + k);
-    lastResults_["Lista"].push_back(made["Lista"][0]);
+    // The entry takes its scan's place in the scan list, as the run's own
+    // entries do, and the codes are flagged again: the operator's code may
+    // already stand on another sheet.
+    std::map<std::string, int64_t> place;
+    for (const auto& item : run_->Items) place[std::filesystem::path(item->FileName).filename().string()] = item->Index;
+    auto rank = [&place](const std::string& name) {
+        const auto found = place.find(name);
+        return found == place.end() ? std::numeric_limits<int64_t>::max() : found->second;
+    };
+    Json& list = lastResults_["Lista"];
+    const int64_t mine = rank(fileName);
+    list.insert(std::find_if(list.begin(), list.end(),
+                             [&](const Json& e) { return rank(e.value("FileName", std::string())) > mine; }),
+                made["Lista"][0]);
+    FlagRepeatedCodes(lastResults_);
     ResultsSaved = false;
     panels_.btnSaveWyniki->setEnabled(true);
     ShowRunCounts();
