@@ -411,11 +411,22 @@ TEST(BatchRun, EntriesAndSkippedScansStandInScanListOrderWhateverOrderWorkersFin
         if (m.Message == WM_SCANFINISHED) finishOrder.push_back(static_cast<int>(m.WParam));
         h.run.HandleMessage(m);
     });
+    // The seven files after the first go one to a worker; the first worker
+    // waits for the other six to end rather than for a fixed time, which a
+    // sanitizer's slow build outran.
     int created = 0;
+    std::atomic<int> othersDone{0};
     h.run.CreateThread = [&](std::function<void()> body) {
         const bool holdBack = ++created == 1;
-        return std::thread([holdBack, body = std::move(body)] {
-            if (holdBack) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        return std::thread([holdBack, &othersDone, body = std::move(body)] {
+            if (!holdBack) {
+                body();
+                ++othersDone;
+                return;
+            }
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (othersDone.load() < 6 && std::chrono::steady_clock::now() < giveUp)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             body();
         });
     };
