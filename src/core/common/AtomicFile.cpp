@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "core/common/FileDescriptor.h"
+
 namespace quorlen {
 
 namespace {
@@ -20,26 +22,6 @@ namespace {
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw std::runtime_error("Nie można zapisać pliku " + path + ": " + std::strerror(error));
 }
-
-// Closes the descriptor on every path; Close reports the error of an explicit close.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
 
 // Writes every byte from the start of the file; 0 or the errno of the failure.
 int WriteAll(int fd, std::string_view bytes) {

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/common/FileDescriptor.h"
+
 namespace quorlen {
 
 namespace {
@@ -22,20 +24,6 @@ std::string TooLargeReason(uint64_t maxBytes) {
         return "plik jest większy niż " + std::to_string(maxBytes / (1024 * 1024)) + " MB";
     return "plik jest większy niż " + std::to_string(maxBytes) + " B";
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -51,7 +39,7 @@ std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
     if (::stat(path.c_str(), &before) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (S_ISDIR(before.st_mode)) throw TFileReadError(path, FileReadReason(EISDIR));
     if (!S_ISREG(before.st_mode)) throw TFileReadError(path, NotRegularReason);
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0) throw TFileReadError(path, FileReadReason(errno));
     struct stat opened {};
     if (::fstat(fd.Get(), &opened) != 0) throw TFileReadError(path, FileReadReason(errno));
