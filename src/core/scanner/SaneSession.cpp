@@ -2,6 +2,7 @@
 
 #include <sane/sane.h>
 
+#include "core/scanner/BackendThreads.h"
 #include "core/scanner/ScannerError.h"
 
 namespace quorlen {
@@ -22,6 +23,7 @@ std::string TScannerInfo::Label() const {
 }
 
 TSaneSession::TSaneSession() : lock_(SaneLock()) {
+    KeepBackendCancellationDeferred();
     SANE_Int version = 0;
     // No authorisation callback: a backend that wants a password fails to
     // open with SANE_STATUS_ACCESS_DENIED, which says so.

@@ -8,6 +8,8 @@
 #include <map>
 #include <thread>
 
+#include <pthread.h>
+
 #include "core/common/Json.h"
 #include "core/recognition/ReadScan.h"
 #include "core/scanner/SaneSession.h"
@@ -209,6 +211,30 @@ TEST(SaneScan, FailuresBeforeThePagesSayWhatIsWrongAndLeaveNothing) {
     }
     const TScanOutcome noFolder = ScanToFolder(Settings("test:0"), pnm.File("nowhere"), {});
     EXPECT_EQ(noFolder.Message, "Folder skanów „" + pnm.File("nowhere") + "” nie istnieje.");
+}
+
+// The test backend cancels its reader thread the moment a jam is reported,
+// while the thread may still be allocating its buffers; cancelled at an
+// arbitrary instruction it died holding a malloc lock and the join in
+// sane_cancel waited forever, one run in fifteen. Many jams in a row would
+// hang here (and fail on the test's time limit) if asynchronous cancellation
+// came back.
+TEST(SaneScan, AJammedFeederIsCancelledWithoutHangingOverAndOver) {
+    TSaneTestConfig sane;
+    for (int i = 0; i < 60; ++i) {
+        TempDir folder;
+        const TScanOutcome outcome = ScanToFolder(
+            Settings("test:0", "ADF", "Gray", {{"read-return-value", "SANE_STATUS_JAMMED"}}), folder.Path().string(), {});
+        ASSERT_EQ(outcome.Status, SANE_STATUS_JAMMED) << "round " << i;
+    }
+    int asked = -1, kept = -1;
+    std::thread([&] {
+        pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, nullptr);
+        pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &asked);
+        pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &kept);
+    }).join();
+    EXPECT_EQ(asked, PTHREAD_CANCEL_DEFERRED);
+    EXPECT_EQ(kept, PTHREAD_CANCEL_DEFERRED);
 }
 
 // Every kind of frame the device sends is saved with the pixels scanimage
