@@ -24,6 +24,10 @@ public:
 std::string ReadRegularFile(const std::string& path,
                             uint64_t maxBytes = std::numeric_limits<uint64_t>::max());
 
+// The checks of ReadRegularFile without the reading: an open descriptor of
+// the regular file (never blocking), and its size. Throws TFileReadError.
+int OpenRegularFile(const std::string& path, uint64_t maxBytes, uint64_t* size);
+
 // The user's words for a failed open or read (errno).
 std::string FileReadReason(int error);
 
