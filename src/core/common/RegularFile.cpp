@@ -34,7 +34,7 @@ std::string FileReadReason(int error) {
     return std::string("nie można odczytać pliku (") + std::strerror(error) + ")";
 }
 
-std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
+int OpenRegularFile(const std::string& path) {
     struct stat before {};
     if (::stat(path.c_str(), &before) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (S_ISDIR(before.st_mode)) throw TFileReadError(path, FileReadReason(EISDIR));
@@ -44,6 +44,13 @@ std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
     struct stat opened {};
     if (::fstat(fd.Get(), &opened) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (!S_ISREG(opened.st_mode)) throw TFileReadError(path, NotRegularReason);
+    return fd.Release();
+}
+
+std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
+    FileDescriptor fd(OpenRegularFile(path));
+    struct stat opened {};
+    if (::fstat(fd.Get(), &opened) != 0) throw TFileReadError(path, FileReadReason(errno));
     const uint64_t size = static_cast<uint64_t>(opened.st_size);
     if (size > maxBytes) throw TFileReadError(path, TooLargeReason(maxBytes));
     // Read at its size in one piece (a scan may be large; growing a buffer

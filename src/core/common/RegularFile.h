@@ -24,6 +24,12 @@ public:
 std::string ReadRegularFile(const std::string& path,
                             uint64_t maxBytes = std::numeric_limits<uint64_t>::max());
 
+// Opens a regular file for reading with the checks of ReadRegularFile, for
+// readers that seek in a large file instead of holding it (a copier's PDF of
+// hundreds of pages). Returns the descriptor, which the caller closes.
+// Throws TFileReadError.
+int OpenRegularFile(const std::string& path);
+
 // The user's words for a failed open or read (errno).
 std::string FileReadReason(int error);
 
