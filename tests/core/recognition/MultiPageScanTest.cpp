@@ -136,6 +136,23 @@ TEST(MultiPageScan, PdfImagePagesReadExactlyAsTheirPictures) {
     ExpectSameRaster(Load(dir.File("KOPIA.PDF#2")), Load(dir.File("colour.jpg")), true, "upper case");
 }
 
+// A PDF of fax pages (img2pdf keeps G4 data as CCITTFaxDecode): each page
+// is its TIFF's one-bit picture, of the TIFF's size (taken, not rendered),
+// whichever photometric the TIFF had.
+TEST(MultiPageScan, PdfFaxPagesReadAsTheirTiffPages) {
+    TempDir dir;
+    const std::string d = dir.Path().string() + "/";
+    sim::SavePicture(Sheet(301, 203, 5), d + "grey.png", sim::TFileFormat::Png);
+    Tool("convert " + d + "grey.png -threshold 50% -depth 1 -compress none " + d + "bits.tif");
+    Tool("tiffcp -c g4 " + d + "bits.tif " + d + "black0.tif");  // min-is-black, as convert wrote it
+    Tool("convert " + d + "bits.tif -define tiff:photometric=min-is-white -compress group4 " + d + "white0.tif");
+    Tool("img2pdf " + d + "black0.tif " + d + "white0.tif -o " + d + "fax.pdf");
+    ASSERT_EQ(CountScanPages(d + "fax.pdf"), 2);
+    ExpectSameRaster(Load(d + "fax.pdf#1"), Load(d + "black0.tif"), false, "min-is-black");
+    ExpectSameRaster(Load(d + "fax.pdf#2"), Load(d + "white0.tif"), false, "min-is-white");
+    ExpectSameRaster(Load(d + "fax.pdf#2"), Load(d + "bits.tif"), false, "the picture");
+}
+
 // A multi-page TIFF: one-bit pages of every compression and either
 // photometric are the one-bit picture; lossless grey pages are the grey
 // picture's reduction; tiled pages as stripped ones.
