@@ -16,7 +16,7 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return fd_; }
-    // Hands the descriptor over; it is no longer closed here.
+    // Hands the descriptor over to the caller, who closes it.
     int Release() {
         const int fd = fd_;
         fd_ = -1;

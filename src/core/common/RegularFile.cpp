@@ -44,8 +44,9 @@ int OpenRegularFile(const std::string& path, uint64_t maxBytes, uint64_t* size) 
     struct stat opened {};
     if (::fstat(fd.Get(), &opened) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (!S_ISREG(opened.st_mode)) throw TFileReadError(path, NotRegularReason);
-    *size = static_cast<uint64_t>(opened.st_size);
-    if (*size > maxBytes) throw TFileReadError(path, TooLargeReason(maxBytes));
+    const uint64_t bytes = static_cast<uint64_t>(opened.st_size);
+    if (bytes > maxBytes) throw TFileReadError(path, TooLargeReason(maxBytes));
+    if (size) *size = bytes;
     return fd.Release();
 }
 
