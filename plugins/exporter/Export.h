@@ -42,7 +42,7 @@ TRow RowOf(const Json& entry, int lp);
 // its entries in memory: the request and the results document ("Wyniki")
 // with an empty "Lista", and the entries passed over one at a time. The text
 // must outlive the object. Throws std::runtime_error for text that is not
-// JSON, or nests deeper than 256 levels.
+// JSON, or nests deeper than 512 levels.
 class TRequest {
 public:
     explicit TRequest(const char16_t* text);

@@ -125,7 +125,9 @@ private:
         return true;
     }
 
-    static constexpr std::size_t kMaxDepth = 256;
+    // The host's documents nest at most 256 levels, and the request holds
+    // the document one level down; the margin is for other hosts.
+    static constexpr std::size_t kMaxDepth = 512;
     Json& head_;
     Json entry_;
     std::vector<Json*> stack_;  // nullptr stands for the list being streamed
