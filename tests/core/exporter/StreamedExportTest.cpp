@@ -82,6 +82,33 @@ TEST(StreamedExport, TextOutsideAsciiSurvivesTheRoundTrip) {
     EXPECT_EQ(e.Sql("SELECT code, file FROM sheets;"), "Zażółć|\xF0\x9F\x98\x80.png\n");
 }
 
+// Past kRowsInMemory entries the workbook is written row by row; its cells
+// must read back as those of a small one, and the rows on either side of the
+// switch alike.
+TEST(StreamedExport, ALargeClassWorkbookHoldsEveryRow) {
+    Json document = testing::SampleResults();
+    Json& list = document["Lista"];
+    list = Json::array();
+    const int count = 65537;
+    for (int i = 0; i < count; ++i)
+        list.push_back({{"Student", std::to_string(i)}, {"FileName", "s.png"}, {"Wyniki", {"A", " ", "Ż"}}});
+    list[count - 1]["Status"] = 3;
+    list[count - 1]["Message"] = "przerwano";
+    Export e(document);
+    std::string out;
+    ASSERT_EQ(e.Run("--type 2 --out " + e.dir.File("w.xlsx"), &out), 0) << out;
+    const std::string read = e.Python(
+        "import openpyxl\n"
+        "wb = openpyxl.load_workbook('" + e.dir.File("w.xlsx") + "', read_only=True)\n"
+        "rows = list(wb['Wyniki'].iter_rows(values_only=True))\n"
+        "print(len(rows), rows[0], rows[1], rows[-1])\n"
+        "print(list(wb['Pominiete'].iter_rows(values_only=True))[1])\n");
+    EXPECT_EQ(read,
+              "65538 ('Lp', 'ID', 'Skan', '1', '2', '3', 'Status', 'Uwagi') (1, '0', 's.png', 'A', None, 'Ż', 0, None) "
+              "(65537, '65536', 's.png', 'A', None, 'Ż', 3, 'przerwano')\n"
+              "(1, 'c.png', 1, 'Nie odczytano kodu arkusza.')\n");
+}
+
 }  // namespace
 }  // namespace quorlen
 #endif
