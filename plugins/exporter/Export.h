@@ -42,7 +42,7 @@ TRow RowOf(const Json& entry, int lp);
 // its entries in memory: the request and the results document ("Wyniki")
 // with an empty "Lista", and the entries passed over one at a time. The text
 // must outlive the object. Throws std::runtime_error for text that is not
-// JSON, or nests deeper than 256 levels.
+// JSON, or nests deeper than 512 levels.
 class TRequest {
 public:
     explicit TRequest(const char16_t* text);
@@ -54,6 +54,8 @@ public:
     // The number of answer columns: the larger of "QCnt" and the longest
     // "Wyniki", so that nothing is cut off.
     int Columns() const { return columns_; }
+    // How many entries ForEachEntry passes over.
+    std::size_t Entries() const { return entries_; }
     // Each entry of the document's "Lista" (the last one when the key
     // repeats; none when it is not an array), in order.
     void ForEachEntry(const std::function<void(const Json&)>& visit) const;
@@ -66,6 +68,7 @@ private:
     Json head_;
     const Json* document_ = nullptr;
     int columns_ = 0;
+    std::size_t entries_ = 0;
     int list_ = 0;
     bool listStreamed_ = false;
 };
@@ -85,6 +88,10 @@ struct TSkipped {
     std::string Message;
 };
 std::vector<TSkipped> SkippedOf(const Json& document);
+
+// Above this many entries the workbook is written row by row, its texts
+// inline instead of in the shared-strings part.
+inline constexpr std::size_t kRowsInMemory = 65536;
 
 void WriteCsv(const std::string& fileName, const TRequest& request);
 void WriteXlsx(const std::string& fileName, const TRequest& request);

@@ -125,7 +125,9 @@ private:
         return true;
     }
 
-    static constexpr std::size_t kMaxDepth = 256;
+    // The host's documents nest at most 256 levels, and the request holds
+    // the document one level down; the margin is for other hosts.
+    static constexpr std::size_t kMaxDepth = 512;
     Json& head_;
     Json entry_;
     std::vector<Json*> stack_;  // nullptr stands for the list being streamed
@@ -142,10 +144,15 @@ class TMeasure : public TRequestSax {
 public:
     using TRequestSax::TRequestSax;
     int Widest = 0;
+    std::size_t Entries = 0;
 
 protected:
-    void ListStarted() override { Widest = 0; }
+    void ListStarted() override {
+        Widest = 0;
+        Entries = 0;
+    }
     void Entry(const Json& entry, int) override {
+        ++Entries;
         const auto answers = entry.is_object() ? entry.find("Wyniki") : entry.end();
         if (entry.is_object() && answers != entry.end() && answers->is_array())
             Widest = std::max(Widest, static_cast<int>(answers->size()));
@@ -182,7 +189,10 @@ TRequest::TRequest(const char16_t* text) : text_(text ? text : u""), end_(text_ 
                    ? (*document_)["QCnt"].get<int>()
                    : 0;
     if (columns_ < 0) columns_ = 0;
-    if (listStreamed_) columns_ = std::max(columns_, measure.Widest);
+    if (listStreamed_) {
+        columns_ = std::max(columns_, measure.Widest);
+        entries_ = measure.Entries;
+    }
 }
 
 void TRequest::ForEachEntry(const std::function<void(const Json&)>& visit) const {

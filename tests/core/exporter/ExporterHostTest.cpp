@@ -55,6 +55,39 @@ TEST(ExporterHost, FileTypesAndDevicesKeepThePluginsOrder) {
     EXPECT_EQ(device.Text, "Wyniki zostały zapisane do D");
 }
 
+// A document handed over as text goes out as the same call a tree makes:
+// the same keys around it, the same refusals of choices not offered.
+TEST(ExporterHost, ADocumentAsTextIsSentAsTheTreeIs) {
+    LoadedHost h(kADB);
+    ASSERT_EQ(h.status, TLoadStatus::Loaded);
+    const std::string text = DumpJsonCompact(SampleResults());
+    const std::u16string document(text.begin(), text.end());
+    const auto sent = [&](const char* method) {
+        const std::string line = h.Calls().back();
+        EXPECT_EQ(line.rfind(std::string(method) + " ", 0), 0u) << line;
+        return line.substr(std::string(method).size() + 1);
+    };
+    h.host.SaveResultsToFile("/tmp/zażółć.b", 3, SampleResults());
+    const std::string fromTree = sent("SaveToFile");
+    const TExporterOutcome file = h.host.SaveResultsTextToFile("/tmp/zażółć.b", 3, document);
+    EXPECT_EQ(sent("SaveToFile"), fromTree);
+    EXPECT_TRUE(file.Ok);
+    EXPECT_EQ(file.Text, "Wyniki zostały zapisane do pliku\n/tmp/zażółć.b");
+
+    h.host.SaveResultsToDevice(0, SampleResults());
+    const std::string deviceFromTree = sent("SaveVirtual");
+    const TExporterOutcome device = h.host.SaveResultsTextToDevice(0, document);
+    EXPECT_EQ(sent("SaveVirtual"), deviceFromTree);
+    EXPECT_EQ(device.Text, "Wyniki zostały zapisane do D");
+
+    const size_t calls = h.Calls().size();
+    EXPECT_FALSE(h.host.SaveResultsTextToFile("/x", 1, document).Ok);
+    EXPECT_FALSE(h.host.SaveResultsTextToFile("/x", 4, document).Ok);
+    EXPECT_FALSE(h.host.SaveResultsTextToDevice(1, document).Ok);
+    EXPECT_FALSE(h.host.SaveResultsTextToDevice(-1, document).Ok);
+    EXPECT_EQ(h.Calls().size(), calls);
+}
+
 TEST(ExporterHost, WhatTheTypeListYieldsForTheDialogs) {
     struct Case {
         const char* name;
