@@ -435,3 +435,33 @@ TEST(MultiPageScan, PagesReadOnManyThreadsAtOnceAsAlone) {
         }
     EXPECT_TRUE(alone.back().Empty());
 }
+
+// A worker keeps its last PDF open for the next page; a file replaced under
+// the same name (renamed over, or rewritten in place) is read anew.
+TEST(MultiPageScan, AReplacedPdfIsReadAnew) {
+    TempDir dir;
+    const std::string d = dir.Path().string() + "/";
+    for (int i = 0; i < 3; ++i)
+        sim::SavePicture(Sheet(150 + 10 * i, 100, i), d + "p" + std::to_string(i) + ".jpg", sim::TFileFormat::Jpeg);
+    Tool("img2pdf " + d + "p0.jpg -o " + d + "a.pdf");
+    Tool("img2pdf " + d + "p1.jpg " + d + "p2.jpg -o " + d + "b.pdf");
+    const std::string scan = d + "skany.pdf";
+    struct Step {
+        const char* From;
+        bool InPlace;
+        const char* FirstPage;
+        int Pages;
+    };
+    for (const Step s : {Step{"a.pdf", false, "p0.jpg", 1}, Step{"b.pdf", false, "p1.jpg", 2},
+                         Step{"a.pdf", true, "p0.jpg", 1}, Step{"b.pdf", true, "p1.jpg", 2}}) {
+        if (s.InPlace) {
+            WriteFileBytes(scan, ReadFileBytes(d + s.From));
+        } else {
+            WriteFileBytes(scan + ".new", ReadFileBytes(d + s.From));
+            ASSERT_EQ(std::rename((scan + ".new").c_str(), scan.c_str()), 0);
+        }
+        ExpectSameRaster(Load(scan + "#1"), Load(d + s.FirstPage), true, s.From);
+        TMonoBitmap r;
+        EXPECT_EQ(LoadScan(scan + "#2", r), s.Pages == 2) << s.From;
+    }
+}
