@@ -13,6 +13,7 @@
 
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/PdfPage.h"
+#include "core/recognition/ReadScan.h"
 #include "core/recognition/ScanPages.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
@@ -463,5 +464,27 @@ TEST(MultiPageScan, AReplacedPdfIsReadAnew) {
         ExpectSameRaster(Load(scan + "#1"), Load(d + s.FirstPage), true, s.From);
         TMonoBitmap r;
         EXPECT_EQ(LoadScan(scan + "#2", r), s.Pages == 2) << s.From;
+    }
+}
+
+// Our own print job's PDF: each sheet is a picture on a page with margins,
+// not one full page, so the page is rendered, and each reads its code.
+TEST(MultiPageScan, PrintedSheetsReadThroughTheRenderedPage) {
+    TempDir dir;
+    const std::string pdf = dir.File("arkusze.pdf");
+    if (RunCommand("QT_QPA_PLATFORM=offscreen timeout 60 " + std::string(QUORLEN_CLI_PATH) +
+                   " print --questions 20 --answers 4 --count 3 --start-from 4711 --pdf " + pdf + " >/dev/null 2>&1") !=
+        0)
+        GTEST_SKIP() << "this build prints no sheets";
+    ASSERT_EQ(CountScanPages(pdf), 3);
+    for (int page = 1; page <= 3; ++page) {
+        const std::string name = ScanPageName(pdf, page);
+        EXPECT_NEAR(Load(name).Width(), 1654, 2);  // A4 at 200 dpi
+        TReadOptions options;
+        options.CheckEmpty = TSharedSwitch(false);
+        const TScanResult r = ReadScan(name, options);
+        EXPECT_EQ(r.Status, TScanStatus::Read) << name << ": " << r.Message;
+        EXPECT_EQ(r.Code, std::to_string(4710 + page)) << name;
+        EXPECT_EQ(r.Answers.Count(), 20) << name;
     }
 }
