@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/recognition/LoadScan.h"
+#include "core/recognition/ReadScan.h"
 #include "core/recognition/ScanPages.h"
 #include "testing/SimulateSheets.h"
 
@@ -86,6 +87,22 @@ void Load(benchmark::State& state, const std::string& name) {
     state.SetLabel(std::to_string(raster.Width()) + "x" + std::to_string(raster.Height()));
 }
 
+// The whole reading of the sheet, for the share the loading has in it.
+void Read(benchmark::State& state, const std::string& name) {
+    quorlen::TReadOptions options;
+    options.CheckEmpty = quorlen::TSharedSwitch(false);
+    for (auto _ : state) {
+        const quorlen::TScanResult r = quorlen::ReadScan(name, options);
+        if (r.Status != quorlen::TScanStatus::Read) state.SkipWithError(("cannot read " + name).c_str());
+        benchmark::DoNotOptimize(r.Code.data());
+    }
+}
+
+void BM_ReadOneBitBmp(benchmark::State& s) { Read(s, TheFiles().Bmp1); }
+void BM_ReadG4TiffPage(benchmark::State& s) { Read(s, TheFiles().G4Page); }
+void BM_ReadJpegFile(benchmark::State& s) { Read(s, TheFiles().Jpeg); }
+void BM_ReadPdfJpegPage(benchmark::State& s) { Read(s, TheFiles().PdfPage); }
+
 void BM_OneBitBmp(benchmark::State& s) { Load(s, TheFiles().Bmp1); }
 void BM_G4TiffPage(benchmark::State& s) { Load(s, TheFiles().G4Page); }
 void BM_JpegFile(benchmark::State& s) { Load(s, TheFiles().Jpeg); }
@@ -132,4 +149,8 @@ BENCHMARK(BM_OneBitBmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_G4TiffPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PdfJpegPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadOneBitBmp)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadG4TiffPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadJpegFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadPdfJpegPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountPages10000TinyPages)->Unit(benchmark::kMillisecond)->Iterations(3);
