@@ -15,6 +15,7 @@ PACKAGES=(
   libxml2-utils
   libxlsxwriter-dev libsqlite3-dev sqlite3 python3-openpyxl
   libsane-dev libsane1 sane-utils
+  libqpdf-dev qpdf libpoppler-cpp-dev libtiff-dev libtiff-tools img2pdf
   dpkg-dev file man-db lintian desktop-file-utils appstream
 )
 

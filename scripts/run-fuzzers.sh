@@ -8,7 +8,7 @@ seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORLEN_FUZZ=ON \
     -DQUORLEN_BUILD_TESTS=OFF -DQUORLEN_BUILD_APP=OFF -DQUORLEN_BUILD_BENCH=OFF >/dev/null
-targets="load_scan text_decode project_file codes_file shell_config demo_archive json_readers"
+targets="load_scan text_decode project_file codes_file shell_config demo_archive json_readers pdf_page tiff_page"
 for t in $targets; do cmake --build "$root/build-fuzz" -j2 --target "${t}_fuzz"; done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -53,51 +53,83 @@ void AppendScore(std::string& out, const TRow& row) {
     figure(row.Grade, 2, false);
 }
 
-std::string CsvText(const Json& document) {
-    int columns = 0;
-    const std::vector<TRow> rows = RowsOf(document, columns);
-    const bool scored = IsScored(document);
+std::string Header(const TRequest& request) {
+    const bool scored = IsScored(request.Document());
     std::string out = "\xEF\xBB\xBFLp;ID;Skan";
-    for (int q = 1; q <= columns; ++q) out += ";" + std::to_string(q);
+    for (int q = 1; q <= request.Columns(); ++q) out += ";" + std::to_string(q);
     if (scored)
         for (const char* title : ScoreTitles) out += std::string(";") + title;
     for (const char* title : StatusTitles) out += std::string(";") + title;
     out += "\r\n";
-    for (const TRow& row : rows) {
-        out += std::to_string(row.Lp) + ";";
-        AppendCell(out, row.Id);
-        out += ';';
-        AppendCell(out, row.Scan);
-        for (int q = 0; q < columns; ++q) {
-            out += ';';
-            if (q < static_cast<int>(row.Answers.size())) AppendCell(out, row.Answers[q]);
-        }
-        if (scored) AppendScore(out, row);
-        out += ";" + std::to_string(row.Status) + ";";
-        AppendCell(out, row.Note);
-        out += "\r\n";
-    }
     return out;
 }
+
+void AppendRow(std::string& out, const TRow& row, int columns, bool scored) {
+    out += std::to_string(row.Lp) + ";";
+    AppendCell(out, row.Id);
+    out += ';';
+    AppendCell(out, row.Scan);
+    for (int q = 0; q < columns; ++q) {
+        out += ';';
+        if (q < static_cast<int>(row.Answers.size())) AppendCell(out, row.Answers[q]);
+    }
+    if (scored) AppendScore(out, row);
+    out += ";" + std::to_string(row.Status) + ";";
+    AppendCell(out, row.Note);
+    out += "\r\n";
+}
+
+// Rows go to the file as they are made: the whole table in memory cost as
+// much as the document once more.
+class TCsvFile {
+public:
+    TCsvFile(const std::string& fileName, const std::string& temporary) : fileName_(fileName), temporary_(temporary) {
+        file_ = std::fopen(temporary.c_str(), "wb");
+        if (!file_) Fail(errno);
+    }
+    ~TCsvFile() {
+        if (file_) {
+            std::fclose(file_);
+            ::unlink(temporary_.c_str());
+        }
+    }
+    void Write(const std::string& text) {
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) Fail(errno);
+    }
+    void Close() {
+        FILE* file = file_;
+        file_ = nullptr;
+        if (std::fclose(file) != 0) Fail(errno);
+    }
+
+private:
+    [[noreturn]] void Fail(int error) {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+        ::unlink(temporary_.c_str());
+        FailFile(fileName_, std::strerror(error));
+    }
+    std::string fileName_;
+    std::string temporary_;
+    FILE* file_ = nullptr;
+};
 }  // namespace
 
-void WriteCsv(const std::string& fileName, const Json& document) {
-    const std::string text = CsvText(document);
+void WriteCsv(const std::string& fileName, const TRequest& request) {
     const std::string temporary = TemporaryBeside(fileName);
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        FailFile(fileName, std::strerror(error));
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed) error = errno;
-    if (!written || !closed) {
-        ::unlink(temporary.c_str());
-        FailFile(fileName, std::strerror(error));
-    }
+    TCsvFile file(fileName, temporary);
+    file.Write(Header(request));
+    const bool scored = IsScored(request.Document());
+    std::string chunk;
+    request.ForEachRow([&](const TRow& row) {
+        AppendRow(chunk, row, request.Columns(), scored);
+        if (chunk.size() >= 1 << 16) {
+            file.Write(chunk);
+            chunk.clear();
+        }
+    });
+    file.Write(chunk);
+    file.Close();
     Commit(temporary, fileName);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,9 +35,40 @@ inline const char* const ScoreTitles[] = {"Wersja", "Punkty", "Max", "Procent", 
 // The titles of the last two columns, in every table.
 inline const char* const StatusTitles[] = {"Status", "Uwagi"};
 
-// The rows of the results document and the number of answer columns (the
-// larger of "QCnt" and the longest "Wyniki", so that nothing is cut off).
-std::vector<TRow> RowsOf(const Json& document, int& columns);
+// The row of the entry at position lp.
+TRow RowOf(const Json& entry, int lp);
+
+// A "SaveToFile" or "SaveVirtual" request read from the host's text without
+// its entries in memory: the request and the results document ("Wyniki")
+// with an empty "Lista", and the entries passed over one at a time. The text
+// must outlive the object. Throws std::runtime_error for text that is not
+// JSON, or nests deeper than 256 levels.
+class TRequest {
+public:
+    explicit TRequest(const char16_t* text);
+    TRequest(const TRequest&) = delete;
+    TRequest& operator=(const TRequest&) = delete;
+
+    const Json& Head() const { return head_; }
+    const Json& Document() const { return *document_; }
+    // The number of answer columns: the larger of "QCnt" and the longest
+    // "Wyniki", so that nothing is cut off.
+    int Columns() const { return columns_; }
+    // Each entry of the document's "Lista" (the last one when the key
+    // repeats; none when it is not an array), in order.
+    void ForEachEntry(const std::function<void(const Json&)>& visit) const;
+    // The same as rows numbered from 1.
+    void ForEachRow(const std::function<void(const TRow&)>& visit) const;
+
+private:
+    const char16_t* text_;
+    const char16_t* end_;
+    Json head_;
+    const Json* document_ = nullptr;
+    int columns_ = 0;
+    int list_ = 0;
+    bool listStreamed_ = false;
+};
 
 // The text under key, empty when the object has none.
 std::string TextOf(const Json& object, const char* key);
@@ -54,13 +86,13 @@ struct TSkipped {
 };
 std::vector<TSkipped> SkippedOf(const Json& document);
 
-void WriteCsv(const std::string& fileName, const Json& document);
-void WriteXlsx(const std::string& fileName, const Json& document);
+void WriteCsv(const std::string& fileName, const TRequest& request);
+void WriteXlsx(const std::string& fileName, const TRequest& request);
 
 // The database in the data folder; a path to create on first use.
 std::string DatabasePath();
 // Appends the run in one transaction.
-void AppendToDatabase(const std::string& path, const Json& document);
+void AppendToDatabase(const std::string& path, const TRequest& request);
 
 // A fresh temporary name beside fileName (the file is created, empty);
 // Commit renames it over fileName. Both throw with the Polish text.

@@ -81,34 +81,4 @@ std::vector<TSkipped> SkippedOf(const Json& document) {
     return skipped;
 }
 
-std::vector<TRow> RowsOf(const Json& document, int& columns) {
-    columns = document.contains("QCnt") && document["QCnt"].is_number_integer() ? document["QCnt"].get<int>() : 0;
-    if (columns < 0) columns = 0;
-    std::vector<TRow> rows;
-    if (!document.contains("Lista") || !document["Lista"].is_array()) return rows;
-    int lp = 0;
-    for (const Json& entry : document["Lista"]) {
-        TRow row{++lp,
-                 TextOf(entry, "Student"),
-                 TextOf(entry, "FileName"),
-                 {},
-                 TextOf(entry, "Wersja"),
-                 NumberOf(entry, "Punkty"),
-                 NumberOf(entry, "Max"),
-                 NumberOf(entry, "Procent"),
-                 NumberOf(entry, "Ocena"),
-                 0,
-                 NoteOf(entry)};
-        if (const auto status = NumberOf(entry, "Status")) row.Status = static_cast<int>(*status);
-        if (entry.is_object() && entry.contains("Wyniki") && entry["Wyniki"].is_array())
-            for (const Json& answer : entry["Wyniki"]) {
-                std::string value = answer.is_string() ? answer.get<std::string>() : std::string();
-                row.Answers.push_back(value == " " ? std::string() : value);
-            }
-        if (static_cast<int>(row.Answers.size()) > columns) columns = static_cast<int>(row.Answers.size());
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 }  // namespace quorlen_exporter

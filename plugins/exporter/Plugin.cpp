@@ -14,8 +14,7 @@ const char* const kCsvName = "Plik CSV (Excel, średnik)";
 const char* const kXlsxName = "Skoroszyt Excel";
 const char* const kDatabaseName = "Baza wyników (SQLite)";
 
-// The host sends compact JSON with every character outside ASCII escaped;
-// anything else is not ours to guess and fails to parse.
+// The method's name; the host sends ASCII.
 std::string Narrow(const char16_t* text) {
     std::string out;
     if (!text) return out;
@@ -38,20 +37,21 @@ struct TExporter {
         buffer[text.size()] = 0;
     }
 
-    Json Dispatch(const std::string& method, const std::string& params) {
+    Json Dispatch(const std::string& method, const char16_t* params) {
         if (method == "GetSaveFileType")
             return Json::array({{{"FilterName", kCsvName}, {"Filter", "*.csv"}},
                                 {{"FilterName", kXlsxName}, {"Filter", "*.xlsx"}},
                                 {{"Virtual", true}, {"DeviceName", kDatabaseName}}});
-        const Json request = Json::parse(params);
-        const Json& document = request.at("Wyniki");
+        const TRequest stream(params);
+        const Json& request = stream.Head();
+        request.at("Wyniki");
         const int choice = request.at("Method").get<int>();
         if (method == "SaveToFile") {
             const std::string fileName = request.at("FileName").get<std::string>();
             if (choice == 1)
-                WriteCsv(fileName, document);
+                WriteCsv(fileName, stream);
             else if (choice == 2)
-                WriteXlsx(fileName, document);
+                WriteXlsx(fileName, stream);
             else
                 return {{"Error", 2}, {"ErrorStr", "Nieznany typ pliku: " + std::to_string(choice)}};
             return {{"Error", 0}};
@@ -59,7 +59,7 @@ struct TExporter {
         if (method == "SaveVirtual") {
             if (choice != 0) return {{"Error", 2}, {"ErrorStr", "Nieznane urządzenie: " + std::to_string(choice)}};
             const std::string path = DatabasePath();
-            AppendToDatabase(path, document);
+            AppendToDatabase(path, stream);
             return {{"Error", 0}, {"Location", path}};
         }
         return {{"Error", 3}, {"ErrorStr", "Nieznana metoda: " + method}};
@@ -97,7 +97,7 @@ uint32_t Release(void* self) {
 void Execute(void* self, const char16_t* method, const char16_t* params) {
     TExporter& exporter = Self(self);
     try {
-        exporter.Answer(exporter.Dispatch(Narrow(method), Narrow(params)));
+        exporter.Answer(exporter.Dispatch(Narrow(method), params));
     } catch (const std::exception& e) {
         try {
             exporter.Answer({{"Error", 1}, {"ErrorStr", e.what()}});

@@ -144,7 +144,8 @@ std::string DatabasePath() {
     return folder + "/wyniki.sqlite";
 }
 
-void AppendToDatabase(const std::string& path, const Json& document) {
+void AppendToDatabase(const std::string& path, const TRequest& request) {
+    const Json& document = request.Document();
     TDatabase db(path);
     db.Begin();
     db.Exec(kSchema);
@@ -170,9 +171,8 @@ void AppendToDatabase(const std::string& path, const Json& document) {
                    "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")};
     const bool scored = IsScored(document);
     TStatement mark{db.Prepare("INSERT INTO marks(run_id, nr, question, answer) VALUES(?, ?, ?, ?)")};
-    const Json list = document.is_object() && document.contains("Lista") ? document["Lista"] : Json::array();
     int nr = 0;
-    for (const Json& entry : list) {
+    request.ForEachEntry([&](const Json& entry) {
         ++nr;
         sqlite3_bind_int64(sheet.S, 1, runId);
         sqlite3_bind_int(sheet.S, 2, nr);
@@ -187,7 +187,7 @@ void AppendToDatabase(const std::string& path, const Json& document) {
         sqlite3_bind_int(sheet.S, 8, status ? static_cast<int>(*status) : 0);
         if (const std::string note = NoteOf(entry); !note.empty()) BindText(sheet.S, 9, note);
         db.Step(sheet.S);
-        if (!entry.is_object() || !entry.contains("Wyniki") || !entry["Wyniki"].is_array()) continue;
+        if (!entry.is_object() || !entry.contains("Wyniki") || !entry["Wyniki"].is_array()) return;
         int question = 0;
         for (const Json& answer : entry["Wyniki"]) {
             sqlite3_bind_int64(mark.S, 1, runId);
@@ -196,7 +196,7 @@ void AppendToDatabase(const std::string& path, const Json& document) {
             BindText(mark.S, 4, answer.is_string() ? answer.get<std::string>() : answer.dump());
             db.Step(mark.S);
         }
-    }
+    });
     TStatement skip{db.Prepare("INSERT INTO skipped(run_id, nr, file, status, message) VALUES(?, ?, ?, ?, ?)")};
     nr = 0;
     for (const TSkipped& skipped : SkippedOf(document)) {

@@ -16,18 +16,17 @@ void WriteNumber(lxw_worksheet* sheet, lxw_row_t r, lxw_col_t c, const std::opti
     if (value) worksheet_write_number(sheet, r, c, *value, format);
 }
 
-void WriteResultsSheet(lxw_workbook* book, const Json& document) {
+void WriteResultsSheet(lxw_workbook* book, const TRequest& request) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, "Wyniki");
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
-    int columns = 0;
-    const std::vector<TRow> rows = RowsOf(document, columns);
+    const int columns = request.Columns();
     worksheet_write_string(sheet, 0, 0, "Lp", bold);
     worksheet_write_string(sheet, 0, 1, "ID", bold);
     worksheet_write_string(sheet, 0, 2, "Skan", bold);
     for (int q = 1; q <= columns; ++q)
         worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(2 + q), std::to_string(q).c_str(), bold);
-    const bool scored = IsScored(document);
+    const bool scored = IsScored(request.Document());
     const lxw_col_t scoreColumn = static_cast<lxw_col_t>(3 + columns);
     if (scored)
         for (lxw_col_t c = 0; c < 5; ++c) worksheet_write_string(sheet, 0, scoreColumn + c, ScoreTitles[c], bold);
@@ -37,7 +36,7 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
     format_set_num_format(oneDecimal, "0.0");
     worksheet_freeze_panes(sheet, 1, 0);
     lxw_row_t r = 1;
-    for (const TRow& row : rows) {
+    request.ForEachRow([&](const TRow& row) {
         worksheet_write_number(sheet, r, 0, row.Lp, nullptr);
         // Text, so that a code such as 0042 keeps its zeros.
         worksheet_write_string(sheet, r, 1, row.Id.c_str(), nullptr);
@@ -55,7 +54,7 @@ void WriteResultsSheet(lxw_workbook* book, const Json& document) {
         worksheet_write_number(sheet, r, statusColumn, row.Status, nullptr);
         if (!row.Note.empty()) worksheet_write_string(sheet, r, statusColumn + 1, row.Note.c_str(), nullptr);
         ++r;
-    }
+    });
 }
 
 // The per-question figures the host computed for a scored document, then the
@@ -180,14 +179,15 @@ void WriteSkippedSheet(lxw_workbook* book, const Json& document) {
 }
 }  // namespace
 
-void WriteXlsx(const std::string& fileName, const Json& document) {
+void WriteXlsx(const std::string& fileName, const TRequest& request) {
+    const Json& document = request.Document();
     const std::string temporary = TemporaryBeside(fileName);
     lxw_workbook* book = workbook_new(temporary.c_str());
     if (!book) {
         ::unlink(temporary.c_str());
         FailFile(fileName, "nie można utworzyć skoroszytu");
     }
-    WriteResultsSheet(book, document);
+    WriteResultsSheet(book, request);
     if (IsScored(document) && document.contains("Analiza") && document["Analiza"].is_object())
         WriteAnalysisSheet(book, document["Analiza"]);
     WriteProjectSheet(book, document);

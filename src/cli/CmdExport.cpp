@@ -3,6 +3,7 @@
 
 #include "cli/Command.h"
 #include "core/exporter/ExporterHost.h"
+#include "core/results/ResultsStream.h"
 
 namespace quorlen::cli {
 namespace {
@@ -50,27 +51,39 @@ int RunExport(const Args& args) {
     }
 
     const std::string input = args.Positional()[0];
-    std::string why;
-    const std::optional<Json> document = ParseJsonFile(input, &why);
-    if (!document) {
-        std::cerr << "quorlen-cli export: " << input << " is not a results document (" << why << ")\n";
+    // Read as text, not as a tree: a class of a million sheets took some
+    // twenty times the file's size in memory.
+    TStreamedResults streamed = StreamResultsFile(input);
+    if (!streamed.Parsed) {
+        std::cerr << "quorlen-cli export: " << input << " is not a results document (" << streamed.Why << ")\n";
         return ExitFailure;
     }
     // Any other JSON went to the plug-in and came out as empty rows, rc 0.
-    if (!document->is_object() || !document->contains("Version") || !document->contains("Lista") ||
-        !document->at("Lista").is_array()) {
+    if (!streamed.ResultsDocument) {
         std::cerr << "quorlen-cli export: " << input << " is not a results document (no \"Version\" and \"Lista\")\n";
         return ExitFailure;
     }
     const int types = static_cast<int>(host.FileTypes().size());
     const int devices = static_cast<int>(host.DeviceNames().size());
+    if (toFile && types == 0) throw UsageError("the plug-in offers no file type");
+    if (!toFile && devices == 0) throw UsageError("the plug-in offers no device");
+    const int type = toFile ? args.Int("type", 1, 1, types) + 1 : 0;
+    const int device = toFile ? 0 : args.Int("device", 0, 0, devices - 1);
     TExporterOutcome outcome;
-    if (toFile) {
-        if (types == 0) throw UsageError("the plug-in offers no file type");
-        outcome = host.SaveResultsToFile(args.Require("out"), args.Int("type", 1, 1, types) + 1, *document);
+    if (streamed.Scored) {
+        // The class figures are computed from the whole tree.
+        streamed.Text = std::u16string();
+        std::string why;
+        const std::optional<Json> document = ParseJsonFile(input, &why);
+        if (!document) {
+            std::cerr << "quorlen-cli export: " << input << " is not a results document (" << why << ")\n";
+            return ExitFailure;
+        }
+        outcome = toFile ? host.SaveResultsToFile(args.Require("out"), type, *document)
+                         : host.SaveResultsToDevice(device, *document);
     } else {
-        if (devices == 0) throw UsageError("the plug-in offers no device");
-        outcome = host.SaveResultsToDevice(args.Int("device", 0, 0, devices - 1), *document);
+        outcome = toFile ? host.SaveResultsTextToFile(args.Require("out"), type, std::move(streamed.Text))
+                         : host.SaveResultsTextToDevice(device, std::move(streamed.Text));
     }
     (outcome.Ok ? std::cout : std::cerr) << Lines(outcome.Text) << "\n";
     return outcome.Ok ? ExitOk : ExitFailure;

@@ -8,27 +8,31 @@
 
 namespace quorlen {
 
-int JsonNestingDepth(std::string_view text, int limit) {
-    int depth = 0;
-    int deepest = 0;
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
+void TNestingCounter::Feed(std::string_view piece) {
+    if (deepest_ > limit_) return;
+    for (const char c : piece) {
+        if (inString_) {
+            if (escaped_)
+                escaped_ = false;
+            else if (c == '\\')
+                escaped_ = true;
             else if (c == '"')
-                inString = false;
+                inString_ = false;
         } else if (c == '"') {
-            inString = true;
+            inString_ = true;
         } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-            if (deepest > limit) return deepest;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
+            deepest_ = std::max(deepest_, ++depth_);
+            if (deepest_ > limit_) return;
+        } else if ((c == ']' || c == '}') && depth_ > 0) {
+            --depth_;
         }
     }
-    return deepest;
+}
+
+int JsonNestingDepth(std::string_view text, int limit) {
+    TNestingCounter counter(limit);
+    counter.Feed(text);
+    return counter.Deepest();
 }
 
 std::optional<Json> ParseJson(std::string_view text, std::string* error) {

@@ -29,6 +29,20 @@ std::optional<Json> ParseJsonFile(const std::string& path, std::string* error = 
 // How deeply text nests arrays and objects (strings are skipped), counting
 // only up to limit + 1.
 int JsonNestingDepth(std::string_view text, int limit = MaxJsonDepth);
+// The same over text that comes in pieces.
+class TNestingCounter {
+public:
+    explicit TNestingCounter(int limit = MaxJsonDepth) : limit_(limit) {}
+    void Feed(std::string_view piece);
+    int Deepest() const { return deepest_; }
+
+private:
+    int limit_;
+    int depth_ = 0;
+    int deepest_ = 0;
+    bool inString_ = false;
+    bool escaped_ = false;
+};
 
 // Serialisation with every character outside ASCII written as \uXXXX (a
 // surrogate pair beyond the basic plane), so any consumer's code page reads it.

@@ -34,7 +34,7 @@ std::string FileReadReason(int error) {
     return std::string("nie można odczytać pliku (") + std::strerror(error) + ")";
 }
 
-std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
+int OpenRegularFile(const std::string& path, uint64_t maxBytes, uint64_t* size) {
     struct stat before {};
     if (::stat(path.c_str(), &before) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (S_ISDIR(before.st_mode)) throw TFileReadError(path, FileReadReason(EISDIR));
@@ -44,8 +44,15 @@ std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
     struct stat opened {};
     if (::fstat(fd.Get(), &opened) != 0) throw TFileReadError(path, FileReadReason(errno));
     if (!S_ISREG(opened.st_mode)) throw TFileReadError(path, NotRegularReason);
-    const uint64_t size = static_cast<uint64_t>(opened.st_size);
-    if (size > maxBytes) throw TFileReadError(path, TooLargeReason(maxBytes));
+    const uint64_t bytes = static_cast<uint64_t>(opened.st_size);
+    if (bytes > maxBytes) throw TFileReadError(path, TooLargeReason(maxBytes));
+    if (size) *size = bytes;
+    return fd.Release();
+}
+
+std::string ReadRegularFile(const std::string& path, uint64_t maxBytes) {
+    uint64_t size = 0;
+    FileDescriptor fd(OpenRegularFile(path, maxBytes, &size));
     // Read at its size in one piece (a scan may be large; growing a buffer
     // would hold it twice); a probe at the end sees a file that grew meanwhile,
     // which is read on up to the cap. A file cut short decodes as truncated.

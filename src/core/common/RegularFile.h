@@ -24,6 +24,14 @@ public:
 std::string ReadRegularFile(const std::string& path,
                             uint64_t maxBytes = std::numeric_limits<uint64_t>::max());
 
+// The checks of ReadRegularFile without the reading: an open descriptor of
+// the regular file (never blocking), for readers that seek in a large file
+// instead of holding it (a results document of a million entries, a copier's
+// PDF of hundreds of pages); *size is set to its size when asked. The caller
+// closes the descriptor. Throws TFileReadError.
+int OpenRegularFile(const std::string& path, uint64_t maxBytes = std::numeric_limits<uint64_t>::max(),
+                    uint64_t* size = nullptr);
+
 // The user's words for a failed open or read (errno).
 std::string FileReadReason(int error);
 

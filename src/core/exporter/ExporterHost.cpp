@@ -146,11 +146,16 @@ TLoadStatus TExporterHost::LoadFrom(const std::string& path) {
 
 std::optional<Json> TExporterHost::CallExporter(const std::string& method, const Json* params) {
     if (!memoryManager_ || !exporter_ || untrusted_) return std::nullopt;
+    if (!params) return CallExporterText(method, nullptr);
+    const std::u16string text = Utf8ToUtf16(DumpJsonCompact(*params));
+    return CallExporterText(method, &text);
+}
+
+std::optional<Json> TExporterHost::CallExporterText(const std::string& method, const std::u16string* params) {
+    if (!memoryManager_ || !exporter_ || untrusted_) return std::nullopt;
     const std::u16string name = Utf8ToUtf16(method);
-    std::u16string text;
-    if (params) text = Utf8ToUtf16(DumpJsonCompact(*params));
     try {
-        exporter_->Vtbl->Execute(exporter_, name.c_str(), params ? text.c_str() : nullptr);
+        exporter_->Vtbl->Execute(exporter_, name.c_str(), params ? params->c_str() : nullptr);
     } catch (...) {
         // Whatever state an exception left behind, the plug-in's code is not
         // run again in this process.
@@ -231,6 +236,37 @@ TExporterOutcome TExporterHost::SaveResultsToDevice(int device, const Json& docu
     Json params = {{"Method", device}, {"Wyniki", document}};
     AddClassAnalysis(params["Wyniki"]);
     const std::optional<Json> answer = CallExporter("SaveVirtual", &params);
+    return Outcome(answer, "Wyniki zostały zapisane do " + names[device]);
+}
+
+namespace {
+// The parameters around the document, in the order a tree writes its keys.
+std::u16string WithDocument(const Json& members, std::u16string document) {
+    std::string head = DumpJsonCompact(members);
+    head.pop_back();
+    head += head.size() > 1 ? ",\"Wyniki\":" : "\"Wyniki\":";
+    document.insert(document.begin(), head.begin(), head.end());
+    document += u'}';
+    return document;
+}
+}  // namespace
+
+TExporterOutcome TExporterHost::SaveResultsTextToFile(const std::string& fileName, int filterIndex,
+                                                      std::u16string document) {
+    if (filterIndex < 2 || filterIndex - 1 > static_cast<int>(fileTypes_.size()))
+        return Refused("Wtyczka eksportu nie oferuje typu pliku nr " + std::to_string(filterIndex - 1) + ".");
+    const std::u16string params =
+        WithDocument({{"FileName", fileName}, {"Method", filterIndex - 1}}, std::move(document));
+    const std::optional<Json> answer = CallExporterText("SaveToFile", &params);
+    return Outcome(answer, "Wyniki zostały zapisane do pliku\n" + fileName);
+}
+
+TExporterOutcome TExporterHost::SaveResultsTextToDevice(int device, std::u16string document) {
+    const std::vector<std::string> names = DeviceNames();
+    if (device < 0 || device >= static_cast<int>(names.size()))
+        return Refused("Wtyczka eksportu nie oferuje urządzenia nr " + std::to_string(device) + ".");
+    const std::u16string params = WithDocument({{"Method", device}}, std::move(document));
+    const std::optional<Json> answer = CallExporterText("SaveVirtual", &params);
     return Outcome(answer, "Wyniki zostały zapisane do " + names[device]);
 }
 

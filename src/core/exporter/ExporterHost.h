@@ -69,6 +69,8 @@ public:
     // manager gone, buffer never asked for, plug-in untrusted) or the answer
     // is not JSON.
     std::optional<Json> CallExporter(const std::string& method, const Json* params = nullptr);
+    // The same with the parameters as the text the plug-in gets.
+    std::optional<Json> CallExporterText(const std::string& method, const std::u16string* params);
 
     // "Pliki JSON|*.json" followed by the plug-in's types, bar-separated.
     std::string Filters() const;
@@ -82,6 +84,11 @@ public:
     // document goes out with its class figures added ("Analiza").
     TExporterOutcome SaveResultsToFile(const std::string& fileName, int filterIndex, const Json& document);
     TExporterOutcome SaveResultsToDevice(int device, const Json& document);
+    // The same for a document that is already compact JSON text (see
+    // StreamResultsFile) and carries no key: a large class is never held as
+    // a tree. The text is taken over so that it is not held twice.
+    TExporterOutcome SaveResultsTextToFile(const std::string& fileName, int filterIndex, std::u16string document);
+    TExporterOutcome SaveResultsTextToDevice(int device, std::u16string document);
 
     bool MemoryManagerAlive() const { return memoryManager_ != nullptr; }
     // Shutdown, release and dlclose; the memory manager is left to the plug-in.

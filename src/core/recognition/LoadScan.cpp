@@ -4,6 +4,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -12,11 +13,16 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/common/FileDescriptor.h"
 #include "core/common/RegularFile.h"
 #include "core/common/Text.h"
 #include "core/recognition/Binarize.h"
 #include "core/recognition/BmpReader.h"
+#include "core/recognition/PdfPage.h"
+#include "core/recognition/ScanDecoders.h"
+#include "core/recognition/ScanPages.h"
 #include "core/recognition/Threshold.h"
+#include "core/recognition/TiffPage.h"
 
 namespace quorlen {
 
@@ -55,7 +61,7 @@ struct JpegBuffers {
     std::optional<TScanReduction> Reduction;
 };
 
-bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, TMonoBitmap& raster, std::string* detail,
+bool ReadJpeg(std::string_view bytes, JpegBuffers& buffers, TMonoBitmap& raster, std::string* detail,
               const TScanSizeHook& sizeHook) {
     jpeg_decompress_struct cinfo{};
     JpegError err{};
@@ -121,10 +127,6 @@ bool ReadJpeg(const std::string& bytes, JpegBuffers& buffers, TMonoBitmap& raste
     return true;
 }
 
-bool DecodeJpeg(const std::string& bytes, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook) {
-    JpegBuffers buffers;
-    return ReadJpeg(bytes, buffers, raster, detail, sizeHook);
-}
 
 struct PngSource {
     const std::string* bytes;
@@ -233,8 +235,60 @@ bool DecodePng(const std::string& bytes, TMonoBitmap& raster, std::string* detai
 
 }  // namespace
 
+bool DecodeJpegBytes(std::string_view bytes, TMonoBitmap& raster, std::string* detail,
+                     const TScanSizeHook& sizeHook) {
+    JpegBuffers buffers;
+    return ReadJpeg(bytes, buffers, raster, detail, sizeHook);
+}
+
+namespace {
+
+// Opens a multi-page file for its reader; on failure says why as LoadScan's
+// callers expect (a missing file keeps the ordinary message).
+int OpenMultiPage(const std::string& file, std::string* detail, std::string* unreadable) {
+    try {
+        return OpenRegularFile(file);
+    } catch (const TFileReadError& e) {
+        if (unreadable && e.Reason != FileReadReason(ENOENT)) *unreadable = e.Reason;
+        Fail(detail, e.Reason);
+        return -1;
+    }
+}
+
+bool IsPdf(const std::string& file) {
+    const std::string upper = ToUpperAscii(file);
+    return upper.size() >= 4 && upper.compare(upper.size() - 4, 4, ".PDF") == 0;
+}
+
+}  // namespace
+
+int CountScanPages(const std::string& path, std::string* why) {
+    if (!IsMultiPageFileName(path)) return 1;
+    int fd = -1;
+    try {
+        fd = OpenRegularFile(path);
+    } catch (const TFileReadError& e) {
+        if (why) *why = e.Reason;
+        return 0;
+    }
+    FileDescriptor owned(fd);
+    return IsPdf(path) ? CountPdfPages(fd, why) : CountTiffPages(fd, why);
+}
+
 bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail, const TScanSizeHook& sizeHook,
               std::string* unreadable) {
+    // "skany.pdf#3", or a multi-page file by its plain name: its first page.
+    const TScanPageName name = SplitScanPageName(path);
+    if (IsMultiPageFileName(name.File)) {
+        const int fd = OpenMultiPage(name.File, detail, unreadable);
+        if (fd < 0) return false;
+        FileDescriptor owned(fd);
+        const int page = std::max(name.Page, 1);
+        const bool ok = IsPdf(name.File) ? DecodePdfPage(fd, name.File, page, raster, detail, sizeHook)
+                                         : DecodeTiffPage(fd, page, raster, detail, sizeHook);
+        if (!ok) raster.Clear();
+        return ok;
+    }
     const std::string upper = ToUpperAscii(path);
     auto endsWith = [&](const char* ext) {
         const std::string e(ext);
@@ -261,7 +315,7 @@ bool LoadScan(const std::string& path, TMonoBitmap& raster, std::string* detail,
     bool ok = false;
     switch (kind) {
         case Kind::Jpeg:
-            ok = DecodeJpeg(bytes, raster, detail, sizeHook);
+            ok = DecodeJpegBytes(bytes, raster, detail, sizeHook);
             break;
         case Kind::Png:
             ok = DecodePng(bytes, raster, detail, sizeHook);

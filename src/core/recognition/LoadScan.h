@@ -7,8 +7,11 @@
 
 namespace quorlen {
 
-// Reads a BMP, JPEG or PNG scan (decoder chosen by the extension,
-// case-insensitively) into a one-bit raster. Returns false when the file
+// Reads a BMP, JPEG or PNG scan, or one page of a PDF or TIFF (decoder chosen
+// by the extension, case-insensitively) into a one-bit raster. A page is
+// named as ScanPages.h names it, "skany.pdf#3"; a multi-page file's plain
+// name is its first page. Only that page is decoded (PdfPage.h, TiffPage.h);
+// a page past the end fails with the file's page count in *detail. Returns false when the file
 // cannot be opened, the extension selects no decoder, the content does not
 // decode or the picture is over the limits of ScanLimits.h (checked from the
 // header, before pixel memory exists); *detail then says why (for logs and the

@@ -25,4 +25,12 @@ TScanPageName SplitScanPageName(const std::string& name);
 // "file#page"; page 0 gives the plain file name.
 std::string ScanPageName(const std::string& file, int page);
 
+// How many scans the file holds: the pages of a .pdf, .tif or .tiff (any
+// letter case), 1 for any other scan file (not opened). 0 with *why set to
+// the reason in Polish when a multi-page file cannot be read: encrypted with
+// a password, truncated, damaged, without pages, or not a readable regular
+// file. Cheap: only the page tree or the chain of TIFF directories is read,
+// never a page's pixels. (Defined with LoadScan.)
+int CountScanPages(const std::string& path, std::string* why = nullptr);
+
 }  // namespace quorlen
