@@ -15,6 +15,7 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -457,6 +458,35 @@ bool Render(const std::string& path, int page, int dpi, TMonoBitmap& raster, std
     return true;
 }
 
+// The document a worker read its last page from, kept open for its next
+// page: a copier's PDF of 300 pages is then opened and its page tree walked
+// once per worker, not once per page (which made a page cost two and a half
+// times its JPEG). Another file, or this one changed, replaces it; a document
+// that threw is not kept. One per thread, so no worker sees another's.
+struct TKeptPdf {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = -1;
+    timespec Modified{};
+    std::unique_ptr<QPDF> Pdf;
+};
+thread_local TKeptPdf kept;
+
+void Forget() { kept = TKeptPdf{}; }
+
+QPDF* Kept(int fd, std::string* why) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return Fail(why, Damaged("nie można odczytać pliku")), nullptr;
+    if (kept.Pdf && kept.Device == st.st_dev && kept.Inode == st.st_ino && kept.Size == st.st_size &&
+        kept.Modified.tv_sec == st.st_mtim.tv_sec && kept.Modified.tv_nsec == st.st_mtim.tv_nsec)
+        return kept.Pdf.get();
+    Forget();
+    auto pdf = std::make_unique<QPDF>();
+    if (!Open(fd, *pdf, why)) return nullptr;
+    kept = TKeptPdf{st.st_dev, st.st_ino, st.st_size, st.st_mtim, std::move(pdf)};
+    return kept.Pdf.get();
+}
+
 }  // namespace
 
 int CountPdfPages(int fd, std::string* why) {
@@ -467,10 +497,11 @@ int CountPdfPages(int fd, std::string* why) {
 
 bool DecodePdfPage(int fd, const std::string& path, int page, TMonoBitmap& raster, std::string* detail,
                    const TScanSizeHook& sizeHook) {
-    QPDF pdf;
-    if (!Open(fd, pdf, detail)) return false;
+    QPDF* document = Kept(fd, detail);
+    if (!document) return false;
+    QPDF& pdf = *document;
     const int pages = Pages(pdf, detail);
-    if (pages == 0) return false;
+    if (pages == 0) return Forget(), false;
     if (page < 1 || page > pages)
         return Fail(detail, "Plik PDF ma " + std::to_string(pages) + " stron(y); strony " + std::to_string(page) +
                                 " w nim nie ma.");
@@ -486,8 +517,10 @@ bool DecodePdfPage(int fd, const std::string& path, int page, TMonoBitmap& raste
         }
         dpi = RenderDpi(helper, drawings);
     } catch (const std::bad_alloc&) {
+        Forget();
         return Fail(detail, "PDF: out of memory");
     } catch (const std::exception& e) {
+        Forget();
         return Fail(detail, Damaged(e.what()));
     }
     raster.Clear();

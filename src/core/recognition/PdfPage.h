@@ -7,9 +7,10 @@
 
 namespace quorlen {
 
-// Pages of a PDF. The document is opened afresh on every call (qpdf reads
-// only the objects it needs from the file), so that workers reading pages
-// at once share nothing.
+// Pages of a PDF. qpdf reads only the objects it needs from the file. Each
+// thread keeps the last document it read a page of open for its next page
+// (until another file, or this one changed, comes), so that workers reading
+// pages at once share nothing and a long file is parsed once per worker.
 
 // The pages of the PDF open on fd (the caller keeps fd); 0 with *why in
 // Polish when the file is protected by a password, damaged, cut short or

@@ -13,6 +13,7 @@
 
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/PdfPage.h"
+#include "core/recognition/ReadScan.h"
 #include "core/recognition/ScanPages.h"
 #include "support/TestSupport.h"
 #include "testing/ScanSimulator.h"
@@ -434,4 +435,56 @@ TEST(MultiPageScan, PagesReadOnManyThreadsAtOnceAsAlone) {
                 ASSERT_EQ(0, std::memcmp(seen[t][i].Row(y), alone[i].Row(y), alone[i].Stride())) << names[i];
         }
     EXPECT_TRUE(alone.back().Empty());
+}
+
+// A worker keeps its last PDF open for the next page; a file replaced under
+// the same name (renamed over, or rewritten in place) is read anew.
+TEST(MultiPageScan, AReplacedPdfIsReadAnew) {
+    TempDir dir;
+    const std::string d = dir.Path().string() + "/";
+    for (int i = 0; i < 3; ++i)
+        sim::SavePicture(Sheet(150 + 10 * i, 100, i), d + "p" + std::to_string(i) + ".jpg", sim::TFileFormat::Jpeg);
+    Tool("img2pdf " + d + "p0.jpg -o " + d + "a.pdf");
+    Tool("img2pdf " + d + "p1.jpg " + d + "p2.jpg -o " + d + "b.pdf");
+    const std::string scan = d + "skany.pdf";
+    struct Step {
+        const char* From;
+        bool InPlace;
+        const char* FirstPage;
+        int Pages;
+    };
+    for (const Step s : {Step{"a.pdf", false, "p0.jpg", 1}, Step{"b.pdf", false, "p1.jpg", 2},
+                         Step{"a.pdf", true, "p0.jpg", 1}, Step{"b.pdf", true, "p1.jpg", 2}}) {
+        if (s.InPlace) {
+            WriteFileBytes(scan, ReadFileBytes(d + s.From));
+        } else {
+            WriteFileBytes(scan + ".new", ReadFileBytes(d + s.From));
+            ASSERT_EQ(std::rename((scan + ".new").c_str(), scan.c_str()), 0);
+        }
+        ExpectSameRaster(Load(scan + "#1"), Load(d + s.FirstPage), true, s.From);
+        TMonoBitmap r;
+        EXPECT_EQ(LoadScan(scan + "#2", r), s.Pages == 2) << s.From;
+    }
+}
+
+// Our own print job's PDF: each sheet is a picture on a page with margins,
+// not one full page, so the page is rendered, and each reads its code.
+TEST(MultiPageScan, PrintedSheetsReadThroughTheRenderedPage) {
+    TempDir dir;
+    const std::string pdf = dir.File("arkusze.pdf");
+    if (RunCommand("QT_QPA_PLATFORM=offscreen timeout 60 " + std::string(QUORLEN_CLI_PATH) +
+                   " print --questions 20 --answers 4 --count 3 --start-from 4711 --pdf " + pdf + " >/dev/null 2>&1") !=
+        0)
+        GTEST_SKIP() << "this build prints no sheets";
+    ASSERT_EQ(CountScanPages(pdf), 3);
+    for (int page = 1; page <= 3; ++page) {
+        const std::string name = ScanPageName(pdf, page);
+        EXPECT_NEAR(Load(name).Width(), 1654, 2);  // A4 at 200 dpi
+        TReadOptions options;
+        options.CheckEmpty = TSharedSwitch(false);
+        const TScanResult r = ReadScan(name, options);
+        EXPECT_EQ(r.Status, TScanStatus::Read) << name << ": " << r.Message;
+        EXPECT_EQ(r.Code, std::to_string(4710 + page)) << name;
+        EXPECT_EQ(r.Answers.Count(), 20) << name;
+    }
 }
