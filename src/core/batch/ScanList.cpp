@@ -9,11 +9,6 @@
 
 namespace quorlen {
 
-// The page counter of the PDF and TIFF readers (ScanPages.h). Until they are
-// in this build, every file counts as one page, read as a picture.
-int CountScanPages(const std::string& path, std::string* why);
-__attribute__((weak)) int CountScanPages(const std::string&, std::string*) { return 1; }
-
 bool IsScanFileName(const std::string& name) {
     if (IsMultiPageFileName(name)) return true;
     const size_t dot = name.rfind('.');

@@ -28,6 +28,8 @@ std::string LoadFailedMessage(const std::string& path) {
 std::string UnreadableFileMessage(const std::string& path, const std::string& reason) {
     std::string text = reason;
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    // The readers' reasons are sentences; the file's name follows a colon.
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
     return text + ":\r" + path;
 }
 
