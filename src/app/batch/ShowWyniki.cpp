@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <map>
 
+#include "core/recognition/ReadScan.h"
+#include "core/recognition/ScanPages.h"
 #include "core/results/RepeatedCodes.h"
 #include "core/scoring/ScoreTable.h"
 
@@ -180,10 +182,8 @@ TfrmShowWyniki::TfrmShowWyniki(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 QString TfrmShowWyniki::ScanFilePath(const Json& document, const QString& fileName) {
-    QString name = fileName;
-    static const QRegularExpression page(QStringLiteral("\\.(pdf|tif|tiff)#[0-9]+$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    if (const auto m = page.match(name); m.hasMatch()) name.truncate(m.capturedStart() + m.capturedLength(1) + 1);
+    // A page opens its whole file: no picture viewer takes "skany.pdf#3".
+    const QString name = QString::fromStdString(SplitScanPageName(fileName.toStdString()).File);
     const QString folder = Text(document.value("Folder", Json()));
     return folder.isEmpty() ? name : folder + QChar('/') + name;
 }
@@ -397,8 +397,10 @@ void TfrmShowWyniki::ShowContextMenu(QTableView* view, const QPoint& pos) {
                 Qt::QueuedConnection);
         });
         enter->setObjectName(QStringLiteral("actWpiszKod"));
-        // A file that is no picture has nothing to read a sheet from.
-        enter->setEnabled(EnterCode && record.value("Status", 0) != -1);
+        // A file that is no picture, or a blank page, has no sheet to read.
+        const int status = record.value("Status", 0);
+        enter->setEnabled(EnterCode && status != static_cast<int>(TScanStatus::LoadFailed) &&
+                          status != static_cast<int>(TScanStatus::Blank));
     }
     QAction* copy = menu.addAction(rows.size() > 1 ? QStringLiteral("Kopiuj wiersze") : QStringLiteral("Kopiuj wiersz"),
                                    this, [this, grid, rows] { CopyRows(grid, rows); });

@@ -37,11 +37,15 @@ void TBatchRun::BuildScanList(const std::string& folder, int questionCount) {
     } catch (const std::exception&) {
         // A folder that cannot be read has no scans; StartRun says so.
     }
-    FolderScanCount = static_cast<int>(files.size());
-    if (Shard.Count > 1) files = SelectShard(files, Shard);
-    for (const std::string& file : files) {
+    std::vector<TListedScan> scans = ExpandScanPages(files, CountPages);
+    FolderScanCount = static_cast<int>(scans.size());
+    // Pages are shards' units as files are: one big PDF spreads over them all.
+    if (Shard.Count > 1)
+        std::erase_if(scans, [this](const TListedScan& s) { return ShardOfFile(s.Name, Shard.Count) != Shard.Index; });
+    for (TListedScan& scan : scans) {
         auto item = std::make_unique<TItem>();
-        item->FileName = file;
+        item->FileName = std::move(scan.Name);
+        item->Refused = std::move(scan.Refused);
         item->Index = static_cast<int32_t>(Items.size());
         item->QuestionCount = questionCount;
         item->OnGetStartPoint = Owner.GetStartPoint;
@@ -164,7 +168,13 @@ void TBatchRun::ProcessScan(TWorkThread* worker, TItem& item) {
                                item.AnswersRead = answersRead;
                                ReportProgress(item);
                            }};
-    item.Result = ReadScan(item.FileName, options, handlers);
+    if (item.Refused.empty()) {
+        item.Result = ReadScan(item.FileName, options, handlers);
+    } else {
+        item.Result = TScanResult{};
+        item.Result.Status = TScanStatus::LoadFailed;
+        item.Result.Message = UnreadableFileMessage(item.FileName, item.Refused);
+    }
     const TScanResult& r = item.Result;
     if (r.Status == TScanStatus::Read && first && settings_.AllScansAlike) SharedGeometry = r.Geometry;
     Results.AddResultEntry(AnswersWithCode(r), std::filesystem::path(item.FileName).filename().string(),

@@ -11,6 +11,7 @@
 #include "core/batch/BatchHost.h"
 #include "core/batch/Item.h"
 #include "core/batch/RunSettings.h"
+#include "core/batch/ScanList.h"
 #include "core/batch/Shard.h"
 #include "core/batch/WorkThread.h"
 #include "core/common/ScanGeometry.h"
@@ -67,6 +68,9 @@ public:
     // The memory all scans being read may hold in rasters at once; workers
     // wait for room, the host thread never does.
     TRasterBudget RasterBudget{DefaultRasterBudget()};
+    // Counts the pages of each PDF and TIFF file when the list is made; empty
+    // for the readers' own counter.
+    TPageCounter CountPages;
 
     // Host-thread operations.
     bool StartRun(const TRunSettings& settings);
@@ -100,7 +104,7 @@ public:
     bool Cancelled = false;
     int ProgressMax = 0;
     int ProgressPosition = 0;
-    // Scan files of the whole folder at listing time, before the shard's
+    // Scans (pages) of the whole folder at listing time, before the shard's
     // selection: a merge checks its shards against it.
     int FolderScanCount = 0;
     // For tests: which item started in which slot on which processor.

@@ -5,10 +5,12 @@
 #include <filesystem>
 
 #include "core/common/Text.h"
+#include "core/recognition/ScanPages.h"
 
 namespace quorlen {
 
 bool IsScanFileName(const std::string& name) {
+    if (IsMultiPageFileName(name)) return true;
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return false;
     const std::string ext = ToUpperAscii(name.substr(dot));
@@ -24,6 +26,35 @@ std::vector<std::string> ListScanFiles(const std::string& folder) {
         if (IsScanFileName(name)) files.push_back(entry.path().string());
     }
     return files;
+}
+
+std::vector<TListedScan> ExpandScanPages(const std::vector<std::string>& files, const TPageCounter& countPages) {
+    std::vector<TListedScan> scans;
+    scans.reserve(files.size());
+    for (const std::string& file : files) {
+        // Pictures have one page by their kind; only a PDF or TIFF is opened
+        // here, and only as far as its page count.
+        if (!IsMultiPageFileName(file)) {
+            scans.push_back({file, {}});
+            continue;
+        }
+        std::string why;
+        int pages = 0;
+        try {
+            pages = countPages ? countPages(file, &why) : CountScanPages(file, &why);
+        } catch (const std::exception& e) {
+            pages = 0;
+            if (why.empty()) why = e.what();
+        }
+        if (pages <= 0) {
+            scans.push_back({file, why.empty() ? std::string("Nie można odczytać stron pliku") : why});
+        } else if (pages == 1) {
+            scans.push_back({file, {}});
+        } else {
+            for (int page = 1; page <= pages; ++page) scans.push_back({ScanPageName(file, page), {}});
+        }
+    }
+    return scans;
 }
 
 }  // namespace quorlen

@@ -9,13 +9,16 @@
 #include <thread>
 #include <vector>
 
+#include "core/recognition/BlankPage.h"
 #include "core/recognition/CodeCheck.h"
 #include "core/recognition/LoadScan.h"
 #include "core/recognition/Quorlen.h"
+#include "core/recognition/ScanPages.h"
 
 namespace quorlen {
 
 const char* const UnknownErrorMessage = "Wystąpił nieznany błąd.";
+const char* const BlankPageMessage = "Pusta strona";
 const char* const AbortedByOperatorMessage = "Procedura przerwana przez Użytkownika.";
 
 std::string LoadFailedMessage(const std::string& path) {
@@ -25,6 +28,8 @@ std::string LoadFailedMessage(const std::string& path) {
 std::string UnreadableFileMessage(const std::string& path, const std::string& reason) {
     std::string text = reason;
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    // The readers' reasons are sentences; the file's name follows a colon.
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
     return text + ":\r" + path;
 }
 
@@ -74,6 +79,14 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
     if (!loaded) {
         result.Status = TScanStatus::LoadFailed;
         result.Message = unreadable.empty() ? LoadFailedMessage(path) : UnreadableFileMessage(path, unreadable);
+        FreeRaster(raster);
+        return result;
+    }
+    // A flatbed's blank picture stays a question to the operator (a sheet
+    // may lie face down); a copier's stack holds the backs as pages.
+    if (IsMultiPageFileName(SplitScanPageName(path).File) && IsBlankPage(raster)) {
+        result.Status = TScanStatus::Blank;
+        result.Message = BlankPageMessage;
         FreeRaster(raster);
         return result;
     }

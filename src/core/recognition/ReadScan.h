@@ -14,6 +14,7 @@ namespace quorlen {
 
 // How a scan read ended; the numbers are the ones stored in results documents.
 enum class TScanStatus : int32_t {
+    Blank = -3,         // a page with almost no ink: the back of a duplex scan
     LoadFailed = -1,    // the file is no picture we can decode
     Read = 0,           // read to the end
     Failed = 1,         // an unexpected error while reading
@@ -54,7 +55,9 @@ struct TReadOptions {
 };
 
 // Reads one scan file from start to end: load, locate, read the code and the
-// answers, check the answer count. Never raises; the outcome is in Status.
+// answers, check the answer count. Never raises; the outcome is in Status. A
+// page of a PDF or TIFF file that is blank (IsBlankPage) ends as Blank right
+// after loading: a copier's duplex stack has one after every sheet.
 TScanResult ReadScan(const std::string& path, const TReadOptions& options, const TScanHandlers& handlers = {});
 
 // The answers as the results document keeps them: the question lines, then
@@ -67,6 +70,7 @@ std::string LoadFailedMessage(const std::string& path);
 // the reason first, then the file.
 std::string UnreadableFileMessage(const std::string& path, const std::string& reason);
 extern const char* const UnknownErrorMessage;
+extern const char* const BlankPageMessage;
 extern const char* const AbortedByOperatorMessage;
 std::string CountMismatchMessage(int read, int expected);
 

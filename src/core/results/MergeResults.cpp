@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/recognition/ScanPages.h"
 #include "core/results/RepeatedCodes.h"
 
 namespace quorlen {
@@ -136,9 +137,14 @@ Json JoinRoots(const std::vector<TShardDocument>& docs) {
     return root;
 }
 
+// Byte order of the file names; the pages of one PDF or TIFF by their
+// numbers, so that "skany.pdf#2" stands before "skany.pdf#10" as in the run.
 std::vector<TRecord> SortedByFileName(std::vector<TRecord> records) {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const TRecord& a, const TRecord& b) { return a.FileName < b.FileName; });
+    std::stable_sort(records.begin(), records.end(), [](const TRecord& a, const TRecord& b) {
+        const TScanPageName pa = SplitScanPageName(a.FileName), pb = SplitScanPageName(b.FileName);
+        if (pa.File != pb.File) return pa.File < pb.File;
+        return pa.Page < pb.Page;
+    });
     return records;
 }
 

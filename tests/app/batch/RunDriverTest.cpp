@@ -226,3 +226,37 @@ TEST(RunDriver, ZakonczListsEveryUnreadScanOnALineOfItsOwnAndTheBarSaysHowManyWe
     EXPECT_EQ(bar->maximum(), 6);
     EXPECT_EQ(bar->text(), "1 z 6 skanów");
 }
+
+// A copier's PDF in the window: each page is a row named "skany.pdf#N" in the
+// results view, the blank back is listed on its own line, nobody is asked.
+TEST(RunDriver, PagesOfAPdfAreTheResultsViewsScansAndItsBlankBackIsListed) {
+    TempDir work, scans;
+    std::string pages;
+    for (int i = 0; i < 3; ++i) {
+        const std::string file = work.File("p" + std::to_string(i) + ".png");
+        WriteSheet(file, std::to_string(31 + i), {{0}, {1}, {2}, {0}, {1}});
+        pages += " '" + file + "'";
+    }
+    ASSERT_EQ(quorlen::testing::RunCommand("convert -size 620x877 xc:'gray(98%)' '" + work.File("back.png") +
+                                           "' && img2pdf -o '" + scans.File("skany.pdf") + "'" + pages + " '" +
+                                           work.File("back.png") + "'"),
+              0);
+    Window win;
+    win.Start(scans.Path().string());
+    win.WaitForEnd();
+    EXPECT_EQ(win.asked, 0);
+    TfrmShowWyniki* view = win.w.ResultsView();
+    ASSERT_TRUE(view->isVisible());
+    auto column = [](QTableWidget* grid, const QString& title) {
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            if (grid->horizontalHeaderItem(c) && grid->horizontalHeaderItem(c)->text() == title)
+                for (int r = 0; r < grid->rowCount(); ++r) cells << grid->item(r, c)->text();
+        return cells;
+    };
+    auto* grid = view->findChild<QTableWidget*>(QStringLiteral("sgrdWyniki"));
+    auto* skipped = view->findChild<QTableWidget*>(QStringLiteral("sgrdPominiete"));
+    EXPECT_EQ(column(grid, QStringLiteral("Skan")), (QStringList{"skany.pdf#1", "skany.pdf#2", "skany.pdf#3"}));
+    EXPECT_EQ(column(skipped, QStringLiteral("Skan")), QStringList{"skany.pdf#4"});
+    EXPECT_EQ(column(skipped, QStringLiteral("Powód")), QStringList{"Pusta strona"});
+}

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -54,15 +55,34 @@ struct Harness {
 
 }  // namespace
 
-TEST(ScanList, KeepsExactlyTheFourExtensionsAndSkipsFolders) {
+TEST(ScanList, KeepsExactlyTheScanExtensionsAndSkipsFolders) {
     TempDir dir;
-    for (const char* name : {"a.JPG", "b.jpeg", "c.Png", "d.bmp", "e.tif", "f.jpg.bak", "h.jpgx", "noext"})
+    for (const char* name : {"a.JPG", "b.jpeg", "c.Png", "d.bmp", "e.tif", "i.PDF", "j.Tiff", "f.jpg.bak", "h.jpgx",
+                             "k.pdf#2", "l.tifff", "m.pd", "noext"})
         WriteFileBytes(dir.File(name), "x");
     std::filesystem::create_directory(dir.File("g.jpg"));
+    std::filesystem::create_directory(dir.File("n.pdf"));
     std::set<std::string> names;
     for (const std::string& f : ListScanFiles(dir.Path().string()))
         names.insert(std::filesystem::path(f).filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"a.JPG", "b.jpeg", "c.Png", "d.bmp"}));
+    EXPECT_EQ(names, (std::set<std::string>{"a.JPG", "b.jpeg", "c.Png", "d.bmp", "e.tif", "i.PDF", "j.Tiff"}));
+}
+
+TEST(MultiPageList, PagesStandInTheFilesOrderAndARefusedFileStaysAsOneScan) {
+    const std::map<std::string, int> pages = {{"/s/a.pdf", 3}, {"/s/b.TIF", 1}, {"/s/c.tiff", 0}, {"/s/d.pdf", -1}};
+    const TPageCounter count = [&](const std::string& path, std::string* why) {
+        const int n = pages.at(path);
+        if (n < 0) throw std::runtime_error("brak pamięci");
+        if (n == 0) *why = "Plik TIFF jest uszkodzony";
+        return n;
+    };
+    const std::vector<std::string> files = {"/s/z.jpg", "/s/a.pdf", "/s/b.TIF", "/s/c.tiff", "/s/d.pdf", "/s/e.png"};
+    const std::vector<TListedScan> expected = {
+        {"/s/z.jpg", ""},   {"/s/a.pdf#1", ""}, {"/s/a.pdf#2", ""}, {"/s/a.pdf#3", ""},
+        {"/s/b.TIF", ""},   {"/s/c.tiff", "Plik TIFF jest uszkodzony"}, {"/s/d.pdf", "brak pamięci"},
+        {"/s/e.png", ""},
+    };
+    EXPECT_EQ(ExpandScanPages(files, count), expected);
 }
 
 TEST(BatchRun, EmptyFolderStartsNothing) {
@@ -90,6 +110,41 @@ TEST(BatchRun, OneFileNeedsNoWorkerAndFillsTheBar) {
     ASSERT_EQ(doc["Lista"].size(), 1u);
     EXPECT_EQ(doc["Lista"][0]["Student"], "12");
     EXPECT_EQ(doc["Lista"][0]["Wyniki"], Json::array({"A", "B", "A"}));
+}
+
+// A file whose pages cannot be counted is one scan of the run, skipped with
+// the reason, whether it comes first (read on the host thread) or later; the
+// pages of the others are the run's scans and its progress.
+TEST(BatchRun, AFileWithoutPagesIsSkippedWithItsReasonAndPagesAreScans) {
+    TempDir dir;
+    WriteSheetScan(dir.File("s1.jpg"), 3, 2, "12");
+    WriteFileBytes(dir.File("a.pdf"), "%PDF");
+    WriteFileBytes(dir.File("b.tif"), "II*");
+    Harness h(2, 2);
+    int counted = 0;
+    h.run.CountPages = [&](const std::string& path, std::string* why) {
+        ++counted;
+        if (path.ends_with("a.pdf")) {
+            *why = "Plik PDF jest zaszyfrowany";
+            return 0;
+        }
+        return 3;
+    };
+    ASSERT_TRUE(h.Start(dir.Path().string()));
+    h.Finish();
+    EXPECT_EQ(counted, 2);
+    EXPECT_EQ(h.run.Items.size(), 5u);
+    EXPECT_EQ(h.run.FolderScanCount, 5);
+    EXPECT_EQ(h.run.ProgressMax, 15);
+    const Json doc = h.run.Results.Snapshot();
+    ASSERT_EQ(doc["Lista"].size(), 1u);
+    std::map<std::string, Json> skipped;
+    for (const Json& s : doc["Pominiete"]) skipped[s["FileName"]] = s;
+    ASSERT_EQ(skipped.size(), 4u) << doc.dump();
+    EXPECT_EQ(skipped["a.pdf"]["Status"], -1);
+    EXPECT_EQ(skipped["a.pdf"]["Message"], "Plik PDF jest zaszyfrowany:\r" + dir.File("a.pdf"));
+    // The pages were listed and read (and, being no pictures, not loaded).
+    for (const char* page : {"b.tif#1", "b.tif#2", "b.tif#3"}) EXPECT_EQ(skipped[page]["Status"], -1) << page;
 }
 
 TEST(BatchRun, OneWorkerReadsTheRestInListingOrderOnProcessorZero) {

@@ -144,6 +144,17 @@ TEST(MergeResults, JoinsInByteOrderOfFileNamesAndKeepsUnknownKeys) {
     EXPECT_EQ(MergeResults({first, second})["Pominiete"], Json::array());
 }
 
+// The pages of one file by their numbers (a byte order put #10 before #2), in
+// among the other files by the file's name.
+TEST(MergeResults, PagesOfAFileStandByTheirNumbers) {
+    const auto first = ShardDoc("1/2", {"skany.pdf#10", "skany.pdf#2", "a.png", "skany.pdf.png"}, {"b.tif#3"}, 10);
+    const auto second = ShardDoc("2/2", {"skany.pdf#1", "skany.pdf", "skanx.pdf#9"}, {"b.tif#12", "b.tif#1"}, 10);
+    const Json merged = MergeResults({first, second});
+    EXPECT_EQ(FileNames(merged["Lista"]), (std::vector<std::string>{"a.png", "skanx.pdf#9", "skany.pdf", "skany.pdf#1",
+                                                                    "skany.pdf#2", "skany.pdf#10", "skany.pdf.png"}));
+    EXPECT_EQ(FileNames(merged["Pominiete"]), (std::vector<std::string>{"b.tif#1", "b.tif#3", "b.tif#12"}));
+}
+
 // The real program, so that a crash shows as an exit code: an unknown key
 // nested 100,000 deep crashed merge (SIGSEGV), a FolderScans of "60" let a
 // lost sheet pass with rc 0.
