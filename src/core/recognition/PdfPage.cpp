@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -473,34 +475,77 @@ bool Render(const std::string& path, int page, int dpi, TMonoBitmap& raster, std
     return true;
 }
 
-// The document a worker read its last page from, kept open for its next
-// page: a copier's PDF of 300 pages is then opened and its page tree walked
-// once per worker, not once per page (which made a page cost two and a half
-// times its JPEG). Another file, or this one changed, replaces it; a document
-// that threw is not kept. One per thread, so no worker sees another's.
+// Open documents kept between pages: a copier's PDF of 300 pages is then
+// opened and its page tree walked a few times per run, not once per page
+// (which made a page cost two and a half times its JPEG). The run starts a
+// thread for every scan, so the documents are kept for the process, not per
+// thread; each is lent to one reader at a time, as a QPDF object is not for
+// sharing. A changed file is opened anew, a document that threw is not given
+// back, and no more are kept than the machine has cores.
 struct TKeptPdf {
     dev_t Device = 0;
     ino_t Inode = 0;
     off_t Size = -1;
     timespec Modified{};
     std::unique_ptr<QPDF> Pdf;
+
+    bool Is(const struct stat& st) const {
+        return Device == st.st_dev && Inode == st.st_ino && Size == st.st_size &&
+               Modified.tv_sec == st.st_mtim.tv_sec && Modified.tv_nsec == st.st_mtim.tv_nsec;
+    }
 };
-thread_local TKeptPdf kept;
 
-void Forget() { kept = TKeptPdf{}; }
+class TPdfShelf {
+public:
+    TKeptPdf Take(const struct stat& st) {
+        std::lock_guard guard(lock_);
+        for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+            if (!it->Is(st)) continue;
+            TKeptPdf found = std::move(*it);
+            idle_.erase(std::next(it).base());
+            return found;
+        }
+        return {};
+    }
+    void Give(TKeptPdf document) {
+        std::lock_guard guard(lock_);
+        idle_.push_back(std::move(document));
+        const size_t most = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 16);
+        if (idle_.size() > most) idle_.erase(idle_.begin());
+    }
 
-QPDF* Kept(int fd, std::string* why) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return Fail(why, Damaged("nie można odczytać pliku")), nullptr;
-    if (kept.Pdf && kept.Device == st.st_dev && kept.Inode == st.st_ino && kept.Size == st.st_size &&
-        kept.Modified.tv_sec == st.st_mtim.tv_sec && kept.Modified.tv_nsec == st.st_mtim.tv_nsec)
-        return kept.Pdf.get();
-    Forget();
-    auto pdf = std::make_unique<QPDF>();
-    if (!Open(fd, *pdf, why)) return nullptr;
-    kept = TKeptPdf{st.st_dev, st.st_ino, st.st_size, st.st_mtim, std::move(pdf)};
-    return kept.Pdf.get();
+private:
+    std::mutex lock_;
+    std::vector<TKeptPdf> idle_;  // the most recently given last
+};
+
+TPdfShelf& Shelf() {
+    static TPdfShelf shelf;
+    return shelf;
 }
+
+// A document borrowed for one page: back on the shelf when the page is done,
+// unless it threw (Drop).
+class TPdfLoan {
+public:
+    QPDF* Open(int fd, std::string* why) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return Fail(why, Damaged("nie można odczytać pliku")), nullptr;
+        kept_ = Shelf().Take(st);
+        if (kept_.Pdf) return kept_.Pdf.get();
+        auto pdf = std::make_unique<QPDF>();
+        if (!quorlen::Open(fd, *pdf, why)) return nullptr;
+        kept_ = TKeptPdf{st.st_dev, st.st_ino, st.st_size, st.st_mtim, std::move(pdf)};
+        return kept_.Pdf.get();
+    }
+    void Drop() { kept_ = TKeptPdf{}; }
+    ~TPdfLoan() {
+        if (kept_.Pdf) Shelf().Give(std::move(kept_));
+    }
+
+private:
+    TKeptPdf kept_;
+};
 
 }  // namespace
 
@@ -512,11 +557,12 @@ int CountPdfPages(int fd, std::string* why) {
 
 bool DecodePdfPage(int fd, const std::string& path, int page, TMonoBitmap& raster, std::string* detail,
                    const TScanSizeHook& sizeHook) {
-    QPDF* document = Kept(fd, detail);
+    TPdfLoan loan;
+    QPDF* document = loan.Open(fd, detail);
     if (!document) return false;
     QPDF& pdf = *document;
     const int pages = Pages(pdf, detail);
-    if (pages == 0) return Forget(), false;
+    if (pages == 0) return loan.Drop(), false;
     if (page < 1 || page > pages)
         return Fail(detail, "Plik PDF ma " + std::to_string(pages) + " stron(y); strony " + std::to_string(page) +
                                 " w nim nie ma.");
@@ -532,10 +578,10 @@ bool DecodePdfPage(int fd, const std::string& path, int page, TMonoBitmap& raste
         }
         dpi = RenderDpi(helper, drawings);
     } catch (const std::bad_alloc&) {
-        Forget();
+        loan.Drop();
         return Fail(detail, "PDF: out of memory");
     } catch (const std::exception& e) {
-        Forget();
+        loan.Drop();
         return Fail(detail, Damaged(e.what()));
     }
     raster.Clear();

@@ -69,14 +69,19 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
     };
     TMonoBitmap raster;
     bool loaded = false;
-    std::string unreadable;
+    std::string unreadable, detail;
     try {
         std::lock_guard lock(raster.DrawingLock());
-        loaded = LoadScan(path, raster, nullptr, takeShare, &unreadable);
+        loaded = LoadScan(path, raster, &detail, takeShare, &unreadable);
     } catch (...) {
         loaded = false;
     }
     if (!loaded) {
+        // The page readers say in Polish why a page of a PDF or TIFF failed
+        // (past the end, damaged, locked); the picture decoders' details are
+        // for logs.
+        if (unreadable.empty() && IsMultiPageFileName(SplitScanPageName(path).File) && detail.rfind("Plik ", 0) == 0)
+            unreadable = detail;
         result.Status = TScanStatus::LoadFailed;
         result.Message = unreadable.empty() ? LoadFailedMessage(path) : UnreadableFileMessage(path, unreadable);
         FreeRaster(raster);
