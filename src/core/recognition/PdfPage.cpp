@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "core/recognition/Binarize.h"
+#include "core/recognition/DocumentShelf.h"
 #include "core/recognition/ScanDecoders.h"
 #include "core/recognition/Threshold.h"
 #include "core/recognition/TiffPage.h"
@@ -475,49 +476,10 @@ bool Render(const std::string& path, int page, int dpi, TMonoBitmap& raster, std
     return true;
 }
 
-// Open documents kept between pages: a copier's PDF of 300 pages is then
-// opened and its page tree walked a few times per run, not once per page
-// (which made a page cost two and a half times its JPEG). The run starts a
-// thread for every scan, so the documents are kept for the process, not per
-// thread; each is lent to one reader at a time, as a QPDF object is not for
-// sharing. A changed file is opened anew, a document that threw is not given
-// back, and no more are kept than the machine has cores.
-struct TKeptPdf {
-    dev_t Device = 0;
-    ino_t Inode = 0;
-    off_t Size = -1;
-    timespec Modified{};
-    std::unique_ptr<QPDF> Pdf;
-
-    bool Is(const struct stat& st) const {
-        return Device == st.st_dev && Inode == st.st_ino && Size == st.st_size &&
-               Modified.tv_sec == st.st_mtim.tv_sec && Modified.tv_nsec == st.st_mtim.tv_nsec;
-    }
-};
-
-class TPdfShelf {
-public:
-    TKeptPdf Take(const struct stat& st) {
-        std::lock_guard guard(lock_);
-        for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
-            if (!it->Is(st)) continue;
-            TKeptPdf found = std::move(*it);
-            idle_.erase(std::next(it).base());
-            return found;
-        }
-        return {};
-    }
-    void Give(TKeptPdf document) {
-        std::lock_guard guard(lock_);
-        idle_.push_back(std::move(document));
-        const size_t most = std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 16);
-        if (idle_.size() > most) idle_.erase(idle_.begin());
-    }
-
-private:
-    std::mutex lock_;
-    std::vector<TKeptPdf> idle_;  // the most recently given last
-};
+// A copier's PDF of 300 pages is opened and its page tree walked a few
+// times per run, not once per page (which made a page cost two and a half
+// times its JPEG): see DocumentShelf.h.
+using TPdfShelf = TDocumentShelf<QPDF>;
 
 TPdfShelf& Shelf() {
     static TPdfShelf shelf;
@@ -528,23 +490,32 @@ TPdfShelf& Shelf() {
 // unless it threw (Drop).
 class TPdfLoan {
 public:
+    TPdfLoan() = default;
+    TPdfLoan(const TPdfLoan&) = delete;
+    TPdfLoan& operator=(const TPdfLoan&) = delete;
     QPDF* Open(int fd, std::string* why) {
         struct stat st {};
         if (::fstat(fd, &st) != 0) return Fail(why, Damaged("nie można odczytać pliku")), nullptr;
-        kept_ = Shelf().Take(st);
-        if (kept_.Pdf) return kept_.Pdf.get();
+        kept_ = Shelf().Take(TDocumentKey::Of(st));
+        taken_ = true;
+        if (kept_.Document) return kept_.Document.get();
         auto pdf = std::make_unique<QPDF>();
         if (!quorlen::Open(fd, *pdf, why)) return nullptr;
-        kept_ = TKeptPdf{st.st_dev, st.st_ino, st.st_size, st.st_mtim, std::move(pdf)};
-        return kept_.Pdf.get();
+        kept_.Document = std::move(pdf);
+        return kept_.Document.get();
     }
-    void Drop() { kept_ = TKeptPdf{}; }
+    void Drop() { kept_.Document.reset(); }
     ~TPdfLoan() {
-        if (kept_.Pdf) Shelf().Give(std::move(kept_));
+        if (!taken_) return;
+        if (kept_.Document)
+            Shelf().Give(std::move(kept_));
+        else
+            Shelf().Return(kept_.Key);
     }
 
 private:
-    TKeptPdf kept_;
+    TPdfShelf::TKept kept_;
+    bool taken_ = false;
 };
 
 }  // namespace
