@@ -80,7 +80,7 @@ public:
     }
 
 private:
-    static size_t Most() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 16); }
+    static size_t Most() { return std::clamp<size_t>(4 * std::thread::hardware_concurrency(), 4, 64); }
     size_t Existing(const TDocumentKey& key) const {
         size_t n = static_cast<size_t>(std::count(lent_.begin(), lent_.end(), key));
         for (const TKept& kept : idle_) n += kept.Key == key;
