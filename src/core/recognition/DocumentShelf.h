@@ -33,10 +33,9 @@ struct TDocumentKey {
 // Open documents of multi-page files kept between pages for the whole
 // process: the run starts a thread for every scan, so a document kept per
 // thread would be opened again for every page. Each is lent to one reader
-// at a time (a parsed document is not for sharing between threads). At most
-// as many documents of one file exist as the machine has cores, since a run
-// starts 48 workers per core and a thousand-page file's document is
-// megabytes; a reader beyond that waits until one comes back.
+// at a time (a parsed document is not for sharing between threads). A run
+// starts 48 workers per core, so the documents of one file are bounded
+// (Most); a reader beyond that waits until one comes back.
 template <class TDocument>
 class TDocumentShelf {
 public:
@@ -79,8 +78,12 @@ public:
         returned_.notify_all();
     }
 
-private:
+    // Four per core: two per file held the run's readers back (a page of a
+    // copier's PDF cost twice its JPEG), and a thousand-page file's
+    // document is a few megabytes.
     static size_t Most() { return std::clamp<size_t>(4 * std::thread::hardware_concurrency(), 4, 64); }
+
+private:
     size_t Existing(const TDocumentKey& key) const {
         size_t n = static_cast<size_t>(std::count(lent_.begin(), lent_.end(), key));
         for (const TKept& kept : idle_) n += kept.Key == key;

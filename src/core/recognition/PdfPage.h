@@ -7,10 +7,10 @@
 
 namespace quorlen {
 
-// Pages of a PDF. qpdf reads only the objects it needs from the file. Each
-// thread keeps the last document it read a page of open for its next page
-// (until another file, or this one changed, comes), so that workers reading
-// pages at once share nothing and a long file is parsed once per worker.
+// Pages of a PDF. qpdf reads only the objects it needs from the file. Parsed
+// documents are kept open between pages and lent to one reader at a time
+// (DocumentShelf.h), so a long file is parsed a few times per run, not once
+// per page.
 
 // The pages of the PDF open on fd (the caller keeps fd); 0 with *why in
 // Polish when the file is protected by a password, damaged, cut short or

@@ -22,8 +22,6 @@ TDocumentKey Key(ino_t inode, off_t size = 100) {
     return k;
 }
 
-size_t Most() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 16); }
-
 }  // namespace
 
 TEST(DocumentShelf, ADocumentGivenBackIsLentAgainOnlyForTheSameFileAsItWas) {
@@ -47,12 +45,12 @@ TEST(DocumentShelf, ADocumentGivenBackIsLentAgainOnlyForTheSameFileAsItWas) {
 }
 
 // However many workers read one file at once, no more documents of it exist
-// than the machine has cores (at least two); the others wait for one to come
+// than the bound; the others wait for one to come
 // back, and a place given up without a document frees them too.
 TEST(DocumentShelf, ReadersBeyondTheBoundWaitForADocumentToComeBack) {
     TDocumentShelf<TDoc> shelf;
     std::vector<TDocumentShelf<TDoc>::TKept> out;
-    for (size_t i = 0; i < Most(); ++i) out.push_back(shelf.Take(Key(5)));
+    for (size_t i = 0; i < TDocumentShelf<TDoc>::Most(); ++i) out.push_back(shelf.Take(Key(5)));
     // A different file is not held up.
     shelf.Return(shelf.Take(Key(6)).Key);
     std::atomic<int> served{0};
