@@ -13,7 +13,9 @@
 
 // The test backend leaks a page buffer per feeder page. Held loaded (below),
 // its frames carry its name, and this keeps LeakSanitizer's report to ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libsane-test.so\n"; }
+// It replaces the page reader's own suppression, so it repeats that one
+// (fontconfig's configuration, kept once per process).
+extern "C" const char* __lsan_default_suppressions() { return "leak:libsane-test.so\nleak:libfontconfig.so\n"; }
 
 namespace quorlen::testing {
 

@@ -46,9 +46,11 @@
 #ifdef QUORLEN_LEAK_CHECKED
 // fontconfig, which poppler asks for a font once per process, keeps its
 // configuration (288 bytes, however many pages were rendered) past exit.
-// Every sanitized program that can render a page (the CLI, the tests, the
-// fuzzers) takes this from here, since this object is linked wherever pages are.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so"; }
+// Every sanitized program that can render a page (the CLI, the tests) takes
+// this from here, since this object is linked wherever pages are read. Weak,
+// so that a program with suppressions of its own (which then name this one
+// too) keeps them.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif
 
 namespace quorlen {
