@@ -40,8 +40,7 @@ void TBatchRun::BuildScanList(const std::string& folder, int questionCount) {
     std::vector<TListedScan> scans = ExpandScanPages(files, CountPages);
     FolderScanCount = static_cast<int>(scans.size());
     // Pages are shards' units as files are: one big PDF spreads over them all.
-    if (Shard.Count > 1)
-        std::erase_if(scans, [this](const TListedScan& s) { return ShardOfFile(s.Name, Shard.Count) != Shard.Index; });
+    if (Shard.Count > 1) std::erase_if(scans, [this](const TListedScan& s) { return !InShard(s.Name, Shard); });
     for (TListedScan& scan : scans) {
         auto item = std::make_unique<TItem>();
         item->FileName = std::move(scan.Name);

@@ -54,10 +54,12 @@ int ShardOfFile(const std::string& path, int count) {
     return static_cast<int>(StableNameHash(name) % static_cast<uint64_t>(count)) + 1;
 }
 
+bool InShard(const std::string& path, const TShard& shard) { return ShardOfFile(path, shard.Count) == shard.Index; }
+
 std::vector<std::string> SelectShard(const std::vector<std::string>& files, const TShard& shard) {
     std::vector<std::string> selected;
     for (const std::string& file : files)
-        if (ShardOfFile(file, shard.Count) == shard.Index) selected.push_back(file);
+        if (InShard(file, shard)) selected.push_back(file);
     return selected;
 }
 

@@ -34,6 +34,10 @@ uint64_t StableNameHash(std::string_view name);
 // move it.
 int ShardOfFile(const std::string& path, int count);
 
+// True when the scan (a file or a page's name, "skany.pdf#3") belongs to the
+// shard; the whole folder ({1, 1}) holds every scan.
+bool InShard(const std::string& path, const TShard& shard);
+
 // The files of the list that belong to the shard, in the list's order.
 std::vector<std::string> SelectShard(const std::vector<std::string>& files, const TShard& shard);
 

@@ -220,23 +220,23 @@ TExporterOutcome TExporterHost::Outcome(const std::optional<Json>& answer, const
     return {true, success, kInformation};
 }
 
+namespace {
+// The document as the plug-in receives it: with the class figures of a
+// scored run, written compact with its keys sorted, as the text path sends
+// a file's document.
+std::u16string WithClassAnalysis(const Json& document) {
+    Json wyniki = document;
+    AddClassAnalysis(wyniki);
+    return Utf8ToUtf16(DumpJsonCompact(wyniki));
+}
+}  // namespace
+
 TExporterOutcome TExporterHost::SaveResultsToFile(const std::string& fileName, int filterIndex, const Json& document) {
-    if (filterIndex < 2 || filterIndex - 1 > static_cast<int>(fileTypes_.size()))
-        return Refused("Wtyczka eksportu nie oferuje typu pliku nr " + std::to_string(filterIndex - 1) + ".");
-    Json params = {{"Method", filterIndex - 1}, {"FileName", fileName}, {"Wyniki", document}};
-    AddClassAnalysis(params["Wyniki"]);
-    const std::optional<Json> answer = CallExporter("SaveToFile", &params);
-    return Outcome(answer, "Wyniki zostały zapisane do pliku\n" + fileName);
+    return SaveResultsTextToFile(fileName, filterIndex, WithClassAnalysis(document));
 }
 
 TExporterOutcome TExporterHost::SaveResultsToDevice(int device, const Json& document) {
-    const std::vector<std::string> names = DeviceNames();
-    if (device < 0 || device >= static_cast<int>(names.size()))
-        return Refused("Wtyczka eksportu nie oferuje urządzenia nr " + std::to_string(device) + ".");
-    Json params = {{"Method", device}, {"Wyniki", document}};
-    AddClassAnalysis(params["Wyniki"]);
-    const std::optional<Json> answer = CallExporter("SaveVirtual", &params);
-    return Outcome(answer, "Wyniki zostały zapisane do " + names[device]);
+    return SaveResultsTextToDevice(device, WithClassAnalysis(document));
 }
 
 namespace {

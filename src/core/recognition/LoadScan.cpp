@@ -264,13 +264,8 @@ bool IsPdf(const std::string& file) {
 
 int CountScanPages(const std::string& path, std::string* why) {
     if (!IsMultiPageFileName(path)) return 1;
-    int fd = -1;
-    try {
-        fd = OpenRegularFile(path);
-    } catch (const TFileReadError& e) {
-        if (why) *why = e.Reason;
-        return 0;
-    }
+    const int fd = OpenMultiPage(path, why, nullptr);
+    if (fd < 0) return 0;
     FileDescriptor owned(fd);
     return IsPdf(path) ? CountPdfPages(fd, why) : CountTiffPages(fd, why);
 }

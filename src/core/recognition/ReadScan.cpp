@@ -69,6 +69,7 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
     };
     TMonoBitmap raster;
     bool loaded = false;
+    const bool page = IsMultiPageFileName(SplitScanPageName(path).File);
     std::string unreadable, detail;
     try {
         std::lock_guard lock(raster.DrawingLock());
@@ -80,7 +81,7 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
         // The page readers say in Polish why a page of a PDF or TIFF failed
         // (past the end, damaged, locked); the picture decoders' details are
         // for logs.
-        if (unreadable.empty() && IsMultiPageFileName(SplitScanPageName(path).File) && detail.rfind("Plik ", 0) == 0)
+        if (unreadable.empty() && page && detail.rfind("Plik ", 0) == 0)
             unreadable = detail;
         result.Status = TScanStatus::LoadFailed;
         result.Message = unreadable.empty() ? LoadFailedMessage(path) : UnreadableFileMessage(path, unreadable);
@@ -89,7 +90,7 @@ TScanResult ReadScan(const std::string& path, const TReadOptions& options, const
     }
     // A flatbed's blank picture stays a question to the operator (a sheet
     // may lie face down); a copier's stack holds the backs as pages.
-    if (IsMultiPageFileName(SplitScanPageName(path).File) && IsBlankPage(raster)) {
+    if (page && IsBlankPage(raster)) {
         result.Status = TScanStatus::Blank;
         result.Message = BlankPageMessage;
         FreeRaster(raster);
